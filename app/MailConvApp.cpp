@@ -1,0 +1,93 @@
+#include "app/MailConvApp.h"
+
+#include <cstring>
+
+#include "framework/Platform.h"
+#include "framework/Registry.h"
+#include "writers/Writers.h"
+
+const char* const kMessageSuccess = "メール変換が正常に終了しました。";
+
+CString ErrorMessageFor(int errorCode)
+{
+    switch (errorCode) {
+    case kErrorFile: return "ファイルエラーのためメール変換が中断しました。";
+    case kErrorIndex: return "インデックスエラーのためメール変換が中断しました。";
+    case kErrorSystem: return "システムエラーのためメール変換が中断しました。";
+    case kErrorNoNetscapeAccount: return "Netscapeにメールアカウントがありません。";
+    default: return "メール変換が中断しました。";
+    }
+}
+
+CString CMailConvApp::ResultMessage(int mailResult, int addressResult) const
+{
+    if (mailResult && addressResult)
+        return kMessageSuccess;
+    return ErrorMessageFor(m_nErrorCode);
+}
+
+BOOL CMailConvApp::InitInstance()
+{
+    Enable3dControls();
+
+    // Application-data folder through shfolder.dll; empty when it is missing.
+    char appData[kMaxPath] = {};
+    if (!platform::GetAppDataFolder(appData))
+        appData[0] = '\0';
+    appData[kMaxPath - 1] = '\0';
+    m_strAppDataDir = appData;
+
+    // Velmora's install folder (the store on Windows 95/98/Me).
+    CString installDir;
+    ReadRegistryString(platform::kHkeyLocalMachine,
+                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\velmora.exe", "Path",
+                       installDir);
+    if (platform::GetPlatformId() == 2)
+        m_strStoreDir = m_strAppDataDir + "\\Orvane\\Velmora";
+    else
+        m_strStoreDir = installDir;
+
+    CString value;
+    ReadRegistryString(platform::kHkeyLocalMachine, "SOFTWARE\\Clients\\Mail\\Eudora\\shell\\open\\command", "",
+                       value);
+    if (!value.IsEmpty())
+        m_bEudoraInstalled = 1;
+
+    value.Empty();
+    ReadRegistryString(platform::kHkeyLocalMachine,
+                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Netscape.exe", "Path", value);
+    if (!value.IsEmpty())
+        m_nNetscapeKind = 1;
+    value.Empty();
+    ReadRegistryString(platform::kHkeyLocalMachine,
+                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Netscp6.exe", "Path", value);
+    if (!value.IsEmpty())
+        m_nNetscapeKind = 2;
+
+    int wizard = m_pUi ? m_pUi->RunWizard() : kIdWizFinish;
+    if (wizard == kIdWizFinish) {
+        int mail = ConvertMail();
+        int address = mail ? ExportAddressBook() : 0;
+        CString message = ResultMessage(mail, address);
+        if (m_pUi)
+            m_pUi->ShowResult(message);
+    }
+    return 0;
+}
+
+int CMailConvApp::ConvertMail()
+{
+    int result = 0;
+    switch (m_nFormat) {
+    case kFormatMbox: result = ConvertToMbox(); break;
+    case kFormatEml: result = ConvertToEml(); break;
+    case kFormatEudora: result = ConvertToEudora(); break;
+    case kFormatNetscape: result = ConvertToNetscape(); break;
+    default:
+        m_nErrorCode = kErrorSystem;
+        result = 0;
+        break;
+    }
+    ReleaseIndexList();
+    return result;
+}

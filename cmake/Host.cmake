@@ -1,0 +1,46 @@
+# Host build: unit tests, tools, fuzz targets and benchmarks.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB VELMORA_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
+add_executable(velmora_tests ${VELMORA_TEST_SOURCES})
+target_link_libraries(velmora_tests PRIVATE velmora_core GTest::gtest GTest::gtest_main)
+target_compile_definitions(velmora_tests PRIVATE
+  VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VELMORA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+gtest_discover_tests(velmora_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT "VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+
+# Developer tool.
+file(GLOB VELMORA_TOOL_SOURCES CONFIGURE_DEPENDS tools/vmtool/*.cpp)
+if(VELMORA_TOOL_SOURCES)
+  add_executable(vmtool ${VELMORA_TOOL_SOURCES})
+  target_link_libraries(vmtool PRIVATE velmora_core)
+endif()
+
+# Fuzz targets: with libFuzzer under clang, else replay programs that run the
+# target over the files named on the command line.
+file(GLOB VELMORA_FUZZ_SOURCES CONFIGURE_DEPENDS fuzz/*_fuzz.cpp)
+foreach(src ${VELMORA_FUZZ_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  if(VELMORA_FUZZ)
+    add_executable(${name} ${src})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${src} fuzz/replay_main.cpp)
+  endif()
+  target_link_libraries(${name} PRIVATE velmora_core)
+endforeach()
+
+if(VELMORA_BENCH)
+  find_package(benchmark QUIET)
+  file(GLOB VELMORA_BENCH_SOURCES CONFIGURE_DEPENDS bench/*_bench.cpp)
+  if(benchmark_FOUND)
+    foreach(src ${VELMORA_BENCH_SOURCES})
+      get_filename_component(name ${src} NAME_WE)
+      add_executable(${name} ${src})
+      target_link_libraries(${name} PRIVATE velmora_core benchmark::benchmark)
+    endforeach()
+  endif()
+endif()

@@ -1,0 +1,106 @@
+// The operating-system services the program uses, one interface for both builds:
+// framework/win32/ implements it with the real Windows APIs, framework/posix/
+// with a stand-in driven by a machine description (posix/Machine.h).
+//
+// Every path is a Windows path in Shift_JIS ("C:\out\受信トレイ.mbx"); every
+// text that comes back is Shift_JIS. Nothing here throws.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/CString.h"
+#include "framework/Types.h"
+
+namespace platform {
+
+// ---- Files ---------------------------------------------------------------
+
+using FileHandle = std::intptr_t;
+constexpr FileHandle kInvalidFile = -1;
+
+// How a file is opened: one access, optionally create (truncating unless
+// noTruncate). Files are always binary here; text translation is CStdioFile's.
+enum OpenFlags : unsigned {
+    kOpenRead = 0x1,
+    kOpenWrite = 0x2,
+    kOpenReadWrite = 0x3,
+    kOpenCreate = 0x10,       // create, or empty an existing file
+    kOpenNoTruncate = 0x20,   // with kOpenCreate: keep an existing file's bytes
+};
+
+// Opens a file. kInvalidFile on failure, with the Windows error code in *error
+// (2 not found, 3 path not found, 5 access denied, ...) when error is not null.
+FileHandle OpenFile(const char* path, unsigned flags, DWORD* error);
+// Reads up to count bytes; *done receives how many were read (0 at the end).
+// False on a read error.
+bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done);
+// Writes all count bytes; false when not all of them were written.
+bool WriteFile(FileHandle file, const void* buffer, UINT count);
+// Moves the file position. origin: 0 begin, 1 current, 2 end. The new
+// position goes to *position when not null. False on failure.
+bool SeekFile(FileHandle file, std::int64_t offset, int origin, std::uint64_t* position);
+// The file's length in bytes; false on failure.
+bool GetFileSize(FileHandle file, std::uint64_t* size);
+void CloseFile(FileHandle file);
+
+// What a status query of a path reports.
+constexpr BYTE kAttrReadOnly = 0x01;
+constexpr BYTE kAttrDirectory = 0x10;
+constexpr BYTE kAttrArchive = 0x20;
+struct FileStatus {
+    std::uint64_t size = 0;
+    BYTE attribute = 0;      // kAttr* bits; a plain file has at least kAttrArchive
+};
+// True when anything, file or folder, exists at path.
+bool GetFileStatus(const char* path, FileStatus* status);
+// Deletes a file; false on failure.
+bool DeleteFile(const char* path);
+// Creates one folder. 0 on success, else the Windows error code (183 when
+// something already exists at path, 3 when the parent is missing).
+DWORD CreateDirectory(const char* path);
+// Names (not paths) of the entries of a folder, "." and ".." left out, in
+// Shift_JIS. False when the folder cannot be read.
+bool ListDirectory(const char* path, CStringArray* names);
+
+// ---- Registry --------------------------------------------------------------
+
+enum RegistryRoot { kHkeyLocalMachine, kHkeyCurrentUser };
+
+// Opens key under root for reading. When it cannot be opened answers false and
+// leaves buffer untouched. Otherwise reads the value named valueName (empty name:
+// the key's default value) into buffer, at most size bytes, without looking at
+// the value's type or at whether the read succeeded (an absent value leaves the
+// buffer as it was), closes the key and answers true.
+bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName,
+                       char* buffer, DWORD size);
+
+// ---- Shell folders, system facts -------------------------------------------
+
+// Loads "shfolder.dll" at run time and calls its "SHGetFolderPathA" for
+// CSIDL_APPDATA into buffer (kMaxPath bytes, zero-filled by the caller).
+// False when the library or the entry point is missing.
+bool GetAppDataFolder(char* buffer);
+// The user's documents folder as the shell reports it (may end with "\").
+// Empty when unknown.
+CString GetDocumentsFolder();
+// The temporary folder as the system reports it, ending with "\".
+CString GetTempFolder();
+// Platform id of the version record: 1 Windows 95/98/Me, 2 NT family.
+int GetPlatformId();
+
+// Local date and time.
+struct LocalTime {
+    int year = 1970, month = 1, day = 1;
+    int dayOfWeek = 4;              // 0 Sunday .. 6 Saturday
+    int hour = 0, minute = 0, second = 0;
+};
+LocalTime GetLocalTime();
+
+// UTF-16LE text to Shift_JIS (the ANSI code page); characters without a
+// Shift_JIS form become "?".
+CString WideToAnsi(const std::uint16_t* text, std::size_t length);
+
+// A string-table resource; empty when the id is unknown.
+CString LoadResString(UINT id);
+
+}  // namespace platform

@@ -1,0 +1,68 @@
+#include "framework/Sjis.h"
+
+int SjisCharLength(const CString& text, int index)
+{
+    if (index + 1 < text.GetLength() && IsSjisLeadByte(static_cast<BYTE>(text[index])))
+        return 2;
+    return 1;
+}
+
+int SjisFind(const CString& text, char ch, int start)
+{
+    const int n = text.GetLength();
+    for (int i = 0; i < n; i += SjisCharLength(text, i)) {
+        if (i >= start && text[i] == ch)
+            return i;
+    }
+    return -1;
+}
+
+int SjisReverseFind(const CString& text, char ch)
+{
+    int found = -1;
+    const int n = text.GetLength();
+    for (int i = 0; i < n; i += SjisCharLength(text, i)) {
+        if (text[i] == ch)
+            found = i;
+    }
+    return found;
+}
+
+bool SjisEndsWith(const CString& text, char ch)
+{
+    const int n = text.GetLength();
+    int last = -1;
+    for (int i = 0; i < n; i += SjisCharLength(text, i))
+        last = i;
+    return last >= 0 && last == n - 1 && text[last] == ch;
+}
+
+void SjisTrimRight(CString& text, char ch)
+{
+    // Find where the trailing run of single-byte ch characters begins.
+    const int n = text.GetLength();
+    int keep = 0;
+    for (int i = 0; i < n;) {
+        int len = SjisCharLength(text, i);
+        if (!(len == 1 && text[i] == ch))
+            keep = i + len;
+        i += len;
+    }
+    text = text.Left(keep);
+}
+
+int SjisClampLength(const CString& text, int maxBytes)
+{
+    const int n = text.GetLength();
+    if (maxBytes >= n)
+        return n;
+    int end = 0;
+    for (int i = 0; i < n;) {
+        int len = SjisCharLength(text, i);
+        if (i + len > maxBytes)
+            break;
+        i += len;
+        end = i;
+    }
+    return end;
+}

@@ -1,0 +1,27 @@
+// Shift_JIS (code page 932) character walking. A trail byte may be 0x5C ("\")
+// or 0x7C ("|"), so searches for those characters step over whole characters.
+#pragma once
+
+#include "framework/CString.h"
+#include "framework/Types.h"
+
+// True for a byte that starts a double-byte character in code page 932.
+inline bool IsSjisLeadByte(BYTE b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Length in bytes of the character at text[index]: 2 for a lead byte followed
+// by another byte, else 1.
+int SjisCharLength(const CString& text, int index);
+
+// Index of the first single-byte character ch at or after start, or -1.
+int SjisFind(const CString& text, char ch, int start = 0);
+// Index of the last single-byte character ch, or -1.
+int SjisReverseFind(const CString& text, char ch);
+// True when the last character of text is the single-byte character ch.
+bool SjisEndsWith(const CString& text, char ch);
+// Removes every trailing single-byte character ch.
+void SjisTrimRight(CString& text, char ch);
+// Largest length <= maxBytes that does not cut a double-byte character.
+int SjisClampLength(const CString& text, int maxBytes);

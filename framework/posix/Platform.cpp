@@ -1,0 +1,506 @@
+// POSIX stand-in of the platform services (see framework/posix/Machine.h).
+#include "framework/Platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "framework/Sjis.h"
+#include "framework/posix/Machine.h"
+#include "res/resource.h"
+#include "res/strings.h"
+
+namespace {
+
+PosixMachine& Machine()
+{
+    static PosixMachine machine = [] {
+        PosixMachine m;
+        // Tools name their machine through the environment; tests set one.
+        if (const char* file = std::getenv("VELMORA_MACHINE")) {
+            std::string error;
+            LoadPosixMachine(file, &m, &error);
+        }
+        return m;
+    }();
+    return machine;
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string Convert(const std::string& in, const char* to, const char* from)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return in;
+    std::string out;
+    out.reserve(in.size() * 3 / 2 + 8);
+    char buf[1024];
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf, static_cast<size_t>(dst - buf));
+        if (r == static_cast<size_t>(-1)) {
+            if (errno == E2BIG)
+                continue;
+            // Not convertible: keep the byte as it is and go on after it.
+            out += *src;
+            ++src;
+            --srcLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+DWORD ErrnoToWindows(int err, const std::string& hostPath)
+{
+    switch (err) {
+    case ENOENT: {
+        // Windows tells a missing file (2) from a missing folder (3).
+        std::string parent = hostPath.substr(0, hostPath.find_last_of('/'));
+        struct stat st;
+        if (!parent.empty() && (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+            return kErrorPathNotFound;
+        return kErrorFileNotFound;
+    }
+    case ENOTDIR: return kErrorPathNotFound;
+    case EEXIST: return kErrorAlreadyExists;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return kErrorAccessDenied;
+    case ENOSPC: return 112;         // ERROR_DISK_FULL
+    case ENAMETOOLONG: return 206;   // ERROR_FILENAME_EXCED_RANGE
+    default: return 31;              // ERROR_GEN_FAILURE
+    }
+}
+
+}  // namespace
+
+// ---- Machine ---------------------------------------------------------------
+
+void PosixMachine::SetRegistryValue(const CString& key, const CString& name, const CString& value)
+{
+    registry[Lower(key.Str())][Lower(name.Str())] = value;
+}
+
+void PosixMachine::AddRegistryKey(const CString& key)
+{
+    registry[Lower(key.Str())];
+}
+
+void SetPosixMachine(const PosixMachine& machine)
+{
+    Machine() = machine;
+}
+
+const PosixMachine& GetPosixMachine()
+{
+    return Machine();
+}
+
+bool LoadPosixMachine(const std::string& file, PosixMachine* machine, std::string* error)
+{
+    std::ifstream in(file);
+    if (!in) {
+        *error = "cannot read the machine description " + file;
+        return false;
+    }
+    PosixMachine m;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        size_t sp = line.find(' ');
+        std::string word = line.substr(0, sp);
+        std::string rest = sp == std::string::npos ? "" : line.substr(sp + 1);
+        CString sjis(Utf8ToSjis(rest));
+        if (word == "drive" && rest.size() > 2 && rest[1] == ' ') {
+            char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+            m.drives[letter] = rest.substr(2);
+        } else if (word == "current-drive" && !rest.empty()) {
+            m.currentDrive = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+        } else if (word == "platform") {
+            m.platformId = std::atoi(rest.c_str());
+        } else if (word == "shfolder") {
+            m.hasShfolder = rest != "0";
+        } else if (word == "appdata") {
+            m.appData = sjis;
+        } else if (word == "documents") {
+            m.documents = sjis;
+        } else if (word == "temp") {
+            m.temp = sjis;
+        } else if (word == "clock") {
+            platform::LocalTime t;
+            std::tm tm{};
+            if (std::sscanf(rest.c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day,
+                            &t.hour, &t.minute, &t.second) != 6) {
+                *error = "line " + std::to_string(number) + ": clock wants YYYY-MM-DD hh:mm:ss";
+                return false;
+            }
+            tm.tm_year = t.year - 1900;
+            tm.tm_mon = t.month - 1;
+            tm.tm_mday = t.day;
+            tm.tm_hour = 12;
+            timegm(&tm);
+            t.dayOfWeek = tm.tm_wday;
+            m.clock = t;
+        } else if (word == "reg" || word == "regkey") {
+            std::string s = sjis.Str();
+            size_t bar = word == "reg" ? s.find('|') : std::string::npos;
+            if (word == "reg" && bar == std::string::npos) {
+                *error = "line " + std::to_string(number) + ": reg wants KEY|NAME=VALUE";
+                return false;
+            }
+            if (bar == std::string::npos) {
+                m.AddRegistryKey(CString(s));
+                continue;
+            }
+            std::string key = s.substr(0, bar), nv = s.substr(bar + 1);
+            size_t eq = nv.find('=');
+            std::string name = nv.substr(0, eq);
+            std::string value = eq == std::string::npos ? "" : nv.substr(eq + 1);
+            m.SetRegistryValue(CString(key), CString(name), CString(value));
+        } else {
+            *error = "line " + std::to_string(number) + ": unknown word '" + word + "'";
+            return false;
+        }
+    }
+    *machine = m;
+    return true;
+}
+
+std::string SjisToUtf8(const std::string& sjis)
+{
+    for (unsigned char c : sjis)
+        if (c >= 0x80)
+            return Convert(sjis, "UTF-8", "CP932");
+    return sjis;
+}
+
+std::string Utf8ToSjis(const std::string& utf8)
+{
+    for (unsigned char c : utf8)
+        if (c >= 0x80)
+            return Convert(utf8, "CP932", "UTF-8");
+    return utf8;
+}
+
+std::string HostPathFor(const char* windowsPath)
+{
+    const PosixMachine& m = Machine();
+    CString path(windowsPath ? windowsPath : "");
+    char drive = m.currentDrive;
+    int pos = 0;
+    if (path.GetLength() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+        drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+        pos = 2;
+    }
+    auto it = m.drives.find(drive);
+    if (it == m.drives.end())
+        return std::string();
+    std::string host = it->second;
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
+    // Walk the Shift_JIS characters, splitting at "\" and "/".
+    std::string component;
+    auto flush = [&] {
+        if (component.empty() || component == ".")
+            ;
+        else if (component == "..") {
+            size_t slash = host.find_last_of('/');
+            if (slash != std::string::npos && host.size() > it->second.size())
+                host.erase(slash);
+        } else {
+            host += '/';
+            host += SjisToUtf8(component);
+        }
+        component.clear();
+    };
+    const int n = path.GetLength();
+    while (pos < n) {
+        int len = SjisCharLength(path, pos);
+        char c = path[pos];
+        if (len == 1 && (c == '\\' || c == '/'))
+            flush();
+        else
+            component.append(path.GetString() + pos, static_cast<size_t>(len));
+        pos += len;
+    }
+    flush();
+    return host;
+}
+
+// ---- Platform services -----------------------------------------------------
+
+namespace platform {
+
+FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
+{
+    std::string host = HostPathFor(path);
+    if (host.empty()) {
+        if (error)
+            *error = kErrorPathNotFound;
+        return kInvalidFile;
+    }
+    int oflags = O_CLOEXEC;
+    unsigned access = flags & kOpenReadWrite;
+    oflags |= access == kOpenReadWrite ? O_RDWR : (access == kOpenWrite ? O_WRONLY : O_RDONLY);
+    if (flags & kOpenCreate) {
+        oflags |= O_CREAT;
+        if (!(flags & kOpenNoTruncate))
+            oflags |= O_TRUNC;
+    }
+    int fd = ::open(host.c_str(), oflags, 0644);
+    if (fd < 0) {
+        if (error)
+            *error = ErrnoToWindows(errno, host);
+        return kInvalidFile;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        if (error)
+            *error = kErrorAccessDenied;   // Windows will not open a folder as a file
+        return kInvalidFile;
+    }
+    return fd;
+}
+
+bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done)
+{
+    *done = 0;
+    char* p = static_cast<char*>(buffer);
+    while (*done < count) {
+        ssize_t r = ::read(static_cast<int>(file), p + *done, count - *done);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (r == 0)
+            break;
+        *done += static_cast<UINT>(r);
+    }
+    return true;
+}
+
+bool WriteFile(FileHandle file, const void* buffer, UINT count)
+{
+    const char* p = static_cast<const char*>(buffer);
+    UINT written = 0;
+    while (written < count) {
+        ssize_t r = ::write(static_cast<int>(file), p + written, count - written);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (r == 0)
+            return false;
+        written += static_cast<UINT>(r);
+    }
+    return true;
+}
+
+bool SeekFile(FileHandle file, std::int64_t offset, int origin, std::uint64_t* position)
+{
+    int whence = origin == 0 ? SEEK_SET : (origin == 1 ? SEEK_CUR : SEEK_END);
+    off_t r = ::lseek(static_cast<int>(file), static_cast<off_t>(offset), whence);
+    if (r < 0)
+        return false;
+    if (position)
+        *position = static_cast<std::uint64_t>(r);
+    return true;
+}
+
+bool GetFileSize(FileHandle file, std::uint64_t* size)
+{
+    struct stat st;
+    if (fstat(static_cast<int>(file), &st) != 0)
+        return false;
+    *size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+void CloseFile(FileHandle file)
+{
+    ::close(static_cast<int>(file));
+}
+
+bool GetFileStatus(const char* path, FileStatus* status)
+{
+    std::string host = HostPathFor(path);
+    struct stat st;
+    if (host.empty() || stat(host.c_str(), &st) != 0)
+        return false;
+    status->size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+    status->attribute = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+    if (!(st.st_mode & S_IWUSR))
+        status->attribute |= kAttrReadOnly;
+    return true;
+}
+
+bool DeleteFile(const char* path)
+{
+    std::string host = HostPathFor(path);
+    return !host.empty() && ::unlink(host.c_str()) == 0;
+}
+
+DWORD CreateDirectory(const char* path)
+{
+    std::string host = HostPathFor(path);
+    if (host.empty())
+        return kErrorPathNotFound;
+    if (::mkdir(host.c_str(), 0755) == 0)
+        return 0;
+    return ErrnoToWindows(errno, host);
+}
+
+bool ListDirectory(const char* path, CStringArray* names)
+{
+    std::string host = HostPathFor(path);
+    DIR* dir = host.empty() ? nullptr : opendir(host.c_str());
+    if (!dir)
+        return false;
+    names->RemoveAll();
+    while (struct dirent* e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        names->Add(CString(Utf8ToSjis(name)));
+    }
+    closedir(dir);
+    return true;
+}
+
+bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName,
+                       char* buffer, DWORD size)
+{
+    std::string full = std::string(root == kHkeyLocalMachine ? "hklm\\" : "hkcu\\") + Lower(key ? key : "");
+    const auto& reg = Machine().registry;
+    auto k = reg.find(full);
+    if (k == reg.end())
+        return false;
+    auto v = k->second.find(Lower(valueName ? valueName : ""));
+    if (v != k->second.end() && size > 0) {
+        // Cut a value that does not fit, always leaving a terminating zero.
+        size_t n = std::min<size_t>(static_cast<size_t>(v->second.GetLength()), size - 1);
+        std::memcpy(buffer, v->second.GetString(), n);
+        buffer[n] = '\0';
+    }
+    return true;
+}
+
+bool GetAppDataFolder(char* buffer)
+{
+    const PosixMachine& m = Machine();
+    if (!m.hasShfolder)
+        return false;
+    size_t n = std::min<size_t>(static_cast<size_t>(m.appData.GetLength()), kMaxPath - 1);
+    std::memcpy(buffer, m.appData.GetString(), n);
+    buffer[n] = '\0';
+    return true;
+}
+
+CString GetDocumentsFolder()
+{
+    return Machine().documents;
+}
+
+CString GetTempFolder()
+{
+    return Machine().temp;
+}
+
+int GetPlatformId()
+{
+    return Machine().platformId;
+}
+
+LocalTime GetLocalTime()
+{
+    if (Machine().clock)
+        return *Machine().clock;
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    LocalTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.dayOfWeek = tm.tm_wday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    return t;
+}
+
+CString WideToAnsi(const std::uint16_t* text, std::size_t length)
+{
+    std::string utf16(reinterpret_cast<const char*>(text), length * 2);
+    iconv_t cd = iconv_open("CP932", "UTF-16LE");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return CString();
+    std::string out;
+    char buf[1024];
+    char* src = utf16.data();
+    size_t srcLeft = utf16.size();
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf, static_cast<size_t>(dst - buf));
+        if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+            // A character without a Shift_JIS form (or a broken surrogate).
+            out += '?';
+            size_t skip = std::min<size_t>(2, srcLeft);
+            src += skip;
+            srcLeft -= skip;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return CString(std::move(out));
+}
+
+CString LoadResString(UINT id)
+{
+    switch (id) {
+    case IDS_TRAY_INBOX: return STR_TRAY_INBOX;
+    case IDS_TRAY_OUTBOX: return STR_TRAY_OUTBOX;
+    case IDS_TRAY_UNSENT: return STR_TRAY_UNSENT;
+    case IDS_TRAY_DRAFT: return STR_TRAY_DRAFT;
+    case IDS_TRAY_TRASH: return STR_TRAY_TRASH;
+    case IDS_PATH_TRAYLIST: return STR_PATH_TRAYLIST;
+    case IDS_PATH_INDEX: return STR_PATH_INDEX;
+    case IDS_PATH_MAILBOX: return STR_PATH_MAILBOX;
+    case IDS_PATH_ADDRESSBOOK: return STR_PATH_ADDRESSBOOK;
+    default: return CString();
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,125 @@
+// The framework stand-in: strings, files, Shift_JIS walking, the POSIX machine.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "framework/File.h"
+#include "framework/Platform.h"
+#include "framework/Sjis.h"
+#include "tests/TestSupport.h"
+
+TEST(CStringTest, BasicsAndClamping)
+{
+    CString s("abc");
+    EXPECT_EQ(s.GetLength(), 3);
+    EXPECT_EQ(s.Left(10), "abc");
+    EXPECT_EQ(s.Mid(1), "bc");
+    EXPECT_EQ(s.Mid(5), "");
+    EXPECT_EQ(s.Right(2), "bc");
+    EXPECT_EQ(s.Find('c'), 2);
+    EXPECT_EQ(s.Find("bc"), 1);
+    EXPECT_EQ(s.Find('x'), -1);
+    EXPECT_EQ(s[7], 0);
+    CString t;
+    t.Format("%s[%02d]", "x", 100);
+    EXPECT_EQ(t, "x[100]");
+    CString withNul("a\0b", 3);
+    EXPECT_EQ(withNul.GetLength(), 3);
+    EXPECT_EQ(CString("From: x").CompareNoCase("FROM: X"), 0);
+}
+
+TEST(SjisTest, TrailBytesAreNotSeparators)
+{
+    // 表 is 0x95 0x5C; ソ is 0x83 0x5C.
+    CString hyo("\x95\x5C", 2);
+    EXPECT_EQ(SjisFind(hyo, '\\'), -1);
+    EXPECT_EQ(hyo.Find('\\'), 1);
+    CString path = CString("D:\\") + hyo;
+    EXPECT_EQ(SjisReverseFind(path, '\\'), 2);
+    EXPECT_FALSE(SjisEndsWith(path, '\\'));
+    CString trimmed = path + "\\\\";
+    SjisTrimRight(trimmed, '\\');
+    EXPECT_EQ(trimmed, path);
+    SjisTrimRight(path, '\\');
+    EXPECT_EQ(path.GetLength(), 5);
+    EXPECT_EQ(SjisClampLength(CString("a\x95\x5C"), 2), 1);
+}
+
+TEST(PosixMachineTest, ShiftJisNamesRoundTripAsUtf8)
+{
+    TempMachine tm;
+    CString name = CString("C:\\out\\受信トレイ\\表ソ能.mbx");
+    ASSERT_EQ(platform::CreateDirectory("C:\\out"), 0u);
+    ASSERT_EQ(platform::CreateDirectory(CString("C:\\out\\受信トレイ")), 0u);
+    EXPECT_EQ(platform::CreateDirectory(CString("C:\\out\\受信トレイ")), kErrorAlreadyExists);
+    CFile f;
+    ASSERT_TRUE(f.Open(name, CFile::modeCreate | CFile::modeWrite));
+    ASSERT_TRUE(f.Write("hi", 2));
+    f.Close();
+    EXPECT_TRUE(std::filesystem::exists(tm.root() + Utf8(u8"/c/out/受信トレイ/表ソ能.mbx")));
+    CStringArray names;
+    ASSERT_TRUE(platform::ListDirectory(CString("C:\\out\\受信トレイ"), &names));
+    ASSERT_EQ(names.GetSize(), 1);
+    EXPECT_EQ(names[0], CString("表ソ能.mbx"));
+    CFileStatus st;
+    ASSERT_TRUE(CFile::GetStatus(name, st));
+    EXPECT_EQ(st.m_size, 2u);
+    EXPECT_EQ(st.m_attribute & 0x10, 0);
+    ASSERT_TRUE(CFile::GetStatus("c:/out", st));
+    EXPECT_EQ(st.m_attribute & 0x10, 0x10);
+}
+
+TEST(PosixMachineTest, MissingPathsGiveWindowsErrors)
+{
+    TempMachine tm;
+    CFile f;
+    DWORD err = 0;
+    EXPECT_FALSE(f.Open("C:\\nope.txt", CFile::modeRead, &err));
+    EXPECT_EQ(err, kErrorFileNotFound);
+    EXPECT_FALSE(f.Open("C:\\no\\dir\\x.txt", CFile::modeCreate | CFile::modeWrite, &err));
+    EXPECT_EQ(err, kErrorPathNotFound);
+    EXPECT_FALSE(f.Open("C:\\Temp", CFile::modeRead, &err));   // a folder is no file
+    EXPECT_EQ(err, kErrorAccessDenied);
+    EXPECT_FALSE(f.Open("Q:\\x", CFile::modeRead, &err));      // unmapped drive
+    EXPECT_EQ(platform::CreateDirectory("C:\\a\\b"), kErrorPathNotFound);
+}
+
+TEST(PosixMachineTest, RegistryValuesAreCutToTheBuffer)
+{
+    TempMachine tm;
+    tm.machine().SetRegistryValue("HKLM\\SOFTWARE\\K", "Path", CString(std::string(300, 'x')));
+    tm.machine().AddRegistryKey("HKCU\\SOFTWARE\\Empty");
+    tm.Apply();
+    char buf[255] = {};
+    EXPECT_TRUE(platform::ReadRegistryValue(platform::kHkeyLocalMachine, "software\\k", "PATH", buf, 255));
+    EXPECT_EQ(std::string(buf).size(), 254u);
+    char other[255] = {};
+    EXPECT_TRUE(platform::ReadRegistryValue(platform::kHkeyCurrentUser, "SOFTWARE\\Empty", "", other, 255));
+    EXPECT_EQ(other[0], 0);
+    EXPECT_FALSE(platform::ReadRegistryValue(platform::kHkeyCurrentUser, "SOFTWARE\\None", "", other, 255));
+}
+
+TEST(StdioFileTest, TextModeTranslatesLineEnds)
+{
+    TempMachine tm;
+    tm.WriteFile("C:\\t.txt", "a\r\nb\n\r\nc\rd");
+    CStdioFile in;
+    ASSERT_TRUE(in.Open("C:\\t.txt", CFile::modeRead | CFile::typeText));
+    CString line;
+    std::vector<std::string> lines;
+    while (in.ReadString(line))
+        lines.push_back(line.Str());
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "", "c\rd"}));
+    CStdioFile out;
+    ASSERT_TRUE(out.Open("C:\\o.txt", CFile::modeCreate | CFile::modeWrite | CFile::typeText));
+    EXPECT_TRUE(out.WriteString("x\ny\n"));
+    out.Close();
+    EXPECT_EQ(tm.ReadFile("C:\\o.txt"), "x\r\ny\r\n");
+}
+
+TEST(PlatformTest, WideStringsBecomeShiftJis)
+{
+    const std::uint16_t text[] = {0x53D7, 0x4FE1, 0x0041, 0xD83D};   // 受信A + lone surrogate
+    EXPECT_EQ(platform::WideToAnsi(text, 3), CString("受信A"));
+    EXPECT_EQ(platform::WideToAnsi(text + 2, 2), "A?");
+}
