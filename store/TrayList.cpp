@@ -1,0 +1,36 @@
+#include "store/TrayList.h"
+
+#include "framework/File.h"
+#include "framework/Platform.h"
+#include "res/resource.h"
+#include "store/Job.h"
+
+const char* const kIndexFileName = "\\vmmail.idx";
+const char* const kStorageFileName = "\\Message Storage.mbx";
+
+CString GetTrayFolderPath(const CString& tray)
+{
+    CString path;
+    path.Format("%s%s\\%s", GetJob().m_strStoreDir.GetString(),
+                platform::LoadResString(IDS_PATH_MAILBOX).GetString(), tray.GetString());
+    return path;
+}
+
+void ReadTraySequence(const CString& storeDir, CStringArray& trays)
+{
+    trays.RemoveAll();
+    for (UINT id = IDS_TRAY_INBOX; id <= IDS_TRAY_DRAFT; ++id)
+        trays.Add(platform::LoadResString(id));
+
+    CStdioFile file;
+    if (!file.Open(storeDir + platform::LoadResString(IDS_PATH_TRAYLIST), CFile::modeRead | CFile::typeBinary))
+        return;
+    CString line;
+    while (file.ReadString(line)) {
+        int n = line.GetLength();
+        while (n > 0 && (line[n - 1] == '\r' || line[n - 1] == '\n'))
+            --n;
+        if (n > 0)
+            trays.Add(line.Left(n));
+    }
+}
