@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need on Debian 12.
+# Safe to run again; run as root (or with sudo available).
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+
+packages=(
+  # host build, tests, fuzzers, benchmarks
+  cmake ninja-build g++ make git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  # differential test data (ISO-2022-JP and Shift_JIS texts)
+  golang-golang-x-text-dev
+  # the Windows program, cross-built and run under Wine
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine wine64 fonts-wine
+  libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3 libxxf86vm1
+  # a virtual display, keyboard driving, screenshots, Japanese fonts and locale
+  xvfb xauth xdotool imagemagick fonts-ipafont-gothic fonts-ipafont-mincho locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine opens Japanese file names only with a generated Japanese locale.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
+echo "setup: all packages present"
