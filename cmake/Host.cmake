@@ -2,14 +2,16 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-file(GLOB VELMORA_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
-add_executable(velmora_tests ${VELMORA_TEST_SOURCES})
-target_link_libraries(velmora_tests PRIVATE velmora_core GTest::gtest GTest::gtest_main)
-target_compile_definitions(velmora_tests PRIVATE
-  VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-  VELMORA_BINARY_DIR="${CMAKE_BINARY_DIR}")
-gtest_discover_tests(velmora_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+if(NOT VELMORA_FUZZ)
+  file(GLOB VELMORA_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
+  add_executable(velmora_tests ${VELMORA_TEST_SOURCES})
+  target_link_libraries(velmora_tests PRIVATE velmora_core GTest::gtest GTest::gtest_main)
+  target_compile_definitions(velmora_tests PRIVATE
+    VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    VELMORA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(velmora_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endif()
 
 # Developer tool.
 file(GLOB VELMORA_TOOL_SOURCES CONFIGURE_DEPENDS tools/vmtool/*.cpp)
