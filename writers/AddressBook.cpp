@@ -1,0 +1,121 @@
+// The address book export: "\Data\AddressBook.txt" of the store (TAB
+// separated display names and addresses) written as a CSV file.
+#include "framework/File.h"
+#include "framework/Platform.h"
+#include "res/resource.h"
+#include "store/Job.h"
+#include "writers/Writers.h"
+
+namespace {
+
+const char kHeaderRow[] = "表示名,電子メール アドレス\n";
+
+// A field as one CSV column: quoted, with its double quotes doubled, when it
+// holds a comma, a double quote, CR or LF; otherwise as it is. (These bytes
+// are all below 0x40, so none of them is a Shift_JIS trail byte.)
+CString CsvField(const CString& field)
+{
+    bool quote = false;
+    for (int i = 0; i < field.GetLength() && !quote; ++i) {
+        char c = field[i];
+        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+    }
+    if (!quote)
+        return field;
+    CString out = "\"";
+    for (int i = 0; i < field.GetLength(); ++i) {
+        if (field[i] == '"')
+            out += '"';
+        out += field[i];
+    }
+    out += '"';
+    return out;
+}
+
+// The fields of one source line: runs of TABs separate, and leading or
+// trailing TABs give no empty fields.
+void SplitFields(const CString& line, CStringArray& fields)
+{
+    fields.RemoveAll();
+    const int n = line.GetLength();
+    int i = 0;
+    while (i < n) {
+        while (i < n && line[i] == '\t')
+            ++i;
+        int start = i;
+        while (i < n && line[i] != '\t')
+            ++i;
+        if (i > start)
+            fields.Add(line.Mid(start, i - start));
+    }
+}
+
+bool WriteRows(CStdioFile& target, const CStringArray& fields)
+{
+    for (int i = 0; i < fields.GetSize(); i += 2) {
+        CString row = CsvField(fields[i]) + ",";
+        if (i + 1 < fields.GetSize())
+            row += CsvField(fields[i + 1]);
+        row += "\n";
+        if (!target.WriteString(row))
+            return false;
+    }
+    return true;
+}
+
+int Fail(CStdioFile& target, const CString& path)
+{
+    target.Close();
+    CFile::Remove(path);
+    GetJob().m_nErrorCode = kErrorFile;
+    return 0;
+}
+
+}  // namespace
+
+int ExportAddressBook()
+{
+    CMailConvJob& job = GetJob();
+    const CString targetPath = job.m_strAddressCsvPath;
+    CString sourcePath;
+    sourcePath.Format("%s%s", job.m_strStoreDir.GetString(),
+                      platform::LoadResString(IDS_PATH_ADDRESSBOOK).GetString());
+
+    CStdioFile target;
+    if (!target.Open(targetPath, CFile::modeCreate | CFile::modeWrite | CFile::typeText)) {
+        job.m_nErrorCode = kErrorFile;
+        return 0;
+    }
+
+    // A store without an address book has an empty one; a book that exists
+    // but cannot be opened is a file error.
+    CStdioFile source;
+    bool haveSource = source.Open(sourcePath, CFile::modeRead | CFile::typeText);
+    CFileStatus status;
+    if (!haveSource && CFile::GetStatus(sourcePath, status))
+        return Fail(target, targetPath);
+
+    if (job.m_nFormat == kFormatEml && !target.WriteString(kHeaderRow))
+        return Fail(target, targetPath);
+
+    if (haveSource) {
+        CString line;
+        CStringArray fields;
+        while (source.ReadString(line)) {
+            SplitFields(line, fields);
+            if (!WriteRows(target, fields))
+                return Fail(target, targetPath);
+        }
+        if (source.HasError())
+            return Fail(target, targetPath);
+        source.Close();
+    }
+
+    target.Close();
+    if (target.HasError()) {
+        CFile::Remove(targetPath);
+        job.m_nErrorCode = kErrorFile;
+        return 0;
+    }
+    return 1;
+}
