@@ -1,0 +1,65 @@
+// CMailIndexLoader: loads a tray's index ("vmmail.idx") into the job's
+// m_pIndexList, rebuilds it from the tray's "Message Storage.mbx" when the
+// index file is missing, and writes it back.
+//
+// Job fields it sets: m_pIndexList (created by the first load of a run,
+// emptied by every later one), m_nMessageCount, m_nRemovedMessageCount,
+// m_nLiveMessageCount, m_dwIndexInfo1, m_dwIndexInfo2.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/CString.h"
+#include "framework/Types.h"
+
+class CMailIndexLoader {
+public:
+    // Fills m_pIndexList with the tray's records and answers m_nMessageCount.
+    //  - index file readable and sound: its records, counts and trailer values;
+    //  - index file missing (cannot be opened): the records rebuilt from the
+    //    storage file, written back as the tray's index file;
+    //  - index file unusable (ends early, a count larger than its size can
+    //    hold, a reversed range or one outside the storage file): the records
+    //    rebuilt from the storage file, used in memory only; the index file
+    //    and the trailer values in the job stay as they were;
+    //  - neither index nor usable storage file: an empty list, 0.
+    // m_pIndexList always exists afterwards.
+    int LoadTrayIndex(CString tray);
+
+    // Scans the tray's storage file and appends one record per message to
+    // m_pIndexList, numbered from m_nMessageCount on; m_nMessageCount becomes
+    // the next number. Answers 1 when the file was scanned, 0 when it cannot
+    // be opened or is empty (an empty storage file is deleted).
+    int RebuildTrayIndex(CString tray);
+
+    // Writes m_pIndexList into the tray's index file (created or emptied) and
+    // sets m_nLiveMessageCount. A file that cannot be created is left alone and
+    // nothing is reported; a file whose writing failed is removed again, so
+    // that no partial index stays behind.
+    void SaveTrayIndex(CString tray);
+
+    // Results of ReadIndexFile.
+    enum ReadResult { kIndexLoaded = 1, kIndexMissing = 0, kIndexUnusable = -1 };
+
+    // Reads the index file at indexPath into m_pIndexList (which it creates or
+    // empties first). Every record's range must lie inside the file at
+    // storagePath when that file exists. On kIndexLoaded the job's counts and
+    // trailer values are set; otherwise the list is left empty and the counts
+    // are 0, and m_dwIndexInfo1/m_dwIndexInfo2 keep their values.
+    static ReadResult ReadIndexFile(const CString& indexPath, const CString& storagePath);
+
+    // Scans the storage file at storagePath, appending records to
+    // m_pIndexList (created when missing) numbered from m_nMessageCount, and
+    // sets m_nMessageCount to the next number. Answers 1 when scanned, 0 when
+    // the file cannot be opened or is empty; an empty file is deleted only
+    // when deleteIfEmpty is set. Nothing else is ever written.
+    static int ScanStorageFile(const CString& storagePath, bool deleteIfEmpty);
+
+    // Writes m_pIndexList to indexPath with the job's trailer values and sets
+    // m_nLiveMessageCount. False when the file could not be created or written
+    // (a partly written file is removed).
+    static bool WriteIndexFile(const CString& indexPath);
+
+    // Counts the records of m_pIndexList without the removed flag.
+    static int CountLiveRecords();
+};
