@@ -1,0 +1,175 @@
+// Base64 decoder and encoded-word decoding of header values.
+#include "coding/Base64.h"
+
+#include <array>
+#include <vector>
+
+#include "coding/Jis.h"
+#include "framework/Ui.h"
+
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr unsigned char kInvalid = 0x80;
+
+// 6-bit value of each byte; kInvalid for bytes outside the alphabet.
+constexpr std::array<unsigned char, 256> MakeTable()
+{
+    std::array<unsigned char, 256> t{};
+    for (auto& v : t)
+        v = kInvalid;
+    for (int i = 0; i < 64; ++i)
+        t[static_cast<unsigned char>(kAlphabet[i])] = static_cast<unsigned char>(i);
+    return t;
+}
+constexpr std::array<unsigned char, 256> kValue = MakeTable();
+
+constexpr char kOpening[] = "=?iso-2022-jp?b?";
+constexpr int kOpeningLength = 16;
+
+bool MatchesOpening(const CString& value, int at)
+{
+    if (value.GetLength() - at < kOpeningLength)
+        return false;
+    for (int k = 0; k < kOpeningLength; ++k) {
+        char c = value[at + k];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != kOpening[k])
+            return false;
+    }
+    return true;
+}
+
+CString ConvertWhole(const CString& value)
+{
+    const int n = value.GetLength();
+    std::vector<char> out(static_cast<size_t>(n) + 1);
+    int length = n;
+    ResetJisDecoder();
+    ConvertJisToSjis(value.GetString(), n, out.data(), length);
+    return CString(out.data());   // up to the first NUL
+}
+
+}  // namespace
+
+CBase64::CBase64() = default;
+
+int CBase64::GetDecodeBufferSize(int n)
+{
+    m_bReady = true;
+    if (n < 0)
+        return 0;
+    return static_cast<int>((static_cast<long long>(n) + 3) / 4 * 3);
+}
+
+int CBase64::Decode(int n, int& decodedLength, const char* text, BYTE* output)
+{
+    if (!m_bReady) {
+        AfxMessageBox("CBase64::Decode() -> notYetAllocBuffer");
+        return 2;
+    }
+    m_bReady = false;
+    m_bError = false;
+    if (n < 0 || n % 4 != 0)
+        return 1;
+
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
+    const int groups = n / 4;
+    unsigned bad = 0;
+    BYTE* out = output;
+    // Every group but the last: four alphabet bytes give three bytes.
+    for (int g = 0; g + 1 < groups; ++g, in += 4, out += 3) {
+        const unsigned a = kValue[in[0]], b = kValue[in[1]], c = kValue[in[2]], d = kValue[in[3]];
+        bad |= a | b | c | d;
+        const unsigned v = (a << 18) | (b << 12) | (c << 6) | d;
+        out[0] = static_cast<BYTE>(v >> 16);
+        out[1] = static_cast<BYTE>(v >> 8);
+        out[2] = static_cast<BYTE>(v);
+    }
+    int length = 3 * groups;
+    if (groups > 0) {
+        const unsigned a = kValue[in[0]], b = kValue[in[1]];
+        bad |= a | b;
+        if (in[2] == '=') {
+            out[0] = static_cast<BYTE>(((a << 2) | (b >> 4)) & 0xFF);
+            length -= 2;
+        } else {
+            const unsigned c = kValue[in[2]];
+            bad |= c;
+            if (in[3] == '=') {
+                out[0] = static_cast<BYTE>(((a << 2) | (b >> 4)) & 0xFF);
+                out[1] = static_cast<BYTE>(((b << 4) | (c >> 2)) & 0xFF);
+                length -= 1;
+            } else {
+                const unsigned d = kValue[in[3]];
+                bad |= d;
+                const unsigned v = ((a & 63) << 18) | ((b & 63) << 12) | ((c & 63) << 6) | (d & 63);
+                out[0] = static_cast<BYTE>(v >> 16);
+                out[1] = static_cast<BYTE>(v >> 8);
+                out[2] = static_cast<BYTE>(v);
+            }
+        }
+    }
+    if (bad & kInvalid) {
+        m_bError = true;
+        return 1;
+    }
+    decodedLength = length;
+    return 0;
+}
+
+CString DecodeEncodedText(const CString& base64Text)
+{
+    CBase64 decoder;
+    const int n = base64Text.GetLength();
+    const int size = decoder.GetDecodeBufferSize(n);
+    std::vector<BYTE> decoded(static_cast<size_t>(size) + 1);
+    int length = 0;
+    if (decoder.Decode(n, length, base64Text.GetString(), decoded.data()) != 0)
+        return base64Text;
+    decoded[static_cast<size_t>(length)] = 0;
+    std::vector<char> out(static_cast<size_t>(length) + 1);
+    int outLength = length;
+    ResetJisDecoder();
+    ConvertJisToSjis(reinterpret_cast<const char*>(decoded.data()), length, out.data(), outLength);
+    return CString(out.data());   // up to the first NUL
+}
+
+void DecodeHeaderValue(CString value, CString& result)
+{
+    result.Empty();
+    const int n = value.GetLength();
+    if (n == 0)
+        return;
+    CString decoded;
+    int i = 0;
+    while (i < n) {
+        const int open = value.Find("=?", i);
+        if (open < 0) {
+            if (i > 0) {
+                decoded += value.Mid(i);
+                result = decoded;
+            } else {
+                result = ConvertWhole(value);
+            }
+            return;
+        }
+        decoded.Append(value.GetString() + i, open - i);
+        if (!MatchesOpening(value, open)) {
+            result = value;
+            return;
+        }
+        const int textStart = open + kOpeningLength;
+        const int close = value.Find("?=", textStart);
+        if (close < 0) {
+            result = value;
+            return;
+        }
+        const CString word = DecodeEncodedText(value.Mid(textStart, close - textStart));
+        if (!word.IsEmpty())
+            decoded += word;
+        i = close + 2;
+    }
+    result = decoded;
+}

@@ -1,0 +1,214 @@
+// ISO-2022-JP to Shift_JIS state machine.
+#include "coding/Jis.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+enum Mode : unsigned char { kNone = 0, kAscii = 1, kKanji = 2, kKana = 3 };
+enum Escape : unsigned char { kEscNone = 0, kEscStarted = 1, kEscIntermediate = 2 };
+
+constexpr unsigned char ESC = 0x1B;
+constexpr unsigned char SO = 0x0E;
+constexpr unsigned char SI = 0x0F;
+
+struct JisState {
+    Mode mode = kAscii;
+    Escape escape = kEscNone;
+    Mode outer = kNone;       // mode in force when the current ESC/SO/SI arrived
+    Mode returnTo = kNone;    // mode to go back to at the next kanji-out or SI
+    bool pending = false;     // KANJI: first byte of a pair seen
+    unsigned char first = 0;  // that first byte
+    unsigned char intermediate = 0;
+};
+
+JisState g_state;
+
+// Output with a capacity: bytes beyond it are dropped.
+struct Sink {
+    unsigned char* out;
+    int pos;
+    int cap;
+    void Put(unsigned char b)
+    {
+        if (pos < cap)
+            out[pos++] = b;
+    }
+};
+
+inline void LeaveMode(JisState& s)
+{
+    if (s.mode != kAscii) {
+        s.outer = s.mode;
+        s.mode = kAscii;
+    }
+    s.escape = kEscNone;
+}
+
+inline void Enter(JisState& s, Mode m)
+{
+    s.returnTo = s.outer;
+    s.outer = kNone;
+    s.pending = false;
+    s.escape = kEscNone;
+    s.mode = m;
+}
+
+inline void Return(JisState& s)
+{
+    s.mode = s.returnTo == kNone ? kAscii : s.returnTo;
+    s.returnTo = kNone;
+    s.outer = kNone;
+    s.escape = kEscNone;
+}
+
+inline void ResetStep(JisState& s)
+{
+    s.mode = kAscii;
+    s.returnTo = kNone;
+    s.outer = kNone;
+    s.escape = kEscNone;
+}
+
+// A byte outside any escape sequence that the current mode does not take.
+inline void PlainByte(JisState& s, Sink& sink, unsigned char b)
+{
+    switch (b) {
+    case ESC:
+        LeaveMode(s);
+        s.escape = kEscStarted;
+        break;
+    case SO:
+        LeaveMode(s);
+        Enter(s, kKana);
+        break;
+    case SI:
+        LeaveMode(s);
+        Return(s);
+        break;
+    default:
+        sink.Put(b);
+        ResetStep(s);
+        break;
+    }
+}
+
+inline void EscapeByte(JisState& s, Sink& sink, unsigned char b)
+{
+    if (s.escape == kEscStarted) {
+        if (b == 0x24 || b == 0x28) {
+            s.intermediate = b;
+            s.escape = kEscIntermediate;
+        } else if (b == 0x4B) {
+            Enter(s, kKanji);
+        } else if (b == 0x48) {
+            Return(s);
+        } else {
+            sink.Put(ESC);
+            ResetStep(s);
+            PlainByte(s, sink, b);
+        }
+        return;
+    }
+    const unsigned char i = s.intermediate;
+    if (i == 0x24 && (b == 0x40 || b == 0x42)) {
+        Enter(s, kKanji);
+    } else if (i == 0x28 && (b == 0x42 || b == 0x4A || b == 0x48)) {
+        Return(s);
+    } else {
+        sink.Put(ESC);
+        sink.Put(i);
+        ResetStep(s);
+        PlainByte(s, sink, b);
+    }
+}
+
+}  // namespace
+
+void ResetJisDecoder()
+{
+    g_state = JisState{};
+}
+
+void ConvertJisToSjis(const char* input, int inputLength, char* output, int& outLength)
+{
+    if (outLength < 0 || output == nullptr) {
+        outLength = 0;
+        return;
+    }
+    Sink sink{reinterpret_cast<unsigned char*>(output), 0, outLength};
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(input);
+    const unsigned char* const end = in + (input && inputLength > 0 ? inputLength : 0);
+    JisState s = g_state;
+
+    while (in < end) {
+        if (s.mode == kAscii && s.escape == kEscNone) {
+            // Plain text: copy up to the next ESC, SO or SI. In this state no
+            // outer or return mode is remembered, so the reset step is a no-op.
+            const unsigned char* p = in;
+            while (p < end && *p != ESC && *p != SO && *p != SI)
+                ++p;
+            int n = static_cast<int>(p - in);
+            int room = sink.cap - sink.pos;
+            if (n > room)
+                n = room;
+            if (n > 0) {
+                std::memcpy(sink.out + sink.pos, in, static_cast<size_t>(n));
+                sink.pos += n;
+            }
+            in = p;
+            if (in == end)
+                break;
+            PlainByte(s, sink, *in++);
+            continue;
+        }
+        const unsigned char b = *in++;
+        if (s.escape != kEscNone) {
+            EscapeByte(s, sink, b);
+        } else if (s.mode == kKanji) {
+            if (b >= 0x21 && b <= 0xFC) {
+                if (!s.pending) {
+                    s.pending = true;
+                    s.first = b;
+                } else {
+                    const unsigned char j1 = s.first;
+                    unsigned char s1 = static_cast<unsigned char>(((j1 - 0x21) >> 1) + 0x81);
+                    if (s1 > 0x9F)
+                        s1 = static_cast<unsigned char>(s1 + 0x40);
+                    unsigned char s2 = static_cast<unsigned char>((j1 & 1) ? b + 0x1F : b + 0x7D);
+                    if (s2 >= 0x7F)
+                        s2 = static_cast<unsigned char>(s2 + 1);
+                    sink.Put(s1);
+                    sink.Put(s2);
+                    s.pending = false;
+                }
+            } else {
+                s.pending = false;   // a lone first byte is dropped
+                PlainByte(s, sink, b);
+            }
+        } else if (s.mode == kKana) {
+            const unsigned char k = static_cast<unsigned char>(b | 0x80);
+            if (k >= 0xA1 && k <= 0xDF)
+                sink.Put(k);
+            else
+                PlainByte(s, sink, b);
+        } else {
+            PlainByte(s, sink, b);
+        }
+    }
+
+    g_state = s;
+    output[sink.pos] = '\0';
+    outLength = sink.pos;
+}
+
+void ConvertStringJisToSjis(CString& text)
+{
+    const int n = text.GetLength();
+    std::vector<char> out(static_cast<size_t>(n) + 1);
+    int length = n;
+    ResetJisDecoder();
+    ConvertJisToSjis(text.GetString(), n, out.data(), length);
+    text = CString(out.data());   // up to the first NUL
+}
