@@ -1,0 +1,246 @@
+// Output naming: logical header lines, unique and safe names, folder creation.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/CString.h"
+#include "tests/TestSupport.h"
+#include "writers/Naming.h"
+
+namespace {
+
+// All logical lines of text, as the writers read a header.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    CUnfoldedLineReader reader(text.c_str());
+    CString line;
+    for (const char* p = text.c_str(); (p = reader.ReadLine(p, line)) != nullptr;)
+        out.push_back(line.Str());
+    EXPECT_TRUE(line.IsEmpty());
+    return out;
+}
+
+using V = std::vector<std::string>;
+
+}  // namespace
+
+TEST(NamingTest, UnfoldedLines)
+{
+    struct Case {
+        std::string text;
+        V lines;
+    } cases[] = {
+        {"Subject: a\r\n b\r\n", {"Subject: ab\r\n"}},
+        {"Subject: a\r\n  b\r\n", {"Subject: a b\r\n"}},
+        {"Subject: a\r\n\tb\r\n", {"Subject: a\tb\r\n"}},
+        {"Subject: a\r\n    b\r\n", {"Subject: a b\r\n"}},                // a run becomes one space
+        {"S: a\r\n b\r\n\tc\r\nT: d\r\n\r\nbody\r\n", {"S: ab\tc\r\n", "T: d\r\n", "\r\n", "body\r\n"}},
+        {" lead\r\n", {"lead\r\n"}},                                          // first segment too
+        {"no line end", {}},
+        {"", {}},
+        {"a\r\nrest without end", {"a\r\n"}},
+        // Bare LF counts only when no CR LF follows anywhere.
+        {"A: 1\nB: 2\n\nbody\n", {"A: 1\n", "B: 2\n", "\n", "body\n"}},
+        {"A: 1\nB: 2\r\nC\n", {"A: 1\nB: 2\r\n", "C\n"}},
+        {"A: 1\n b\nC\n", {"A: 1b\n", "C\n"}},
+        // An empty line followed by a folded one does not end a header.
+        {"A: 1\r\n\r\n x\r\n\r\n", {"A: 1\r\n", "x\r\n", "\r\n"}},
+        {"\r\n\tx\r\n", {"\tx\r\n"}},
+        // A fold whose continuation has no line end: nothing.
+        {"A: 1\r\n x", {}},
+        // "\r\r\n": the first CR is text.
+        {"A\r\r\n", {"A\r\r\n"}},
+        // CR LF split around the position: the LF alone is not a CR LF.
+        {"A\nB\r\n", {"A\nB\r\n"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Lines(c.text), c.lines) << c.text;
+
+    // The one-call form gives the same as the reader.
+    CString line;
+    const char* text = "Subject: a\r\n b\r\nX: y\r\n";
+    const char* next = ReadUnfoldedLine(text, line);
+    EXPECT_EQ(line, "Subject: ab\r\n");
+    EXPECT_STREQ(next, "X: y\r\n");
+    EXPECT_EQ(ReadUnfoldedLine("none", line), nullptr);
+    EXPECT_TRUE(line.IsEmpty());
+    EXPECT_EQ(ReadUnfoldedLine(nullptr, line), nullptr);
+}
+
+TEST(NamingTest, UnfoldedLineStopsAtMaxLength)
+{
+    const std::string text = "A: 1\r\nB: 2\r\n";
+    CUnfoldedLineReader reader(text.c_str(), 7);   // "A: 1\r\nB"
+    CString line;
+    const char* p = reader.ReadLine(text.c_str(), line);
+    EXPECT_EQ(line, "A: 1\r\n");
+    EXPECT_EQ(reader.ReadLine(p, line), nullptr);
+}
+
+TEST(NamingTest, LongLineIsCutNotOverrun)
+{
+    // 5000 bytes of text in one physical line, then one folded over many lines.
+    std::string big(5000, 'x');
+    std::string text = "A: " + big + "\r\nB: 1\r\n";
+    CUnfoldedLineReader reader(text.c_str());
+    CString line;
+    const char* p = reader.ReadLine(text.c_str(), line);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(reader.LastLineWasCut());
+    EXPECT_EQ(line.GetLength(), kUnfoldedLineBufferSize - 1);
+    EXPECT_EQ(line.Right(2), "\r\n");
+    p = reader.ReadLine(p, line);
+    EXPECT_EQ(line, "B: 1\r\n");
+    EXPECT_FALSE(reader.LastLineWasCut());
+
+    std::string folded = "R:";
+    for (int i = 0; i < 400; ++i)
+        folded += "\r\n\t<0123456789@x>";
+    folded += "\r\n\r\n";
+    CUnfoldedLineReader r2(folded.c_str());
+    p = r2.ReadLine(folded.c_str(), line);
+    EXPECT_TRUE(r2.LastLineWasCut());
+    EXPECT_LE(line.GetLength(), kUnfoldedLineBufferSize - 1);
+    EXPECT_EQ(line.Right(2), "\r\n");
+    r2.ReadLine(p, line);
+    EXPECT_EQ(line, "\r\n");
+
+    // A cut never splits a double-byte character.
+    std::string kanji = "S: ";
+    for (int i = 0; i < 3000; ++i)
+        kanji += "表";
+    kanji += "\n";
+    CUnfoldedLineReader r3(kanji.c_str());
+    r3.ReadLine(kanji.c_str(), line);
+    EXPECT_EQ(line.GetLength() % 2, 0);   // "S: " + whole characters + LF
+    EXPECT_EQ(line.Right(1), "\n");
+}
+
+TEST(NamingTest, BareLfTextIsReadInLinearWork)
+{
+    // 10 MB of short bare-LF lines: a search for CR LF over the rest of the
+    // text at every line would look at ~10^12 bytes.
+    std::string text;
+    text.reserve(10u << 20);
+    while (text.size() < (10u << 20))
+        text += "X-Line: some header text here\n";
+    CUnfoldedLineReader reader(text.c_str());
+    CString line;
+    std::size_t count = 0;
+    for (const char* p = text.c_str(); (p = reader.ReadLine(p, line)) != nullptr;)
+        ++count;
+    EXPECT_EQ(count, text.size() / 30);
+    EXPECT_LE(reader.BytesExamined(), 4 * text.size());
+
+    // The same with one CR LF at the very end: every line but the last is
+    // taken up to that CR LF (one line), again in linear work.
+    text.back() = '\r';
+    text += "\n";
+    CUnfoldedLineReader r2(text.c_str());
+    const char* p = r2.ReadLine(text.c_str(), line);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(r2.LastLineWasCut());
+    EXPECT_EQ(r2.ReadLine(p, line), nullptr);
+    EXPECT_LE(r2.BytesExamined(), 4 * text.size());
+}
+
+TEST(NamingTest, UniqueNames)
+{
+    TempMachine tm;
+    EXPECT_EQ(MakeUniqueFileName("C:\\out\\受信トレイ.mbx"), "C:\\out\\受信トレイ.mbx");
+    tm.WriteFile("C:\\out\\受信トレイ.mbx", "");
+    EXPECT_EQ(MakeUniqueFileName("C:\\out\\受信トレイ.mbx"), "C:\\out\\受信トレイ[01].mbx");
+    tm.WriteFile("C:\\out\\受信トレイ[01].mbx", "");
+    EXPECT_EQ(MakeUniqueFileName("C:\\out\\受信トレイ.mbx"), "C:\\out\\受信トレイ[02].mbx");
+
+    // A folder counts as taken; a dot numbers before the extension.
+    tm.MakeDirs("C:\\ns\\a.b");
+    EXPECT_EQ(MakeUniqueFileName("C:\\ns\\a.b"), "C:\\ns\\a[01].b");
+    // No extension; a dot in a folder name is not an extension.
+    tm.WriteFile("C:\\x.d\\box", "");
+    EXPECT_EQ(MakeUniqueFileName("C:\\x.d\\box"), "C:\\x.d\\box[01]");
+    // Empty base name.
+    tm.WriteFile("C:\\e\\.eml", "");
+    EXPECT_EQ(MakeUniqueFileName("C:\\e\\.eml"), "C:\\e\\[01].eml");
+    // A 0x5C trail byte is not a folder separator: "表.x" stays one name.
+    tm.WriteFile("C:\\t\\表.x", "");
+    EXPECT_EQ(MakeUniqueFileName("C:\\t\\表.x"), "C:\\t\\表[01].x");
+
+    // After [99] comes [100].
+    tm.WriteFile("C:\\n\\m.eml", "");
+    for (int i = 1; i <= 99; ++i)
+        tm.WriteFile(NumberedFileName("C:\\n\\m.eml", i), "");
+    EXPECT_EQ(MakeUniqueFileName("C:\\n\\m.eml"), "C:\\n\\m[100].eml");
+}
+
+TEST(NamingTest, UniqueNameCacheGivesTheSameNames)
+{
+    TempMachine tm;
+    tm.WriteFile("C:\\c\\s[02].eml", "");   // a gap taken before the run
+    CUniqueNameCache cache;
+    std::vector<std::string> got;
+    for (int i = 0; i < 5; ++i) {
+        CString name = MakeUniqueFileName("C:\\c\\s.eml", &cache);
+        got.push_back(name.Str());
+        if (i != 1)                     // the second one is never created
+            tm.WriteFile(name, "");
+    }
+    EXPECT_EQ(got, (V{"C:\\c\\s.eml", "C:\\c\\s[01].eml", "C:\\c\\s[01].eml", "C:\\c\\s[03].eml",
+                      "C:\\c\\s[04].eml"}));
+    // A name taken from outside the run is still seen.
+    tm.WriteFile("C:\\c\\s[05].eml", "");
+    EXPECT_EQ(MakeUniqueFileName("C:\\c\\s.eml", &cache), "C:\\c\\s[06].eml");
+}
+
+TEST(NamingTest, SafeNames)
+{
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"Re: 見積/再送?", "Re： 見積／再送？"},
+        {"Re: 資料?", "Re： 資料？"},
+        {"a\\b*c\"d<e>f|g", "a￥b＊c”d＜e＞f｜g"},
+        {"表示|ソフト\\能力", "表示｜ソフト￥能力"},       // trail bytes 0x5C stay
+        {"\x83\x7C|", "\x83\x7C｜"},                        // trail byte 0x7C stays
+        {"", ""},
+        {" .a\t. ", " .a\t. "},                            // nothing else changes
+        {"\x81", "\x81"},                                  // a lone lead byte at the end
+    };
+    for (const Case& c : cases) {
+        CString name(c.in);
+        MakeSafeFileName(name);
+        EXPECT_EQ(name.Str(), c.out) << c.in;
+    }
+}
+
+TEST(NamingTest, CreateFolderPath)
+{
+    TempMachine tm;
+    std::vector<std::string> tried;
+    SetCreateFolderObserver([&](const CString& p) { tried.push_back(p.Str()); });
+
+    EXPECT_TRUE(CreateFolderPath("C:\\out\\受信トレイ"));
+    EXPECT_EQ(tried, (V{"C:\\out", "C:\\out\\受信トレイ"}));
+    EXPECT_TRUE(tm.Exists("C:\\out\\受信トレイ"));
+    tried.clear();
+    EXPECT_TRUE(CreateFolderPath("C:\\out\\受信トレイ\\"));   // all exist: 183 accepted
+    EXPECT_EQ(tried, (V{"C:\\out", "C:\\out\\受信トレイ"}));
+
+    tried.clear();
+    EXPECT_TRUE(CreateFolderPath("\\top\\表"));              // no drive part; 0x5C trail byte
+    EXPECT_EQ(tried, (V{"\\top", "\\top\\表"}));
+    EXPECT_TRUE(tm.Exists("C:\\top\\表"));
+
+    tried.clear();
+    EXPECT_TRUE(CreateFolderPath(""));
+    EXPECT_TRUE(tried.empty());
+
+    // A file in the way: creating below it fails with another error.
+    tm.WriteFile("C:\\f", "x");
+    EXPECT_FALSE(CreateFolderPath("C:\\f\\g"));
+    // An unmapped drive cannot be created.
+    EXPECT_FALSE(CreateFolderPath("Q:\\x"));
+    SetCreateFolderObserver(nullptr);
+}
