@@ -1,0 +1,143 @@
+#include "store/MailIndexLoader.h"
+
+#include <climits>
+
+#include "framework/Archive.h"
+#include "framework/File.h"
+#include "store/IndexFile.h"
+#include "store/Job.h"
+#include "store/StorageScan.h"
+#include "store/TrayList.h"
+
+namespace {
+
+// Creates the job's list, or empties it.
+CMailIndexList& FreshIndexList()
+{
+    CMailConvJob& job = GetJob();
+    if (!job.m_pIndexList)
+        job.m_pIndexList = std::make_unique<CMailIndexList>();
+    else
+        job.m_pIndexList->clear();
+    return *job.m_pIndexList;
+}
+
+CMailIndexList& IndexList()
+{
+    CMailConvJob& job = GetJob();
+    if (!job.m_pIndexList)
+        job.m_pIndexList = std::make_unique<CMailIndexList>();
+    return *job.m_pIndexList;
+}
+
+}  // namespace
+
+int CMailIndexLoader::CountLiveRecords()
+{
+    int live = 0;
+    for (const auto& record : IndexList()) {
+        if (!record->IsRemoved())
+            ++live;
+    }
+    return live;
+}
+
+CMailIndexLoader::ReadResult CMailIndexLoader::ReadIndexFile(const CString& indexPath, const CString& storagePath)
+{
+    CMailConvJob& job = GetJob();
+    CMailIndexList& list = FreshIndexList();
+    job.m_nMessageCount = 0;
+    job.m_nRemovedMessageCount = 0;
+    job.m_nLiveMessageCount = 0;   // an empty list has no live records
+
+    CFile file;
+    if (!file.Open(indexPath, CFile::modeRead | CFile::typeBinary))
+        return kIndexMissing;
+
+    // Ranges are checked against the storage file when there is one; without
+    // it the writers find nothing to copy anyway.
+    std::uint64_t storageLength = kUnknownStorageLength;
+    CFileStatus status;
+    if (CFile::GetStatus(storagePath, status) && !(status.m_attribute & 0x10))
+        storageLength = status.m_size;
+
+    CArchiveReader in(file);
+    IndexContent content;
+    if (!ReadIndex(in, storageLength, content)) {
+        list.clear();
+        return kIndexUnusable;
+    }
+    list = std::move(content.records);
+    job.m_nMessageCount = static_cast<int>(content.count);
+    job.m_nRemovedMessageCount = content.removed;
+    job.m_nLiveMessageCount = content.live;
+    job.m_dwIndexInfo1 = content.info1;
+    job.m_dwIndexInfo2 = content.info2;
+    return kIndexLoaded;
+}
+
+int CMailIndexLoader::ScanStorageFile(const CString& storagePath, bool deleteIfEmpty)
+{
+    CMailConvJob& job = GetJob();
+    CMailIndexList& list = IndexList();
+    CFile file;
+    if (!file.Open(storagePath, CFile::modeRead | CFile::typeBinary))
+        return 0;
+    if (file.GetLength() == 0) {
+        file.Close();
+        if (deleteIfEmpty)
+            CFile::Remove(storagePath);
+        return 0;
+    }
+    CFileStorageSource source(file);
+    DWORD next = ScanMessageStorage(source, static_cast<DWORD>(job.m_nMessageCount), list);
+    file.Close();
+    job.m_nMessageCount = static_cast<int>(next);
+    return 1;
+}
+
+bool CMailIndexLoader::WriteIndexFile(const CString& indexPath)
+{
+    CMailConvJob& job = GetJob();
+    CFile file;
+    if (!file.Open(indexPath, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
+        return false;
+    bool ok;
+    {
+        CArchiveWriter out(file);
+        job.m_nLiveMessageCount = WriteIndex(out, IndexList(), job.m_dwIndexInfo1, job.m_dwIndexInfo2);
+        ok = out.Flush() && !file.HasError();
+    }
+    file.Close();
+    if (!ok)
+        CFile::Remove(indexPath);
+    return ok;
+}
+
+int CMailIndexLoader::LoadTrayIndex(CString tray)
+{
+    CMailConvJob& job = GetJob();
+    CString folder = GetTrayFolderPath(tray);
+    ReadResult result = ReadIndexFile(folder + kIndexFileName, folder + kStorageFileName);
+    if (result == kIndexLoaded)
+        return job.m_nMessageCount;
+
+    // Missing: rebuild and write back. Unusable: rebuild, but leave the
+    // store's index file as it is.
+    if (!RebuildTrayIndex(tray))
+        return 0;
+    job.m_nLiveMessageCount = CountLiveRecords();
+    if (result == kIndexMissing)
+        SaveTrayIndex(tray);
+    return job.m_nMessageCount;
+}
+
+int CMailIndexLoader::RebuildTrayIndex(CString tray)
+{
+    return ScanStorageFile(GetTrayFolderPath(tray) + kStorageFileName, true);
+}
+
+void CMailIndexLoader::SaveTrayIndex(CString tray)
+{
+    WriteIndexFile(GetTrayFolderPath(tray) + kIndexFileName);
+}

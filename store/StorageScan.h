@@ -1,0 +1,75 @@
+// The scan of a tray's message storage ("Message Storage.mbx") that rebuilds
+// its index records: one CMailIndexData per message, with the header summary
+// and the message's byte range.
+//
+// Storage format: messages one after another, CR LF line ends; a message is
+// its header, an empty line, its body and a line "."; one empty line may
+// follow the "." line. The scan reads the file in large blocks; its memory
+// does not depend on the file's size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/Types.h"
+#include "store/MailIndexData.h"
+
+class CFile;
+
+// Storage bytes read by position.
+class CStorageSource {
+public:
+    virtual ~CStorageSource() = default;
+    // Length of the storage, fixed when the scan starts.
+    virtual std::uint64_t Length() const = 0;
+    // Reads up to count bytes at offset; answers how many were read (0 at the
+    // end or on a read error).
+    virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+};
+
+class CMemoryStorageSource : public CStorageSource {
+public:
+    CMemoryStorageSource(const void* data, std::size_t size) : m_data(static_cast<const char*>(data)), m_size(size) {}
+    std::uint64_t Length() const override { return m_size; }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
+
+private:
+    const char* m_data;
+    std::size_t m_size;
+};
+
+// An open file; reads move its position.
+class CFileStorageSource : public CStorageSource {
+public:
+    explicit CFileStorageSource(CFile& file);
+    std::uint64_t Length() const override { return m_length; }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
+
+private:
+    CFile& m_file;
+    std::uint64_t m_length;
+    std::uint64_t m_position;
+};
+
+// Block size of the scan's read buffer.
+constexpr std::size_t kStorageScanBlock = 1024 * 1024;
+
+// Longest header text kept for one field (and of one line). A header line
+// longer than this still counts with its full length for every position and
+// test, but only its first bytes become index text: index strings are
+// summaries (the writers copy messages from the storage file, not from the
+// index), and a bound keeps memory independent of the storage file, which may
+// hold a single line of any length.
+constexpr std::size_t kMaxIndexFieldText = 1024 * 1024;
+
+// Maker's own mail domain: a decoded From holding "@" followed by it gives
+// m_dwMark kIndexMarkOwnService.
+extern const char* const kOwnMailDomain;   // "orvane.ne.jp"
+
+// Scans the whole storage and appends one record per message to records,
+// numbered from firstNumber on; answers the next number. blockSize is the read
+// buffer's size (tests use tiny ones). A read error, or a message that would
+// end past the 32-bit offsets of the index, ends the scan with the records
+// built so far.
+DWORD ScanMessageStorage(CStorageSource& source, DWORD firstNumber, CMailIndexList& records,
+                         std::size_t blockSize = kStorageScanBlock);

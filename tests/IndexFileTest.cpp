@@ -1,0 +1,300 @@
+// The index file: archive string forms, loading, saving, and recovery from
+// unusable index files.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MailConvApp.h"
+#include "framework/Archive.h"
+#include "store/IndexFile.h"
+#include "store/MailIndexLoader.h"
+#include "store/TrayList.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+std::string Dw(DWORD v)
+{
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        s[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return s;
+}
+
+std::string Str(const std::string& s)
+{
+    CArchiveWriter w;
+    w.WriteString(CString(s));
+    return w.Bytes();
+}
+
+CMailIndexData Record(DWORD number, const std::string& subject, DWORD flags, DWORD start, DWORD end)
+{
+    CMailIndexData r;
+    r.m_nNumber = number;
+    r.m_strSubject = CString(subject);
+    r.m_strFrom = "a@example.jp";
+    r.m_strDate = "Mon, 6 Jan 2003 09:05:03 +0900";
+    r.m_strMessageId = "id@example.jp";
+    r.m_dwFlags = flags;
+    r.m_dwStart = start;
+    r.m_dwEnd = end;
+    return r;
+}
+
+std::string IndexBytes(const std::vector<CMailIndexData>& records, const std::string& trailer)
+{
+    CArchiveWriter w;
+    w.WriteDword(static_cast<DWORD>(records.size()));
+    for (const CMailIndexData& r : records)
+        WriteIndexRecord(w, r);
+    return w.Bytes() + trailer;
+}
+
+std::string Trailer(DWORD a, DWORD b, DWORD c, DWORD d)
+{
+    return Dw(a) + Dw(b) + Dw(c) + Dw(d);
+}
+
+// A store with one tray "受信トレイ" at C:\Store.
+struct Store {
+    TempMachine tm;
+    CMailConvApp app;
+    CString tray = "受信トレイ";
+    Store() { app.m_strStoreDir = "C:\\Store"; }
+    CString IndexPath() const { return GetTrayFolderPath(tray) + kIndexFileName; }
+    CString StoragePath() const { return GetTrayFolderPath(tray) + kStorageFileName; }
+    void WriteIndex(const std::string& bytes) { tm.WriteFile(IndexPath(), bytes); }
+    void WriteStorage(const std::string& bytes) { tm.WriteFile(StoragePath(), bytes); }
+    CMailIndexList& List() { return *app.m_pIndexList; }
+};
+
+const std::string kTwoMessages =
+    "From: a@example.jp\r\nSubject: one\r\n\r\nbody\r\n.\r\n\r\n"
+    "From: b@example.jp\r\nSubject: two\r\n\r\nbody\r\n.\r\n";
+
+}  // namespace
+
+TEST(ArchiveTest, StringFormsByLength)
+{
+    struct Case {
+        size_t length;
+        std::string prefix;
+    } cases[] = {
+        {0, std::string(1, '\0')},
+        {254, "\xFE"},
+        {255, std::string("\xFF\xFF\x00", 3)},
+        {65533, "\xFF\xFD\xFF"},
+        {65534, std::string("\xFF\xFF\xFF\xFE\xFF\x00\x00", 7)},
+        {70000, std::string("\xFF\xFF\xFF\x70\x11\x01\x00", 7)},
+    };
+    for (const Case& c : cases) {
+        std::string text(c.length, 'x');
+        std::string bytes = Str(text);
+        EXPECT_EQ(bytes.substr(0, c.prefix.size()), c.prefix) << c.length;
+        EXPECT_EQ(bytes.size(), c.prefix.size() + c.length);
+        CArchiveReader in(bytes.data(), bytes.size());
+        EXPECT_EQ(in.ReadString().Str(), text);
+        EXPECT_FALSE(in.Failed());
+        EXPECT_EQ(in.Remaining(), 0u);
+    }
+}
+
+TEST(ArchiveTest, ReadsLongerFormsAndWideStrings)
+{
+    struct Case {
+        std::string bytes;
+        std::string text;
+    } cases[] = {
+        {std::string("\xFF\x03\x00" "abc", 6), "abc"},                              // 16-bit form for a short string
+        {std::string("\xFF\xFF\xFF\x02\x00\x00\x00" "ab", 9), "ab"},                // 32-bit form
+        {std::string("\xFF\xFE\xFF\x02" "A\x00\x42\x30", 8), "Aあ"},               // wide, byte count
+        {std::string("\xFF\xFE\xFF\xFF\x01\x00\x9C\x4E", 8), "亜"},                // wide, 16-bit count
+        {std::string("\xFF\xFE\xFF\xFF\xFF\xFF\x01\x00\x00\x00" "A\x00", 12), "A"}, // wide, 32-bit count
+        {std::string("\xFF\xFE\xFF\x00", 4), ""},
+    };
+    for (const Case& c : cases) {
+        CArchiveReader in(c.bytes.data(), c.bytes.size());
+        EXPECT_EQ(in.ReadString().Str(), c.text);
+        EXPECT_FALSE(in.Failed());
+    }
+}
+
+TEST(ArchiveTest, ShortReadsAreStickyAndAllocateNothingAhead)
+{
+    const std::string cases[] = {
+        "",                                          // no prefix
+        std::string("\x05" "abc", 4),                // fewer bytes than the length
+        std::string("\xFF\x10", 2),                  // 16-bit length cut
+        std::string("\xFF\xFF\xFF\xFF\xFF\xFF\x7F" "abc", 10),   // 2 GB announced
+        std::string("\xFF\xFE\xFF\x03" "a\x00" "b", 7),          // wide, odd tail
+        std::string("\xFF\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 10),
+    };
+    for (const std::string& bytes : cases) {
+        CArchiveReader in(bytes.data(), bytes.size());
+        EXPECT_EQ(in.ReadString().Str(), "");
+        EXPECT_TRUE(in.Failed());
+        EXPECT_EQ(in.ReadDword(), 0u);   // later reads yield nothing
+        EXPECT_TRUE(in.Failed());
+    }
+}
+
+TEST(IndexLoadTest, EmptyIndexStillReadsTheTrailer)
+{
+    Store s;
+    s.WriteIndex(Dw(0) + Trailer(1, 2, 3, 4));
+    CMailIndexLoader loader;
+    EXPECT_EQ(loader.LoadTrayIndex(s.tray), 0);
+    ASSERT_NE(s.app.m_pIndexList, nullptr);
+    EXPECT_TRUE(s.List().empty());
+    EXPECT_EQ(s.app.m_dwIndexInfo1, 1u);
+    EXPECT_EQ(s.app.m_dwIndexInfo2, 4u);
+}
+
+TEST(IndexLoadTest, CountsRemovedAndLiveRecordsAndSavesTrailerOneFourFourFour)
+{
+    Store s;
+    s.WriteIndex(IndexBytes({Record(0, "a", 0x100, 0, 10), Record(1, "b", 0x110, 10, 20), Record(2, "c", 0, 20, 30)},
+                            Trailer(1, 2, 3, 4)));
+    CMailIndexLoader loader;
+    EXPECT_EQ(loader.LoadTrayIndex(s.tray), 3);
+    EXPECT_EQ(s.app.m_nMessageCount, 3);
+    EXPECT_EQ(s.app.m_nRemovedMessageCount, 1);
+    EXPECT_EQ(s.app.m_nLiveMessageCount, 2);
+    ASSERT_EQ(s.List().size(), 3u);
+    EXPECT_TRUE(s.List()[1]->IsRemoved());
+    EXPECT_EQ(s.List()[2]->m_strSubject, "c");
+
+    loader.SaveTrayIndex(s.tray);
+    std::string saved = s.tm.ReadFile(s.IndexPath());
+    EXPECT_EQ(saved.substr(saved.size() - 16), Trailer(1, 4, 4, 4));
+    EXPECT_EQ(s.app.m_nLiveMessageCount, 2);
+}
+
+TEST(IndexLoadTest, SecondTrayStartsFromAnEmptyList)
+{
+    Store s;
+    s.WriteIndex(IndexBytes({Record(0, "a", 0, 0, 1), Record(1, "b", 0x10, 1, 2)}, Trailer(5, 0, 0, 6)));
+    s.tm.WriteFile(GetTrayFolderPath("送信トレイ") + kIndexFileName,
+                   IndexBytes({Record(7, "x", 0, 0, 1)}, Trailer(8, 0, 0, 9)));
+    CMailIndexLoader loader;
+    EXPECT_EQ(loader.LoadTrayIndex(s.tray), 2);
+    CMailIndexList* first = s.app.m_pIndexList.get();
+    EXPECT_EQ(loader.LoadTrayIndex("送信トレイ"), 1);
+    EXPECT_EQ(s.app.m_pIndexList.get(), first);   // one list for the run
+    ASSERT_EQ(s.List().size(), 1u);
+    EXPECT_EQ(s.List()[0]->m_nNumber, 7u);
+    EXPECT_EQ(s.app.m_nRemovedMessageCount, 0);
+    EXPECT_EQ(s.app.m_nLiveMessageCount, 1);
+    EXPECT_EQ(s.app.m_dwIndexInfo1, 8u);
+    EXPECT_EQ(s.app.m_dwIndexInfo2, 9u);
+}
+
+TEST(IndexLoadTest, ReadThenWriteGivesTheSameBytes)
+{
+    Store s;
+    CMailIndexData full = Record(3, std::string(300, 's'), 0x1107, 5, 70000);
+    full.m_strTo = "to";
+    full.m_strCc = "cc";
+    full.m_strBcc = "bcc";
+    full.m_strReplyTo = "reply";
+    full.m_strInReplyTo = "irt";
+    full.m_dwMark = 0xFF3232;
+    full.m_strSubject = CString(std::string(70000, 'L'));
+    std::string minimal = IndexBytes({full, Record(4, "件名", 0x10, 0, 0)}, Trailer(9, 4, 4, 4));
+    s.WriteIndex(minimal);
+    CMailIndexLoader loader;
+    loader.LoadTrayIndex(s.tray);
+    s.tm.WriteFile(s.IndexPath(), "");
+    loader.SaveTrayIndex(s.tray);
+    EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), minimal);
+
+    // Trailer values 2 and 3, longer length forms and wide strings do not
+    // survive: they are written as info2 and in the shortest narrow form.
+    std::string rec = Dw(1) + std::string("\xFF\x02\x00" "ab", 5) + std::string("\xFF\xFE\xFF\x01" "A\x00", 6) +
+                      std::string(7, '\0') + Dw(0) + Dw(0) + Dw(0) + Dw(0);
+    s.WriteIndex(Dw(1) + rec + Trailer(1, 2, 3, 4));
+    loader.LoadTrayIndex(s.tray);
+    loader.SaveTrayIndex(s.tray);
+    std::string want = Dw(1) + std::string("\x02" "ab" "\x01" "A", 5) + std::string(7, '\0') + Dw(0) + Dw(0) +
+                       Dw(0) + Dw(0);
+    EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), Dw(1) + want + Trailer(1, 4, 4, 4));
+}
+
+TEST(IndexLoadTest, MissingIndexIsRebuiltAndWrittenWithTheRunsTrailerValues)
+{
+    Store s;
+    s.WriteStorage(kTwoMessages);
+    s.app.m_dwIndexInfo1 = 11;
+    s.app.m_dwIndexInfo2 = 22;
+    CMailIndexLoader loader;
+    EXPECT_EQ(loader.LoadTrayIndex(s.tray), 2);
+    EXPECT_EQ(s.app.m_nLiveMessageCount, 2);
+    ASSERT_TRUE(s.tm.Exists(s.IndexPath()));
+    CArchiveWriter w;
+    WriteIndex(w, s.List(), 11, 22);
+    EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), w.Bytes());
+
+    // Loading again reads the written index.
+    EXPECT_EQ(loader.LoadTrayIndex(s.tray), 2);
+    EXPECT_EQ(s.List()[1]->m_strSubject, "two");
+}
+
+TEST(IndexLoadTest, TrayWithoutIndexOrStorageLoadsEmpty)
+{
+    Store s;
+    s.app.m_nLiveMessageCount = 5;   // left from an earlier tray
+    CMailIndexLoader loader;
+    EXPECT_EQ(loader.LoadTrayIndex(s.tray), 0);
+    ASSERT_NE(s.app.m_pIndexList, nullptr);
+    EXPECT_TRUE(s.List().empty());
+    EXPECT_EQ(s.app.m_nLiveMessageCount, 0);
+    EXPECT_EQ(s.app.m_nErrorCode, 0);
+    EXPECT_FALSE(s.tm.Exists(s.IndexPath()));
+}
+
+TEST(IndexLoadTest, UnusableIndexIsRecoveredFromStorageWithoutTouchingIt)
+{
+    std::string good = IndexBytes({Record(0, "one", 0, 0, 40), Record(1, "two", 0, 40, 80)}, Trailer(1, 2, 3, 4));
+    std::string reversed = IndexBytes({Record(0, "one", 0, 30, 10)}, Trailer(1, 2, 3, 4));
+    std::string pastEnd = IndexBytes({Record(0, "one", 0x10, 0, 100000)}, Trailer(1, 2, 3, 4));
+    struct Case {
+        const char* what;
+        std::string index;
+    } cases[] = {
+        {"count cut", good.substr(0, 3)},
+        {"record cut", good.substr(0, 30)},
+        {"trailer cut", good.substr(0, good.size() - 1)},
+        {"no trailer", Dw(0)},
+        {"count 0xFFFFFFFF", Dw(0xFFFFFFFF) + good.substr(4)},
+        {"count larger than the file", Dw(3) + good.substr(4)},
+        {"reversed range", reversed},
+        {"range past the storage", pastEnd},
+    };
+    for (const Case& c : cases) {
+        Store s;
+        s.WriteStorage(kTwoMessages);
+        s.WriteIndex(c.index);
+        s.app.m_dwIndexInfo1 = 7;
+        s.app.m_dwIndexInfo2 = 8;
+        CMailIndexLoader loader;
+        EXPECT_EQ(loader.LoadTrayIndex(s.tray), 2) << c.what;
+        ASSERT_EQ(s.List().size(), 2u) << c.what;
+        EXPECT_EQ(s.List()[0]->m_strSubject, "one") << c.what;
+        EXPECT_EQ(s.List()[1]->m_dwEnd, kTwoMessages.size()) << c.what;
+        EXPECT_EQ(s.app.m_nLiveMessageCount, 2) << c.what;
+        EXPECT_EQ(s.app.m_nRemovedMessageCount, 0) << c.what;
+        EXPECT_EQ(s.app.m_dwIndexInfo1, 7u) << c.what;
+        EXPECT_EQ(s.app.m_dwIndexInfo2, 8u) << c.what;
+        EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), c.index) << c.what;
+    }
+}
+
+TEST(IndexLoadTest, IndexWithoutStorageFileIsTakenAsItIs)
+{
+    Store s;
+    s.WriteIndex(IndexBytes({Record(0, "one", 0, 0, 5000)}, Trailer(1, 2, 3, 4)));
+    CMailIndexLoader loader;
+    EXPECT_EQ(loader.LoadTrayIndex(s.tray), 1);
+}

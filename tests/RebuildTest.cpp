@@ -1,0 +1,232 @@
+// Rebuilding index records from a tray's message storage.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MailConvApp.h"
+#include "store/MailIndexLoader.h"
+#include "store/StorageScan.h"
+#include "store/TrayList.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+// Every scan runs with the normal buffer and with tiny ones, so that lines
+// cut at block edges and lines longer than the buffer take the other paths;
+// all must agree.
+CMailIndexList Scan(const std::string& bytes)
+{
+    CMailIndexList first;
+    bool haveFirst = false;
+    for (size_t block : {kStorageScanBlock, size_t{1}, size_t{3}, size_t{16}}) {
+        CMemoryStorageSource source(bytes.data(), bytes.size());
+        CMailIndexList records;
+        DWORD next = ScanMessageStorage(source, 0, records, block);
+        EXPECT_EQ(next, records.size());
+        if (!haveFirst) {
+            first = std::move(records);
+            haveFirst = true;
+            continue;
+        }
+        EXPECT_EQ(records.size(), first.size()) << "block " << block;
+        for (size_t i = 0; i < std::min(records.size(), first.size()); ++i) {
+            const CMailIndexData& a = *first[i];
+            const CMailIndexData& b = *records[i];
+            EXPECT_TRUE(a.m_nNumber == b.m_nNumber && a.m_strSubject == b.m_strSubject && a.m_strFrom == b.m_strFrom &&
+                        a.m_strTo == b.m_strTo && a.m_strCc == b.m_strCc && a.m_strBcc == b.m_strBcc &&
+                        a.m_strReplyTo == b.m_strReplyTo && a.m_strDate == b.m_strDate &&
+                        a.m_strMessageId == b.m_strMessageId && a.m_strInReplyTo == b.m_strInReplyTo &&
+                        a.m_dwFlags == b.m_dwFlags && a.m_dwStart == b.m_dwStart && a.m_dwEnd == b.m_dwEnd &&
+                        a.m_dwMark == b.m_dwMark)
+                << "block " << block << " record " << i;
+        }
+    }
+    return first;
+}
+
+std::vector<std::pair<DWORD, DWORD>> Ranges(const CMailIndexList& records)
+{
+    std::vector<std::pair<DWORD, DWORD>> out;
+    for (const auto& r : records)
+        out.emplace_back(r->m_dwStart, r->m_dwEnd);
+    return out;
+}
+
+const std::string kMsg1 = "From: a@example.jp\r\nSubject: one\r\nDate: d1\r\n\r\nbody\r\n.\r\n";
+const std::string kMsg2 = "From: b@example.jp\r\nSubject: two\r\n\r\nline\r\n.\r\n";
+
+}  // namespace
+
+TEST(RebuildScanTest, MessageRangesAndSeparators)
+{
+    const DWORD n1 = static_cast<DWORD>(kMsg1.size()), n2 = static_cast<DWORD>(kMsg2.size());
+    struct Case {
+        const char* what;
+        std::string storage;
+        std::vector<std::pair<DWORD, DWORD>> ranges;
+    } cases[] = {
+        {"empty line between", kMsg1 + "\r\n" + kMsg2 + "\r\n", {{0, n1}, {n1 + 2, n1 + 2 + n2}}},
+        {"no empty line between", kMsg1 + kMsg2, {{0, n1}, {n1, n1 + n2}}},
+        {"no dot at the end", kMsg1 + "\r\n" + "Subject: x\r\n\r\nbody", {{0, n1}, {n1 + 2, n1 + 2 + 18}}},
+        {"empty lines after the last dot", kMsg1 + "\r\n\r\n\r\n", {{0, n1}, {n1 + 2, n1 + 6}}},
+        {"bare LF line ends", "Subject: x\n\nb\n.\n\nSubject: y\n\n.\n", {{0, 16}, {16, 31}}},   // only CR is skipped
+        {"line after dot that begins with CR", kMsg1 + "\rX\r\n.\r\n", {{0, n1}, {n1 + 2, n1 + 7}}},
+        {"dot with a blank is body", "Subject: x\r\n\r\n. \r\n.\r\n", {{0, 21}}},
+    };
+    for (const Case& c : cases) {
+        CMailIndexList records = Scan(c.storage);
+        EXPECT_EQ(Ranges(records), c.ranges) << c.what;
+        for (size_t i = 0; i < records.size(); ++i) {
+            EXPECT_EQ(records[i]->m_nNumber, i) << c.what;
+            EXPECT_TRUE(records[i]->m_dwFlags & kIndexFlagRebuilt) << c.what;
+        }
+    }
+    // The extra record after the last dot has empty texts.
+    CMailIndexList extra = Scan(kMsg1 + "\r\n\r\n\r\n");
+    ASSERT_EQ(extra.size(), 2u);
+    EXPECT_EQ(extra[1]->m_strSubject, "");
+    EXPECT_EQ(extra[1]->m_strFrom, "");
+    EXPECT_EQ(extra[1]->m_dwFlags, kIndexFlagRebuilt);
+}
+
+TEST(RebuildScanTest, MessageWithoutSubjectOrDateRunsIntoTheNext)
+{
+    std::string storage = "From: a@x.jp\r\n\r\nbody\r\n.\r\n\r\nFrom: b@x.jp\r\nSubject: real\r\n\r\nb\r\n.\r\n";
+    CMailIndexList records = Scan(storage);
+    ASSERT_EQ(records.size(), 1u);
+    // Its body and the next message were taken as header lines; the last ones win.
+    EXPECT_EQ(records[0]->m_strFrom, "b@x.jp");
+    EXPECT_EQ(records[0]->m_strSubject, "real");
+    EXPECT_EQ(records[0]->m_dwEnd, storage.size());
+}
+
+TEST(RebuildScanTest, HeaderTestsAndTheirCaseRules)
+{
+    auto check = [](const std::string& header, auto get, const std::string& want, DWORD flags, const char* what) {
+        CMailIndexList records = Scan(header + "Date: d\r\n\r\nbody\r\n.\r\n");
+        ASSERT_EQ(records.size(), 1u) << what;
+        EXPECT_EQ(get(*records[0]).Str(), want) << what;
+        EXPECT_EQ(records[0]->m_dwFlags, flags | kIndexFlagRebuilt) << what;
+    };
+    auto from = [](const CMailIndexData& r) { return r.m_strFrom; };
+    auto subject = [](const CMailIndexData& r) { return r.m_strSubject; };
+    auto to = [](const CMailIndexData& r) { return r.m_strTo; };
+    auto msgid = [](const CMailIndexData& r) { return r.m_strMessageId; };
+    auto irt = [](const CMailIndexData& r) { return r.m_strInReplyTo; };
+    auto bcc = [](const CMailIndexData& r) { return r.m_strBcc; };
+    auto reply = [](const CMailIndexData& r) { return r.m_strReplyTo; };
+
+    check("from: a@x.jp\r\n", from, "a@x.jp", 0, "lower-case from");
+    check("From:a@x.jp\r\n", from, "", 0, "From without the blank");
+    check("x-status: AR\r\n", from, "", 0, "lower-case x-status");
+    check("X-Status: AR\r\n", from, "", kIndexFlagXStatusAR, "X-Status");
+    check("X-Status: ARX\r\n", from, "", kIndexFlagXStatusAR, "X-Status prefix");
+    check("content-type: Multipart/Mixed; boundary=x\r\n", from, "", kIndexFlagMultipartMixed, "multipart");
+    check("To: a@x.jp\r\nTo: b@x.jp\r\n", to, "b@x.jp", 0, "second To wins");
+    check("Message-ID: <<id@x>>\r\n", msgid, "id@x", 0, "doubled brackets");
+    check("In-Reply-To: <p@x>\r\n", irt, "p@x", 0, "In-Reply-To");
+    check("Subject: a\r\n b\r\n\tc\r\n", subject, "abc", 0, "continuations join with nothing");
+    check("Subject: a\r\n x: y\r\n", subject, "a", 0, "continuation with colon blank");
+    check("Subject: a\r\n From: f\r\n", from, "f", 0, "trimmed continuation is tested");
+    check("BCC: =?ISO-2022-JP?B?GyRCMCEbKEI=?=\r\n", bcc, "=?ISO-2022-JP?B?GyRCMCEbKEI=?=", 0, "BCC not decoded");
+    check("Reply-To: r\r\n ,s\r\n", reply, "r,s", 0, "Reply-To continued");
+    check("Subject: =?ISO-2022-JP?B?GyRCMCEbKEI=?=\r\n\t=?ISO-2022-JP?B?GyRCMCEbKEI=?=\r\n", subject, "亜亜", 0,
+          "two encoded words");
+}
+
+TEST(RebuildScanTest, DateContinuationAndBodyStart)
+{
+    // A Date line's continuation is not appended; an empty line before any
+    // Subject or Date does not start the body.
+    CMailIndexList records = Scan("Date: a\r\n b\r\n\r\nSubject: s\r\n.\r\n");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]->m_strDate, "a");
+    EXPECT_EQ(records[0]->m_strSubject, "");   // body line, not a header
+}
+
+TEST(RebuildScanTest, SeveralRecipients)
+{
+    struct Case {
+        std::string to, cc;
+        bool several;
+    } cases[] = {
+        {"a@x.jp, b@x.jp", "", true},
+        {"\"Sato, Taro\" <a@x.jp>", "", false},
+        {"\"Sato, Taro\" <a@x.jp>, b@x.jp", "", true},
+        {"\"Sato, Taro <a@x.jp>", "", false},   // no closing quote: no comma
+        {"a@x.jp", "c@x.jp", true},
+        {"", "c@x.jp, d@x.jp", true},
+        {"a@x.jp", "", false},
+        {"", "", false},
+    };
+    for (const Case& c : cases) {
+        std::string header = "Subject: s\r\n";
+        if (!c.to.empty())
+            header += "To: " + c.to + "\r\n";
+        if (!c.cc.empty())
+            header += "CC: " + c.cc + "\r\n";
+        CMailIndexList records = Scan(header + "\r\n.\r\n");
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ((records[0]->m_dwFlags & kIndexFlagSeveralRecipients) != 0, c.several) << c.to << " / " << c.cc;
+    }
+}
+
+TEST(RebuildScanTest, OwnServiceMark)
+{
+    struct Case {
+        std::string from;
+        DWORD mark;
+    } cases[] = {
+        {"Taro <taro@orvane.ne.jp>", kIndexMarkOwnService},
+        {"taro@Orvane.ne.jp", 0},
+        {"orvane.ne.jp", 0},
+        {"=?ISO-2022-JP?B?GyRCMCEbKEI=?= <t@orvane.ne.jp>", kIndexMarkOwnService},
+    };
+    for (const Case& c : cases) {
+        CMailIndexList records = Scan("From: " + c.from + "\r\nSubject: s\r\n\r\n.\r\n");
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0]->m_dwMark, c.mark) << c.from;
+    }
+}
+
+TEST(RebuildScanTest, LinesLongerThanTheBufferKeepExactPositions)
+{
+    // A body line of 3 MB, and a subject longer than the text kept for it.
+    std::string body(3 * 1024 * 1024, 'b');
+    std::string subject(kMaxIndexFieldText + 100, 's');
+    std::string m1 = "Subject: " + subject + "\r\n\r\n" + body + "\r\n.\r\n";
+    std::string m2 = "Subject: x\r\n\r\n.\r\n";
+    std::string storage = m1 + "\r\n" + m2;
+    CMemoryStorageSource source(storage.data(), storage.size());
+    CMailIndexList records;
+    ScanMessageStorage(source, 5, records, 64 * 1024);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0]->m_nNumber, 5u);
+    EXPECT_EQ(records[0]->m_dwEnd, m1.size());
+    EXPECT_EQ(records[1]->m_dwStart, m1.size() + 2);
+    EXPECT_EQ(records[1]->m_dwEnd, storage.size());
+    // The kept text of the line is bounded, "Subject: " included.
+    EXPECT_EQ(static_cast<size_t>(records[0]->m_strSubject.GetLength()), kMaxIndexFieldText - 9);
+    EXPECT_EQ(records[1]->m_strSubject, "x");
+
+    // A folded line of blanks longer than the buffer still counts as empty.
+    std::string blanks = "Subject: s\r\n" + std::string(100, ' ') + "\r\n.\r\n";
+    CMailIndexList r2 = Scan(blanks);
+    ASSERT_EQ(r2.size(), 1u);
+    EXPECT_EQ(r2[0]->m_dwEnd, blanks.size());
+}
+
+TEST(RebuildTrayTest, EmptyStorageFileIsDeleted)
+{
+    TempMachine tm;
+    CMailConvApp app;
+    app.m_strStoreDir = "C:\\Store";
+    CString storage = GetTrayFolderPath("受信トレイ") + kStorageFileName;
+    tm.WriteFile(storage, "");
+    CMailIndexLoader loader;
+    EXPECT_EQ(loader.LoadTrayIndex("受信トレイ"), 0);
+    EXPECT_FALSE(tm.Exists(storage));
+    EXPECT_FALSE(tm.Exists(GetTrayFolderPath("受信トレイ") + kIndexFileName));
+    EXPECT_TRUE(app.m_pIndexList->empty());
+}
