@@ -1,0 +1,164 @@
+// CopyStoredMessage: one stored message to output bytes.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "framework/File.h"
+#include "tests/TestSupport.h"
+#include "writers/CopyMessage.h"
+
+namespace {
+
+const std::string kSep = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
+
+class CopyTest : public ::testing::Test {
+protected:
+    CopyTest()
+    {
+        tm.machine().clock = platform::LocalTime{2003, 1, 6, 1, 9, 5, 3};
+        tm.Apply();
+    }
+
+    // Stores text at offset 3 of a storage file and copies [3, 3 + length).
+    std::string Copy(const std::string& text, bool quote = false, long length = -1,
+                     const char* format = kMboxSeparatorFormat, CopyResult* result = nullptr)
+    {
+        tm.WriteFile("C:\\s.mbx", "xyz" + text);
+        CFile storage, out;
+        EXPECT_TRUE(storage.Open("C:\\s.mbx", CFile::modeRead));
+        EXPECT_TRUE(out.Open("C:\\o", CFile::modeCreate | CFile::modeWrite));
+        CMailIndexData rec;
+        rec.m_dwStart = 3;
+        rec.m_dwEnd = static_cast<DWORD>(3 + (length < 0 ? static_cast<long>(text.size()) : length));
+        {
+            CMessageOutput o(out);
+            CopyResult r = CopyStoredMessage(storage, rec, format, o, quote);
+            if (result)
+                *result = r;
+        }
+        out.Close();
+        return tm.ReadFile("C:\\o");
+    }
+
+    TempMachine tm;
+};
+
+}  // namespace
+
+TEST_F(CopyTest, SeparatorMarkerAndUnfolding)
+{
+    struct Case {
+        std::string stored, written;
+    } cases[] = {
+        // No marker: a separator with the local time, space-padded fields.
+        {"Subject: a\r\n\r\nbody\r\n", kSep + "Subject: a\r\n\r\nbody\r\n"},
+        // Marker at the start: kept, no second separator.
+        {"From ???@??? Sun Jan  5 1:2:3 2003\r\nS: a\r\n\r\nb\r\n", "From ???@??? Sun Jan  5 1:2:3 2003\r\nS: a\r\n\r\nb\r\n"},
+        // Marker at the third byte (after leading white space goes): two bytes dropped.
+        {"\r\n \tXXFrom ???@??? x\r\n\r\nb\r\n", "From ???@??? x\r\n\r\nb\r\n"},
+        // Marker elsewhere in the header: no separator, header unchanged.
+        {"X: 1\r\nY: From ???@??? \r\n\r\nb\r\n", "X: 1\r\nY: From ???@??? \r\n\r\nb\r\n"},
+        // Marker only in the body: separator.
+        {"X: 1\r\n\r\nFrom ???@??? \r\n", kSep + "X: 1\r\n\r\nFrom ???@??? \r\n"},
+        // A header folded over three lines comes out as one; the body keeps its folds.
+        {"Subject: a\r\n b\r\n\tc\r\nTo: d\r\n\r\nx\r\n y\r\n", kSep + "Subject: ab\tc\r\nTo: d\r\n\r\nx\r\n y\r\n"},
+        // An empty line followed by a folded line does not end the header.
+        {"A: 1\r\n\r\n b\r\n\r\nbody\r\n", kSep + "A: 1\r\nb\r\n\r\nbody\r\n"},
+        // The body is copied byte for byte, bare LF and all.
+        {"A: 1\r\n\r\nl1\nl2\r\n\r\n.\r\n", kSep + "A: 1\r\n\r\nl1\nl2\r\n\r\n.\r\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Copy(c.stored), c.written) << c.stored;
+}
+
+TEST_F(CopyTest, SeparatorFieldsAndFormats)
+{
+    tm.machine().clock = platform::LocalTime{1999, 12, 31, 5, 23, 59, 58};
+    tm.Apply();
+    EXPECT_EQ(MakeSeparatorLine(kMboxSeparatorFormat), "From ???@??? Fri Dec 31 23:59:58 1999\r\n");
+    EXPECT_EQ(MakeSeparatorLine(kNetscapeSeparatorFormat), "From - Fri Dec 31 23:59:58 1999\r\n");
+    tm.machine().clock = platform::LocalTime{2003, 1, 6, 1, 9, 5, 3};
+    tm.Apply();
+    EXPECT_EQ(Copy("A: 1\r\n\r\n", false, -1, kNetscapeSeparatorFormat), "From - Mon Jan  6  9: 5: 3 2003\r\nA: 1\r\n\r\n");
+}
+
+TEST_F(CopyTest, BodyFromLinesQuotedOnlyWhenAsked)
+{
+    const std::string stored = "From ???@??? x\r\nA: From y\r\n\r\nFrom here\r\nnot From\r\nFrom there\r\n>From x\r\n";
+    EXPECT_EQ(Copy(stored, true),
+              "From ???@??? x\r\nA: From y\r\n\r\n>From here\r\nnot From\r\n>From there\r\n>From x\r\n");
+    EXPECT_EQ(Copy(stored, false), stored);
+    // Bare-LF body lines too.
+    EXPECT_EQ(Copy("A: 1\r\n\r\nx\nFrom y\n", true), kSep + "A: 1\r\n\r\nx\n>From y\n");
+}
+
+TEST_F(CopyTest, MessageWithoutHeaderEndIsWrittenWhole)
+{
+    // No empty line at all.
+    EXPECT_EQ(Copy("A: 1\r\nB: 2\r\n"), kSep + "A: 1\r\nB: 2\r\n");
+    EXPECT_EQ(Copy("no line end"), kSep + "no line end");
+    EXPECT_EQ(Copy("From ???@??? x\r\nA: 1\r\n"), "From ???@??? x\r\nA: 1\r\n");
+    // Body "From " lines are not looked for when there is no body.
+    EXPECT_EQ(Copy("A: 1\r\nFrom x\r\n", true), kSep + "A: 1\r\nFrom x\r\n");
+    // Bare LF throughout: the header ends at its first empty line.
+    EXPECT_EQ(Copy("Subject: a\n b\nX: 1\n\nFrom me\nbody\n", true),
+              kSep + "Subject: ab\nX: 1\n\n>From me\nbody\n");
+    // An empty range gives a separator only.
+    EXPECT_EQ(Copy(""), kSep);
+}
+
+TEST_F(CopyTest, RangesAndLongHeaders)
+{
+    // A range past the end of the file: the missing bytes are zeros.
+    EXPECT_EQ(Copy("A: 1\r\n\r\nb", false, 12), kSep + "A: 1\r\n\r\nb" + std::string(3, '\0'));
+    // A reversed range copies nothing.
+    CopyResult r;
+    tm.WriteFile("C:\\s.mbx", "A: 1\r\n\r\n");
+    {
+        CFile storage, out;
+        ASSERT_TRUE(storage.Open("C:\\s.mbx", CFile::modeRead));
+        ASSERT_TRUE(out.Open("C:\\o", CFile::modeCreate | CFile::modeWrite));
+        CMailIndexData rec;
+        rec.m_dwStart = 5;
+        rec.m_dwEnd = 2;
+        CMessageOutput o(out);
+        r = CopyStoredMessage(storage, rec, kMboxSeparatorFormat, o, false);
+    }
+    EXPECT_EQ(r, kCopySkipped);
+    EXPECT_EQ(tm.ReadFile("C:\\o"), "");
+
+    // A logical line too long to unfold: the header goes out as stored.
+    std::string refs = "References:";
+    for (int i = 0; i < 300; ++i)
+        refs += "\r\n <message-" + std::to_string(i) + "@example.jp>";
+    const std::string stored = "Subject: a\r\n b\r\n" + refs + "\r\n\r\nbody\r\n";
+    EXPECT_EQ(Copy(stored, false, -1, kMboxSeparatorFormat, &r), kSep + stored);
+    EXPECT_EQ(r, kCopyWritten);
+}
+
+TEST_F(CopyTest, WriteFailureIsReported)
+{
+    CMailIndexData rec;
+    // Writes beyond a file size limit fail.
+    tm.WriteFile("C:\\s.mbx", "A: 1\r\n\r\n" + std::string(300000, 'x'));
+    CFile s2, o2;
+    rec.m_dwStart = 0;
+    ASSERT_TRUE(s2.Open("C:\\s.mbx", CFile::modeRead));
+    ASSERT_TRUE(o2.Open("C:\\o", CFile::modeCreate | CFile::modeWrite));
+    rec.m_dwEnd = 300008;
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 65536;
+    setrlimit(RLIMIT_FSIZE, &small);
+    CopyResult r;
+    {
+        CMessageOutput o(o2);
+        r = CopyStoredMessage(s2, rec, kMboxSeparatorFormat, o, false);
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(r, kCopyWriteError);
+}

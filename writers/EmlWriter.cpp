@@ -1,0 +1,143 @@
+// Format 2: one ".eml" file per live message, in a folder per tray, named
+// after the message's subject.
+#include "writers/EmlWriter.h"
+
+#include "framework/File.h"
+#include "framework/Sjis.h"
+#include "framework/Ui.h"
+#include "store/Job.h"
+#include "store/MailIndexLoader.h"
+#include "store/TrayList.h"
+#include "writers/CopyMessage.h"
+#include "writers/Naming.h"
+#include "writers/Progress.h"
+#include "writers/Writers.h"
+
+namespace {
+
+constexpr int kMaxPathLength = 259;        // MAX_PATH without its terminating zero
+constexpr int kNumberReserve = 4;          // "[NN]"
+const char* const kEml = ".eml";
+const char* const kControlSubstitute = "\x81\x51";   // "＿"
+
+// Length of the device name that name starts with (the part before its
+// first ".", trailing spaces left out), or -1 when it is none. Windows does
+// not allow such names as file names.
+int DeviceNameLength(const CString& name)
+{
+    int end = name.Find('.');
+    if (end < 0)
+        end = name.GetLength();
+    while (end > 0 && name[end - 1] == ' ')
+        --end;
+    CString word = name.Left(end);
+    word.MakeUpper();
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* d : kDevices)
+        if (word == d)
+            return end;
+    if (word.GetLength() == 4 && (word.Left(3) == "COM" || word.Left(3) == "LPT") && word[3] >= '1' &&
+        word[3] <= '9')
+        return end;
+    return -1;
+}
+
+}  // namespace
+
+CString MakeEmlBaseName(const CString& subject, const CString& folder, int maxBase)
+{
+    CString name = subject;
+    MakeSafeFileName(name);
+
+    // Control characters are not allowed in Windows file names either.
+    CString clean;
+    for (int i = 0; i < name.GetLength();) {
+        const int len = SjisCharLength(name, i);
+        const BYTE c = static_cast<BYTE>(name[i]);
+        if (len == 1 && ((c >= 0x01 && c <= 0x1F) || c == 0x7F))
+            clean += kControlSubstitute;
+        else
+            clean.Append(name.GetString() + i, len);
+        i += len;
+    }
+    name = clean;
+
+    const int device = DeviceNameLength(name);
+    if (device >= 0)
+        name.Insert(device, "_");
+
+    // Leave room for the folder, "\", a number and ".eml" within MAX_PATH.
+    int room = kMaxPathLength - folder.GetLength() - 1 - kNumberReserve - 4;
+    if (maxBase >= 0 && maxBase < room)
+        room = maxBase;
+    if (room < 0)
+        room = 0;
+    if (name.GetLength() > room)
+        name = name.Left(SjisClampLength(name, room));
+    return name;
+}
+
+int ConvertToEml()
+{
+    CMailConvJob& job = GetJob();
+    std::unique_ptr<CProgressSink> progress = CreateProgressWindow();
+    auto wait = std::make_unique<CWaitCursor>();
+    CMailIndexLoader loader;
+    CUniqueNameCache names;
+
+    auto fail = [&](int code) {
+        progress.reset();
+        wait.reset();
+        job.m_nErrorCode = code;
+        return 0;
+    };
+
+    CString outputDir = job.m_strOutputDir;
+    SjisTrimRight(outputDir, '\\');
+
+    for (const CString& tray : job.m_arrSelectedTrays) {
+        loader.LoadTrayIndex(tray);
+        progress->BeginTray(tray, job.m_nLiveMessageCount);
+        const CString storagePath = GetTrayFolderPath(tray) + kStorageFileName;
+        if (!job.m_pIndexList)
+            return fail(kErrorIndex);
+        CFile storage;
+        if (!storage.Open(storagePath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
+            continue;
+        const CString folder = outputDir + "\\" + tray;
+        if (!CreateFolderPath(folder))
+            return fail(kErrorFile);
+
+        int count = 0;
+        for (const auto& record : *job.m_pIndexList) {
+            if (record->IsRemoved())
+                continue;
+            progress->SetProgress(++count);
+
+            CString base = MakeEmlBaseName(record->m_strSubject, folder);
+            CString path = MakeUniqueFileName(folder + "\\" + base + kEml, &names);
+            CFile file;
+            if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
+                // Once more with a shorter name (too long for the file system).
+                base = MakeEmlBaseName(record->m_strSubject, folder, base.GetLength() / 2);
+                path = MakeUniqueFileName(folder + "\\" + base + kEml, &names);
+                if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
+                    continue;
+            }
+            CopyResult result;
+            {
+                CMessageOutput out(file);
+                result = CopyStoredMessage(storage, *record, kMboxSeparatorFormat, out, false);
+                if (!out.Flush())
+                    result = kCopyWriteError;
+            }
+            file.Close();
+            if (result == kCopyReadError || result == kCopyWriteError || file.HasError())
+                return fail(kErrorFile);
+        }
+        storage.Close();
+    }
+    progress.reset();
+    wait.reset();
+    return 1;
+}
