@@ -143,8 +143,13 @@ const CMimeParam* CMimeParamList::Find(const char* name) const
 
 int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int capacity)
 {
-    if (buffer == nullptr || capacity < 1)
+    // Below 2 bytes no token byte fits beside the NUL, and an atom would never
+    // move forward.
+    if (buffer == nullptr || capacity < 2) {
+        if (buffer && capacity == 1)
+            buffer[0] = '\0';
         return kHeaderTokenError;
+    }
     const int n = text.GetLength();
     if (pos < 0)
         pos = 0;
@@ -171,10 +176,8 @@ int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int c
                                                                                 : kHeaderTokenError;
     }
     if (IsControl(c) || IsSpecial(mode, c)) {
-        if (capacity >= 2) {
-            buffer[0] = static_cast<char>(c);
-            buffer[1] = '\0';
-        }
+        buffer[0] = static_cast<char>(c);
+        buffer[1] = '\0';
         ++pos;
         return IsControl(c) ? kHeaderTokenControl : kHeaderTokenSpecial;
     }

@@ -70,7 +70,7 @@ constexpr int kHeaderModeMime = 1;     // tspecials ()<>@,;:\"/[]?=
 // writes it NUL-terminated into buffer (at most capacity - 1 bytes), moves pos
 // behind it and answers its kind. An atom stops early when the buffer is full;
 // a quoted string, domain literal or comment that does not fit is an error.
-// A capacity below 1 is an error and writes nothing.
+// A capacity below 2 is an error (nothing would fit beside the NUL).
 int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int capacity);
 
 // True when the line's first bytes equal name without regard to case (a

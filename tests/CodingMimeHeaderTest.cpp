@@ -85,6 +85,9 @@ TEST(CodingMimeHeaderTest, Tokenizer)
     int pos = 0;
     EXPECT_EQ(NextHeaderToken(1, CString("a"), pos, b, 0), kHeaderTokenError);
     EXPECT_EQ(b[0], 'z');
+    EXPECT_EQ(NextHeaderToken(1, CString("a"), pos, b, 1), kHeaderTokenError);   // would never advance
+    EXPECT_EQ(NextHeaderToken(1, CString(";"), pos, b, 2), kHeaderTokenSpecial);
+    EXPECT_EQ(pos, 1);
 }
 
 TEST(CodingMimeHeaderTest, FieldNameIsAPrefixTestWithoutCase)
