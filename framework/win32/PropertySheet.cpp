@@ -1,0 +1,287 @@
+#include "framework/win32/PropertySheet.h"
+
+#include <cstring>
+
+namespace {
+
+// The sheet being created on this thread: PropertySheetA's callback gets no
+// user data, so the sheet announces itself here for the length of the call.
+thread_local CPropertySheet* g_creatingSheet = nullptr;
+
+struct CreatingScope {
+    explicit CreatingScope(CPropertySheet* sheet) { g_creatingSheet = sheet; }
+    ~CreatingScope() { g_creatingSheet = nullptr; }
+};
+
+}  // namespace
+
+// ---- CPropertyPage -----------------------------------------------------------
+
+CPropertyPage::CPropertyPage(UINT templateId) : m_nTemplate(templateId) {}
+
+HWND CPropertyPage::GetSheetHwnd() const
+{
+    return m_hWnd ? ::GetParent(m_hWnd) : nullptr;
+}
+
+HWND CPropertyPage::GetDlgItem(int id) const
+{
+    return m_hWnd ? ::GetDlgItem(m_hWnd, id) : nullptr;
+}
+
+CString CPropertyPage::GetDlgItemText(int id) const
+{
+    HWND item = GetDlgItem(id);
+    if (!item)
+        return CString();
+    int length = ::GetWindowTextLengthA(item);
+    if (length <= 0)
+        return CString();
+    CString text;
+    char* buffer = text.GetBuffer(length + 1);
+    int got = ::GetWindowTextA(item, buffer, length + 1);
+    text.ReleaseBuffer(got > 0 ? got : 0);
+    return text;
+}
+
+void CPropertyPage::SetDlgItemText(int id, const char* text)
+{
+    if (m_hWnd)
+        ::SetDlgItemTextA(m_hWnd, id, text ? text : "");
+}
+
+bool CPropertyPage::IsDlgButtonChecked(int id) const
+{
+    return m_hWnd && ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
+}
+
+void CPropertyPage::SetWizardButtons(DWORD flags)
+{
+    HWND sheet = GetSheetHwnd();
+    if (sheet)
+        ::PostMessageA(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+}
+
+INT_PTR CALLBACK CPropertyPage::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CPropertyPage* page = nullptr;
+    if (message == WM_INITDIALOG) {
+        // lParam is comctl32's copy of our PROPSHEETPAGEA; its lParam is the page.
+        auto* psp = reinterpret_cast<PROPSHEETPAGEA*>(lParam);
+        page = psp ? reinterpret_cast<CPropertyPage*>(psp->lParam) : nullptr;
+        if (!page)
+            return FALSE;
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
+        page->m_hWnd = hwnd;
+    } else {
+        page = reinterpret_cast<CPropertyPage*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+        if (!page)
+            return FALSE;
+    }
+    INT_PTR result = FALSE;
+    try {
+        result = page->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        result = FALSE;
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        page->m_hWnd = nullptr;
+    }
+    return result;
+}
+
+INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (!header)
+            return FALSE;
+        if (header->hwndFrom == GetSheetHwnd())
+            return HandleSheetNotify(header);
+        LRESULT result = 0;
+        if (!OnNotify(static_cast<UINT>(header->idFrom), header, &result))
+            return FALSE;
+        ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CPropertyPage::HandleSheetNotify(NMHDR* header)
+{
+    LRESULT result = 0;
+    switch (header->code) {
+    case PSN_SETACTIVE:
+        result = OnSetActive() ? 0 : -1;
+        break;
+    case PSN_KILLACTIVE:
+        result = OnKillActive() ? FALSE : TRUE;
+        break;
+    case PSN_WIZNEXT:
+        result = OnWizardNext();
+        break;
+    case PSN_WIZBACK:
+        result = OnWizardBack();
+        break;
+    case PSN_WIZFINISH: {
+        BOOL finish = OnWizardFinish();
+        if (finish && m_pSheet)
+            m_pSheet->m_nResult = kIdWizFinish;
+        result = finish ? FALSE : TRUE;
+        break;
+    }
+    case PSN_RESET:
+        if (m_pSheet)
+            m_pSheet->m_nResult = IDCANCEL;
+        break;
+    default:
+        return FALSE;
+    }
+    ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+// ---- CPropertySheet ----------------------------------------------------------
+
+CPropertySheet::CPropertySheet(const char* caption, HWND parent, UINT startPage)
+    : m_strCaption(caption)
+{
+    std::memset(&m_psh, 0, sizeof(m_psh));
+    m_psh.dwSize = sizeof(m_psh);
+    m_psh.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
+    m_psh.hwndParent = parent;
+    m_psh.hInstance = ::GetModuleHandleA(nullptr);
+    m_psh.nStartPage = startPage;
+}
+
+CPropertySheet::~CPropertySheet()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+}
+
+void CPropertySheet::AddPage(CPropertyPage* page)
+{
+    if (page) {
+        page->m_pSheet = this;
+        m_pages.push_back(page);
+    }
+}
+
+CPropertyPage* CPropertySheet::GetPage(int index) const
+{
+    if (index < 0 || index >= GetPageCount())
+        return nullptr;
+    return m_pages[static_cast<size_t>(index)];
+}
+
+bool CPropertySheet::BuildHeader(bool modeless)
+{
+    if (m_pages.empty())
+        return false;
+    m_pageData.assign(m_pages.size(), PROPSHEETPAGEA{});
+    for (size_t i = 0; i < m_pages.size(); ++i) {
+        PROPSHEETPAGEA& psp = m_pageData[i];
+        psp.dwSize = sizeof(psp);
+        psp.dwFlags = PSP_DEFAULT;
+        psp.hInstance = m_psh.hInstance;
+        psp.pszTemplate = MAKEINTRESOURCEA(m_pages[i]->m_nTemplate);
+        psp.pfnDlgProc = &CPropertyPage::DialogProc;
+        psp.lParam = reinterpret_cast<LPARAM>(m_pages[i]);
+    }
+    m_psh.dwFlags |= PSH_PROPSHEETPAGE | PSH_USECALLBACK;
+    if (modeless)
+        m_psh.dwFlags |= PSH_MODELESS;
+    else
+        m_psh.dwFlags &= ~static_cast<DWORD>(PSH_MODELESS);
+    m_psh.pszCaption = m_strCaption.GetString();
+    m_psh.nPages = static_cast<UINT>(m_pageData.size());
+    if (m_psh.nStartPage >= m_psh.nPages)
+        m_psh.nStartPage = 0;
+    m_psh.ppsp = m_pageData.data();
+    m_psh.pfnCallback = &CPropertySheet::SheetCallback;
+    m_nResult = IDCANCEL;
+    return true;
+}
+
+int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT message, LPARAM /*lParam*/)
+{
+    if (message == PSCB_INITIALIZED && g_creatingSheet) {
+        CPropertySheet* sheet = g_creatingSheet;
+        sheet->m_hWnd = hwnd;
+        try {
+            sheet->OnInitDialog();
+        } catch (...) {
+        }
+    }
+    return 0;
+}
+
+INT_PTR CPropertySheet::DoModal()
+{
+    if (!BuildHeader(false))
+        return -1;
+    INT_PTR rc;
+    {
+        CreatingScope scope(this);
+        rc = ::PropertySheetA(&m_psh);
+    }
+    m_hWnd = nullptr;
+    if (rc < 0)
+        return -1;
+    return m_nResult;
+}
+
+HWND CPropertySheet::Create()
+{
+    if (!BuildHeader(true))
+        return nullptr;
+    INT_PTR rc;
+    {
+        CreatingScope scope(this);
+        rc = ::PropertySheetA(&m_psh);
+    }
+    if (rc == 0 || rc == -1)
+        return nullptr;
+    m_hWnd = reinterpret_cast<HWND>(rc);
+    return m_hWnd;
+}
+
+bool CPropertySheet::IsDone() const
+{
+    return !m_hWnd || !::IsWindow(m_hWnd) ||
+           ::SendMessageA(m_hWnd, PSM_GETCURRENTPAGEHWND, 0, 0) == 0;
+}
+
+void CPropertySheet::DestroyWindow()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+}
+
+int CPropertySheet::GetActiveIndex() const
+{
+    if (!m_hWnd)
+        return -1;
+    HWND current = reinterpret_cast<HWND>(::SendMessageA(m_hWnd, PSM_GETCURRENTPAGEHWND, 0, 0));
+    if (!current)
+        return -1;
+    for (size_t i = 0; i < m_pages.size(); ++i)
+        if (m_pages[i]->m_hWnd == current)
+            return static_cast<int>(i);
+    return -1;
+}
+
+CPropertyPage* CPropertySheet::GetActivePage() const
+{
+    return GetPage(GetActiveIndex());
+}

@@ -1,0 +1,113 @@
+// CPropertySheet and CPropertyPage: a property sheet in wizard mode over
+// comctl32 (PropertySheetA). The sheet's and the pages' window procedures keep
+// `this` in the window and dispatch initialisation, activation, Next, Back,
+// Finish and control notifications to virtual members. Nothing thrown by a
+// member ever leaves a window procedure.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "framework/CString.h"
+#include "framework/Types.h"
+
+class CPropertySheet;
+
+class CPropertyPage {
+public:
+    // templateId: the page's dialog template in the executable's resources.
+    explicit CPropertyPage(UINT templateId);
+    virtual ~CPropertyPage() = default;
+    CPropertyPage(const CPropertyPage&) = delete;
+    CPropertyPage& operator=(const CPropertyPage&) = delete;
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    UINT GetTemplateId() const { return m_nTemplate; }
+    // The sheet window that holds the page (null before the page exists).
+    HWND GetSheetHwnd() const;
+    HWND GetDlgItem(int id) const;
+    CString GetDlgItemText(int id) const;
+    void SetDlgItemText(int id, const char* text);
+    bool IsDlgButtonChecked(int id) const;
+
+    // Posts PSM_SETWIZBUTTONS (PSWIZB_* flags) to the sheet.
+    void SetWizardButtons(DWORD flags);
+
+    // Handlers. The defaults are the base behaviour: activation and Finish
+    // accepted, Next and Back move on (0); -1 from Next or Back stays.
+    virtual BOOL OnInitDialog() { return TRUE; }
+    virtual BOOL OnSetActive() { return TRUE; }
+    virtual BOOL OnKillActive() { return TRUE; }
+    virtual LRESULT OnWizardNext() { return 0; }
+    virtual LRESULT OnWizardBack() { return 0; }
+    virtual BOOL OnWizardFinish() { return TRUE; }
+    // A WM_COMMAND from control id with notification code; true when handled.
+    virtual bool OnCommand(UINT /*id*/, UINT /*code*/) { return false; }
+    // A WM_NOTIFY from a control (not from the sheet); true when handled, with
+    // the notification's result in *result.
+    virtual bool OnNotify(UINT /*id*/, NMHDR* /*header*/, LRESULT* /*result*/) { return false; }
+
+private:
+    friend class CPropertySheet;
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleSheetNotify(NMHDR* header);
+
+    UINT m_nTemplate;
+    HWND m_hWnd = nullptr;
+    CPropertySheet* m_pSheet = nullptr;
+};
+
+class CPropertySheet {
+public:
+    // caption: the sheet's title (wizards show the page captions instead);
+    // parent: owner window or null; startPage: index of the first page shown.
+    CPropertySheet(const char* caption, HWND parent = nullptr, UINT startPage = 0);
+    virtual ~CPropertySheet();
+    CPropertySheet(const CPropertySheet&) = delete;
+    CPropertySheet& operator=(const CPropertySheet&) = delete;
+
+    // Adds a page (not owned; it must outlive the sheet's window).
+    void AddPage(CPropertyPage* page);
+    int GetPageCount() const { return static_cast<int>(m_pages.size()); }
+    CPropertyPage* GetPage(int index) const;
+    // Switches the header to wizard mode (PSH_WIZARD).
+    void SetWizardMode() { m_psh.dwFlags |= PSH_WIZARD; }
+
+    // Runs the sheet modally: ID_WIZFINISH (12325) when a wizard ended with
+    // Finish, IDCANCEL otherwise, -1 when the sheet could not be created.
+    INT_PTR DoModal();
+    // Creates the sheet modeless (for tests); null on failure. The caller
+    // pumps messages and calls DestroyWindow when IsDone().
+    HWND Create();
+    // Modeless sheets: true once Finish or Cancel ended the sheet.
+    bool IsDone() const;
+    // Destroys a modeless sheet's window.
+    void DestroyWindow();
+    // The result so far: ID_WIZFINISH after a Finish, else IDCANCEL.
+    INT_PTR GetResult() const { return m_nResult; }
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    // Index of the current page, or -1.
+    int GetActiveIndex() const;
+    CPropertyPage* GetActivePage() const;
+
+    // Runs once the sheet window exists (before any page is initialised).
+    virtual BOOL OnInitDialog() { return TRUE; }
+
+    // The sheet header, as the framework exposes it.
+    PROPSHEETHEADERA m_psh;
+
+private:
+    friend class CPropertyPage;
+    bool BuildHeader(bool modeless);
+    static int CALLBACK SheetCallback(HWND hwnd, UINT message, LPARAM lParam);
+
+    CString m_strCaption;
+    std::vector<CPropertyPage*> m_pages;
+    std::vector<PROPSHEETPAGEA> m_pageData;
+    HWND m_hWnd = nullptr;
+    INT_PTR m_nResult = IDCANCEL;
+};

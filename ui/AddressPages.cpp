@@ -1,0 +1,117 @@
+// The address book file page and the summary page.
+#include <shlobj.h>
+
+#include "framework/Ui.h"
+#include "res/resource.h"
+#include "store/Job.h"
+#include "ui/WizardPages.h"
+#include "ui/WizardRules.h"
+#include "ui/WizardShell.h"
+
+namespace {
+
+CString WindowText(HWND window)
+{
+    CString text;
+    if (!window)
+        return text;
+    int length = ::GetWindowTextLengthA(window);
+    if (length <= 0)
+        return text;
+    char* buffer = text.GetBuffer(length + 1);
+    int got = ::GetWindowTextA(window, buffer, length + 1);
+    text.ReleaseBuffer(got > 0 ? got : 0);
+    return text;
+}
+
+}  // namespace
+
+// ---- Address book file ---------------------------------------------------------
+
+CWizardPage06::CWizardPage06() : CPropertyPage(IDD_WIZARD_PAGE06) {}
+
+BOOL CWizardPage06::OnInitDialog()
+{
+    CPropertyPage::OnInitDialog();
+    m_editFileName = GetDlgItem(IDC_CSV_PATH);
+    bool found = GetWizardShell().GetSpecialFolderPath(GetSheetHwnd(), CSIDL_PERSONAL, m_strDefaultFolder) != 0;
+    m_strFileName = DefaultCsvPath(found, m_strDefaultFolder);
+    ::SetWindowTextA(m_editFileName, m_strFileName);
+    return TRUE;
+}
+
+BOOL CWizardPage06::OnSetActive()
+{
+    SetWizardButtons(BackNextButtons(::GetWindowTextLengthA(m_editFileName) > 0));
+    return CPropertyPage::OnSetActive();
+}
+
+bool CWizardPage06::OnCommand(UINT id, UINT code)
+{
+    if (id == IDC_CSV_PATH && code == EN_CHANGE) {
+        SetWizardButtons(BackNextButtons(::GetWindowTextLengthA(m_editFileName) > 0));
+        return true;
+    }
+    if (id == IDC_CSV_BROWSE && code == BN_CLICKED) {
+        OnBrowse();
+        return true;
+    }
+    return false;
+}
+
+void CWizardPage06::OnBrowse()
+{
+    CString path;
+    // Owned by the sheet so the wizard cannot move on under the open dialog.
+    if (GetWizardShell().OpenFileDialog(GetSheetHwnd(), "csv", m_strFileName,
+                                        "csvファイル|*.csv|全てのファイル|*.*||", "アドレスブック出力CSVファイル",
+                                        path)) {
+        m_strFileName = path;
+        ::SetWindowTextA(m_editFileName, m_strFileName);
+    }
+}
+
+LRESULT CWizardPage06::OnWizardNext()
+{
+    CString path = TrimTrailingSeparators(WindowText(m_editFileName));
+    switch (ClassifyCsvPath(path)) {
+    case CsvTarget::kFolder:
+        AfxMessageBox("設定したファイルはフォルダです。", kMbOk);
+        return -1;
+    case CsvTarget::kExistingFile:
+        if (AfxMessageBox("同名のファイルが存在します。上書きしますか？", kMbYesNo | kMbDefButton2) != kIdYes)
+            return -1;
+        break;
+    case CsvTarget::kNothing:
+        break;
+    }
+    GetJob().m_strAddressCsvPath = path;
+    return CPropertyPage::OnWizardNext();
+}
+
+// ---- Summary -------------------------------------------------------------------
+
+CWizardPage05::CWizardPage05() : CPropertyPage(IDD_WIZARD_PAGE05) {}
+
+BOOL CWizardPage05::OnInitDialog()
+{
+    CPropertyPage::OnInitDialog();
+    m_editCsvPath = GetDlgItem(IDC_SUMMARY_CSV);
+    m_editOutputDir = GetDlgItem(IDC_SUMMARY_OUTPUT);
+    m_editFormat = GetDlgItem(IDC_SUMMARY_FORMAT);
+    m_editTrays = GetDlgItem(IDC_SUMMARY_TRAYS);
+    ::SetWindowTextA(m_editTrays, "");
+    return FALSE;
+}
+
+BOOL CWizardPage05::OnSetActive()
+{
+    SetWizardButtons(kWizBack | kWizFinish);
+    const CMailConvJob& job = GetJob();
+    ::SetWindowTextA(m_editTrays, SummaryTrayText(job.m_arrSelectedTrays));
+    if (const char* name = FormatDisplayName(job.m_nFormat))
+        ::SetWindowTextA(m_editFormat, name);
+    ::SetWindowTextA(m_editOutputDir, job.m_strOutputDir);
+    ::SetWindowTextA(m_editCsvPath, job.m_strAddressCsvPath);
+    return CPropertyPage::OnSetActive();
+}

@@ -1,0 +1,88 @@
+// The wizard's six pages. Each writes its choice into the conversion job as
+// the user leaves it with Next; button states are posted to the sheet.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "framework/CString.h"
+#include "framework/win32/PropertySheet.h"
+
+// Introduction.
+class CWizardPage01 : public CPropertyPage {
+public:
+    CWizardPage01();
+    BOOL OnSetActive() override;
+};
+
+// Tray choice.
+class CWizardPage02 : public CPropertyPage {
+public:
+    CWizardPage02();
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    LRESULT OnWizardNext() override;
+    bool OnNotify(UINT id, NMHDR* header, LRESULT* result) override;
+
+    HWND m_ctlTrayList = nullptr;   // list view 1000
+
+private:
+    void UpdateButtons();
+};
+
+// Format choice.
+class CWizardPage03 : public CPropertyPage {
+public:
+    CWizardPage03();
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    bool OnCommand(UINT id, UINT code) override;
+
+private:
+    void PostButtons();
+};
+
+// Output folder.
+class CWizardPage04 : public CPropertyPage {
+public:
+    CWizardPage04();
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    LRESULT OnWizardNext() override;
+    bool OnCommand(UINT id, UINT code) override;
+
+    HWND m_editOutputDir = nullptr;   // edit 1005
+
+private:
+    void OnBrowse();
+};
+
+// Summary.
+class CWizardPage05 : public CPropertyPage {
+public:
+    CWizardPage05();
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+
+    HWND m_editCsvPath = nullptr;     // 1012
+    HWND m_editOutputDir = nullptr;   // 1011
+    HWND m_editFormat = nullptr;      // 1010
+    HWND m_editTrays = nullptr;       // 1009
+};
+
+// Address book file.
+class CWizardPage06 : public CPropertyPage {
+public:
+    CWizardPage06();
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    LRESULT OnWizardNext() override;
+    bool OnCommand(UINT id, UINT code) override;
+
+    HWND m_editFileName = nullptr;   // edit 1012
+    CString m_strDefaultFolder;      // the documents folder, when found
+    CString m_strFileName;           // the proposed path; the file dialog starts here
+
+private:
+    void OnBrowse();
+};

@@ -1,0 +1,100 @@
+#include "ui/WizardRules.h"
+
+#include "framework/File.h"
+#include "framework/Sjis.h"
+#include "writers/EudoraLocation.h"
+// Netscape profile lookup (writers).
+int FindNetscapeMailFolder(CString& profileFolder, CString& mailFolder, CString& accountName);
+
+const unsigned kFormatRadioIds[kFormatRadioCount] = {1002, 1003, 1004, 1005};
+const char* const kDefaultCsvName = "\\VelmoAddr.csv";
+
+namespace {
+constexpr int kFormatCodes[kFormatRadioCount] = {kFormatMbox, kFormatEml, kFormatEudora, kFormatNetscape};
+}
+
+void ApplyFormatSelection(CMailConvJob& job, const bool selected[kFormatRadioCount])
+{
+    for (int i = 0; i < kFormatRadioCount; ++i)
+        if (selected[i])
+            job.m_nFormat = kFormatCodes[i];
+}
+
+void ApplyFormatClick(CMailConvJob& job, unsigned clickedId, const bool selected[kFormatRadioCount])
+{
+    if (clickedId != kFormatRadioIds[0])
+        job.m_nFormat = kFormatNone;
+    for (int i = 0; i < kFormatRadioCount; ++i) {
+        if (!selected[i])
+            continue;
+        if (kFormatCodes[i] != job.m_nFormat)
+            job.m_bResetOutputDir = 1;
+        job.m_nFormat = kFormatCodes[i];
+    }
+}
+
+CString TrimTrailingSeparators(const CString& text)
+{
+    CString trimmed = text;
+    SjisTrimRight(trimmed, '\\');
+    return trimmed;
+}
+
+CString DefaultOutputFolder(CMailConvJob& job)
+{
+    if (job.m_nFormat == kFormatEudora) {
+        CString folder;
+        if (FindEudoraMailFolder(folder) || job.m_nErrorCode)
+            return folder;
+        return CString();
+    }
+    if (job.m_nFormat == kFormatNetscape) {
+        CString profile, mail, account;
+        if (FindNetscapeMailFolder(profile, mail, account) || job.m_nErrorCode)
+            return mail;
+        return CString();
+    }
+    return CString();
+}
+
+CString DefaultCsvPath(bool folderFound, const CString& documentsFolder)
+{
+    return folderFound ? documentsFolder + kDefaultCsvName : CString(kDefaultCsvName);
+}
+
+bool PathIsExistingFile(const CString& path)
+{
+    CFileStatus status;
+    CFile::GetStatus(path, status);
+    return status.m_attribute != 0 && !(status.m_attribute & platform::kAttrDirectory);
+}
+
+CsvTarget ClassifyCsvPath(const CString& path)
+{
+    CFileStatus status;
+    bool found = CFile::GetStatus(path, status);
+    if (status.m_attribute & platform::kAttrDirectory)
+        return CsvTarget::kFolder;
+    return found ? CsvTarget::kExistingFile : CsvTarget::kNothing;
+}
+
+CString SummaryTrayText(const CStringArray& trays)
+{
+    CString text;
+    for (const CString& tray : trays) {
+        text += tray;
+        text += "\r\n";
+    }
+    return text;
+}
+
+const char* FormatDisplayName(int format)
+{
+    switch (format) {
+    case kFormatMbox: return "UNIX mboxファイル形式";
+    case kFormatEml: return "emlファイル形式";
+    case kFormatEudora: return "Eudora";
+    case kFormatNetscape: return "Netscape メール";
+    default: return nullptr;
+    }
+}

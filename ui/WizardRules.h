@@ -1,0 +1,58 @@
+// The wizard's rules that need no window: button states, format radio codes,
+// trimming of entered paths, default folders and the summary texts. The pages
+// call these; tests cover them directly.
+#pragma once
+
+#include "framework/CString.h"
+#include "store/Job.h"
+
+// Wizard button flags (PSWIZB_*).
+constexpr unsigned kWizBack = 1;
+constexpr unsigned kWizNext = 2;
+constexpr unsigned kWizFinish = 4;
+
+// Back and Next when the page may go on, else Back only.
+inline unsigned BackNextButtons(bool canGoOn)
+{
+    return canGoOn ? (kWizBack | kWizNext) : kWizBack;
+}
+
+// The format radio buttons, in the order the page looks at them, and the
+// format code of each (1002 -> 1 ... 1005 -> 4).
+constexpr int kFormatRadioCount = 4;
+extern const unsigned kFormatRadioIds[kFormatRadioCount];
+
+// Activation of the format page: for each selected radio, in order, the
+// format becomes its code (nothing selected keeps m_nFormat).
+void ApplyFormatSelection(CMailConvJob& job, const bool selected[kFormatRadioCount]);
+
+// A click on the radio with id clickedId, with the radios' selection as it is
+// after the click. A click on 1003..1005 clears the format first, so those
+// always ask the output page to replace its folder; a click on 1002 only when
+// the format changes.
+void ApplyFormatClick(CMailConvJob& job, unsigned clickedId, const bool selected[kFormatRadioCount]);
+
+// The text with every trailing "\" removed, walking Shift_JIS characters so a
+// trail byte 0x5C (表, ソ, 能) stays: "C:\Mail\\" -> "C:\Mail", "C:\" -> "C:".
+CString TrimTrailingSeparators(const CString& text);
+
+// The folder the output page proposes for the job's format: Eudora's mail
+// folder for 3, Netscape's for 4 (the lookup's text is kept when it succeeded
+// or left an error code), empty otherwise.
+CString DefaultOutputFolder(CMailConvJob& job);
+
+// The CSV file the address book page proposes: documentsFolder +
+// "\VelmoAddr.csv", or "\VelmoAddr.csv" alone when the folder was not found.
+extern const char* const kDefaultCsvName;
+CString DefaultCsvPath(bool folderFound, const CString& documentsFolder);
+
+// What a path entered on the output page names.
+bool PathIsExistingFile(const CString& path);
+// What a path entered on the address book page names.
+enum class CsvTarget { kNothing, kFolder, kExistingFile };
+CsvTarget ClassifyCsvPath(const CString& path);
+
+// Summary texts: each tray followed by CR LF; the format's display name
+// (null for a code outside 1..4, which leaves the edit as it was).
+CString SummaryTrayText(const CStringArray& trays);
+const char* FormatDisplayName(int format);
