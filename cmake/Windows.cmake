@@ -1,2 +1,55 @@
-# Windows build: the program and the Windows-side tests (filled in by the
-# Windows build work).
+# Windows build: VelmoraConv.exe, the Windows-side tests and the helpers of
+# the end-to-end tests. Everything is linked statically so that the programs
+# import only system DLLs.
+enable_language(RC)
+
+# The compile options of the top file are for the C and C++ compilers only:
+# keep them away from windres in every target made from here on.
+get_directory_property(_velmora_options COMPILE_OPTIONS)
+set(_velmora_wrapped)
+foreach(_option IN LISTS _velmora_options)
+  list(APPEND _velmora_wrapped "$<$<COMPILE_LANGUAGE:C,CXX>:${_option}>")
+endforeach()
+set_directory_properties(PROPERTIES COMPILE_OPTIONS "${_velmora_wrapped}")
+
+set(VELMORA_STATIC_LINK -static -static-libgcc -static-libstdc++)
+target_compile_definitions(velmora_core PUBLIC
+  WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800)
+
+# Window code: the result and progress windows, the user interface of the
+# program and the wizard. App.cpp (the application object) belongs to the
+# program only, so that test programs can make their own.
+file(GLOB VELMORA_WIN_SOURCES CONFIGURE_DEPENDS app/win32/*.cpp ui/*.cpp)
+list(FILTER VELMORA_WIN_SOURCES EXCLUDE REGEX "/app/win32/App\\.cpp$")
+file(GLOB VELMORA_RC_SOURCES CONFIGURE_DEPENDS res/*.rc)
+add_library(velmora_win STATIC ${VELMORA_WIN_SOURCES})
+target_link_libraries(velmora_win PUBLIC velmora_core)
+
+add_executable(VelmoraConv WIN32 app/win32/App.cpp ${VELMORA_RC_SOURCES})
+target_link_libraries(VelmoraConv PRIVATE velmora_win)
+# The entry point lives in the framework library: pull it in.
+target_link_options(VelmoraConv PRIVATE ${VELMORA_STATIC_LINK} -Wl,-u,WinMain)
+
+# GoogleTest from Debian's sources, cross-built.
+set(VELMORA_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${VELMORA_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+include(GoogleTest)
+
+file(GLOB VELMORA_WIN_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
+if(VELMORA_WIN_TEST_SOURCES)
+  # The dialogs load their templates from the running program: link the
+  # resources in.
+  add_executable(velmora_win_tests ${VELMORA_WIN_TEST_SOURCES} ${VELMORA_RC_SOURCES})
+  target_link_libraries(velmora_win_tests PRIVATE velmora_win gtest gtest_main)
+  target_link_options(velmora_win_tests PRIVATE ${VELMORA_STATIC_LINK})
+  # Listing the tests runs Wine: do it when the tests run, not at build time.
+  gtest_discover_tests(velmora_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
+endif()
+
+# Helper of the end-to-end tests: prints the text of a dialog's control.
+add_executable(dlgtext tests/e2e/dlgtext.cpp)
+target_link_options(dlgtext PRIVATE ${VELMORA_STATIC_LINK} -municode)
+target_link_libraries(dlgtext PRIVATE user32)

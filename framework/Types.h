@@ -6,7 +6,11 @@
 
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
+#ifdef _WIN32
+using DWORD = unsigned long;   // 32 bits, and the very type <windows.h> declares
+#else
 using DWORD = std::uint32_t;
+#endif
 using UINT = unsigned int;
 using BOOL = int;
 

@@ -1,0 +1,91 @@
+#include "app/win32/ProgressDialog.h"
+
+#include <commctrl.h>
+
+namespace {
+// Bar updates closer together than this are painted with the next one.
+constexpr std::uint64_t kPaintIntervalMs = 40;
+}  // namespace
+
+CProgressDialog::CProgressDialog() : CDialog(IDD, nullptr)
+{
+    m_hIcon = ::LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+BOOL CProgressDialog::Create()
+{
+    if (!CDialog::Create(IDD, nullptr))
+        return FALSE;
+    PaintNow(true);
+    return TRUE;
+}
+
+BOOL CProgressDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_ctlTray = GetDlgItem(IDC_PROGRESS_TRAY);
+    m_ctlBar = GetDlgItem(IDC_PROGRESS_BAR);
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    return TRUE;
+}
+
+void CProgressDialog::BeginTray(const CString& tray, int count)
+{
+    if (!m_hWnd)
+        return;
+    const WORD upper = static_cast<WORD>(static_cast<unsigned>(count) & 0xFFFF);
+    ::SendMessageA(m_ctlBar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+    CString caption("処理中のメールトレイ：");
+    caption += tray;
+    SetDlgItemText(IDC_PROGRESS_TRAY, caption);
+    PaintNow(true);
+}
+
+void CProgressDialog::SetProgress(int n)
+{
+    if (!m_hWnd)
+        return;
+    ::SendMessageA(m_ctlBar, PBM_SETPOS, static_cast<WPARAM>(n), 0);
+    PaintNow(false);
+}
+
+void CProgressDialog::PaintNow(bool force)
+{
+    const std::uint64_t now = ::GetTickCount64();
+    if (!force && now - m_lastPaint < kPaintIntervalMs)
+        return;
+    m_lastPaint = now;
+    // Paint messages only: input stays queued and is never dispatched here.
+    MSG msg;
+    while (::PeekMessageA(&msg, m_hWnd, WM_PAINT, WM_PAINT, PM_REMOVE))
+        ::DispatchMessageA(&msg);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool CProgressDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result)
+{
+    switch (message) {
+    case WM_PAINT:
+        if (!::IsIconic(m_hWnd))
+            return false;
+        {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(m_hWnd, &ps);
+            ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+            RECT rect;
+            ::GetClientRect(m_hWnd, &rect);
+            int x = (rect.right - rect.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+            int y = (rect.bottom - rect.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+            ::DrawIcon(dc, x, y, m_hIcon);
+            ::EndPaint(m_hWnd, &ps);
+        }
+        *result = TRUE;
+        return true;
+    case WM_QUERYDRAGICON:
+        *result = reinterpret_cast<INT_PTR>(m_hIcon);
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,49 @@
+// CProgressDialog: the modeless progress window of a conversion (template 102):
+// the tray being converted and a bar over its messages. It has no buttons and
+// cannot be closed by the user; it goes when the object is destroyed.
+//
+// The conversion runs on the window's thread and pumps no messages, so every
+// update also paints the window (only paint messages are handled: no input is
+// taken while a conversion runs).
+#pragma once
+
+#include <cstdint>
+
+#include "framework/CString.h"
+#include "framework/win32/Dialog.h"
+#include "res/resource.h"
+#include "writers/Progress.h"
+
+class CProgressDialog : public CDialog, public CProgressSink {
+public:
+    enum { IDD = IDD_PROGRESS };
+
+    // Loads icon 128; the window is made by Create().
+    CProgressDialog();
+
+    // Creates the (visible) window from template 102 with no parent and paints it.
+    BOOL Create();
+
+    // Range 0 .. low 16 bits of count; control 1016 gets
+    // "処理中のメールトレイ：" + tray. The position is left as it is.
+    void BeginTray(const CString& tray, int count) override;
+    // Bar position n.
+    void SetProgress(int n) override;
+
+    HWND m_ctlTray = nullptr;   // control 1016
+    HWND m_ctlBar = nullptr;    // control 1015
+    HICON m_hIcon = nullptr;
+
+protected:
+    BOOL OnInitDialog() override;
+    // Enter and Esc must not close the window.
+    void OnOK() override {}
+    void OnCancel() override {}
+    // Painting while minimised and the drag icon.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
+
+private:
+    // Paints what is pending in the window and its controls.
+    void PaintNow(bool force);
+    std::uint64_t m_lastPaint = 0;
+};

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for CTest and CMake:
+#   wine-run.sh PREFIX PROGRAM [ARGS...]
+# The prefix is created on first use (see tests/e2e/wine-env.sh); without
+# $DISPLAY an Xvfb is started and kept with the prefix. Exit codes pass through.
+set -euo pipefail
+prefix=$1
+shift
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/../tests/e2e/wine-env.sh"
+velmora_wine_env "$prefix"
+velmora_wine_display "$prefix"
+velmora_wine_up "$prefix"
+exec wine "$@"

@@ -1,0 +1,199 @@
+#include "framework/win32/Dialog.h"
+
+CDialog::CDialog(UINT nIDTemplate, HWND hParent) : m_nIDTemplate(nIDTemplate), m_hParent(hParent) {}
+
+CDialog::~CDialog()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        HWND hWnd = m_hWnd;
+        // The object is going: no more messages may reach it.
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        m_hWnd = nullptr;
+        ::DestroyWindow(hWnd);
+    }
+}
+
+HINSTANCE CDialog::ResourceInstance()
+{
+    return ::GetModuleHandleA(nullptr);
+}
+
+CDialog* CDialog::FromHandle(HWND hWnd)
+{
+    return hWnd ? reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER)) : nullptr;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    m_bModal = true;
+    INT_PTR result = ::DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate), m_hParent,
+                                       DialogProc, reinterpret_cast<LPARAM>(this));
+    m_bModal = false;
+    m_hWnd = nullptr;
+    return result;
+}
+
+BOOL CDialog::Create(UINT nIDTemplate, HWND hParent)
+{
+    if (m_hWnd)
+        return FALSE;
+    if (nIDTemplate)
+        m_nIDTemplate = nIDTemplate;
+    if (hParent)
+        m_hParent = hParent;
+    m_bModal = false;
+    HWND hWnd = ::CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate), m_hParent,
+                                     DialogProc, reinterpret_cast<LPARAM>(this));
+    return hWnd != nullptr;
+}
+
+BOOL CDialog::DestroyWindow()
+{
+    if (!m_hWnd)
+        return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+void CDialog::EndDialog(int result)
+{
+    if (!m_hWnd)
+        return;
+    if (m_bModal)
+        ::EndDialog(m_hWnd, result);
+    else
+        DestroyWindow();
+}
+
+HWND CDialog::GetDlgItem(int id) const
+{
+    return m_hWnd ? ::GetDlgItem(m_hWnd, id) : nullptr;
+}
+
+void CDialog::SetDlgItemText(int id, const char* text)
+{
+    if (m_hWnd)
+        ::SetDlgItemTextA(m_hWnd, id, text ? text : "");
+}
+
+CString CDialog::GetDlgItemText(int id) const
+{
+    HWND item = GetDlgItem(id);
+    if (!item)
+        return CString();
+    int length = ::GetWindowTextLengthA(item);
+    if (length <= 0)
+        return CString();
+    CString text;
+    char* p = text.GetBuffer(length + 1);
+    int got = ::GetWindowTextA(item, p, length + 1);
+    text.ReleaseBuffer(got > 0 ? got : 0);
+    return text;
+}
+
+LRESULT CDialog::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return m_hWnd ? ::SendDlgItemMessageA(m_hWnd, id, message, wParam, lParam) : 0;
+}
+
+void CDialog::CenterWindow()
+{
+    if (!m_hWnd)
+        return;
+    RECT area;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
+    else
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    RECT self;
+    ::GetWindowRect(m_hWnd, &self);
+    int x = area.left + ((area.right - area.left) - (self.right - self.left)) / 2;
+    int y = area.top + ((area.bottom - area.top) - (self.bottom - self.top)) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CDialog::Attach(HWND hWnd)
+{
+    m_hWnd = hWnd;
+    ::SetWindowLongPtrA(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+}
+
+INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        RECT before;
+        ::GetWindowRect(m_hWnd, &before);
+        BOOL focus = OnInitDialog();
+        // A top-level dialog that its initialisation did not place is centred.
+        RECT after;
+        ::GetWindowRect(m_hWnd, &after);
+        if (m_hWnd && !(::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_CHILD) && before.left == after.left &&
+            before.top == after.top)
+            CenterWindow();
+        return focus;
+    }
+    case WM_COMMAND: {
+        int id = LOWORD(wParam);
+        if (OnCommand(id, HIWORD(wParam), reinterpret_cast<HWND>(lParam)))
+            return TRUE;
+        if (id == IDOK) {
+            OnOK();
+            return TRUE;
+        }
+        if (id == IDCANCEL) {
+            OnCancel();
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        LRESULT result = 0;
+        if (header && OnNotify(static_cast<int>(header->idFrom), header, &result)) {
+            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    default: {
+        INT_PTR result = 0;
+        if (OnMessage(message, wParam, lParam, &result))
+            return result;
+        return FALSE;
+    }
+    }
+}
+
+INT_PTR CDialog::RouteMessage(CDialog* dialog, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    INT_PTR result = FALSE;
+    if (dialog) {
+        try {
+            result = dialog->HandleMessage(message, wParam, lParam);
+        } catch (...) {
+            // Windows' code cannot unwind: the message counts as not handled.
+            result = FALSE;
+        }
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        if (dialog && dialog->m_hWnd == hWnd)
+            dialog->m_hWnd = nullptr;
+    }
+    return result;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CDialog* dialog = nullptr;
+    if (message == WM_INITDIALOG) {
+        dialog = reinterpret_cast<CDialog*>(lParam);
+        if (dialog)
+            dialog->Attach(hWnd);
+    } else {
+        dialog = FromHandle(hWnd);
+    }
+    return RouteMessage(dialog, hWnd, message, wParam, lParam);
+}

@@ -1,0 +1,81 @@
+// CDialog: a dialog over a Win32 dialog template, modal (DoModal) or modeless
+// (Create). The static dialog procedure keeps `this` in the window's user data
+// (DWLP_USER) and routes each message to the virtual handlers below; nothing
+// thrown by a handler ever crosses into Windows' code.
+//
+// A derived window (a property page, say) whose WM_INITDIALOG carries `this`
+// some other way binds itself with Attach() and routes its messages through
+// RouteMessage(), so it gets the same handlers and the same protection.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/CString.h"
+
+class CDialog {
+public:
+    explicit CDialog(UINT nIDTemplate = 0, HWND hParent = nullptr);
+    // Destroys a modeless window that still exists.
+    virtual ~CDialog();
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Runs the dialog modally. Answers what was given to EndDialog (IDOK from
+    // OnOK, IDCANCEL from OnCancel), or -1 when the window could not be made.
+    virtual INT_PTR DoModal();
+    // Creates the dialog modeless from the template (0: the one given to the
+    // constructor). False when the window could not be made.
+    BOOL Create(UINT nIDTemplate = 0, HWND hParent = nullptr);
+    // Destroys the window (modeless); true when there was one and it is gone.
+    BOOL DestroyWindow();
+    // Ends a modal dialog with result; a modeless one is destroyed.
+    void EndDialog(int result);
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    bool IsModal() const { return m_bModal; }
+    HWND GetDlgItem(int id) const;
+    void SetDlgItemText(int id, const char* text);
+    CString GetDlgItemText(int id) const;
+    LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    // Centres the window over its owner, or over the work area when it has none.
+    void CenterWindow();
+
+    // The module whose resources hold the templates (the running program).
+    static HINSTANCE ResourceInstance();
+    // The object bound to a dialog window, or null.
+    static CDialog* FromHandle(HWND hWnd);
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    // WM_INITDIALOG. TRUE lets Windows set the focus to the first control.
+    virtual BOOL OnInitDialog() { return TRUE; }
+    // IDOK / IDCANCEL commands (Enter, Esc, the close box): end the dialog.
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // Any other WM_COMMAND; true when handled.
+    virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }
+    // WM_NOTIFY; true when handled, with *result as the answer (DWLP_MSGRESULT).
+    virtual bool OnNotify(int /*id*/, NMHDR* /*header*/, LRESULT* /*result*/) { return false; }
+    // Any other message; true when handled, with *result as the procedure's answer.
+    virtual bool OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/, INT_PTR* /*result*/)
+    {
+        return false;
+    }
+
+    // Dispatches one message to the handlers above.
+    virtual INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Binds this object to hWnd: m_hWnd and the window's user data.
+    void Attach(HWND hWnd);
+    // Runs one message of dialog (may be null) through HandleMessage, catching
+    // everything; unbinds the object when the window is gone (WM_NCDESTROY).
+    static INT_PTR RouteMessage(CDialog* dialog, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    UINT m_nIDTemplate;
+    HWND m_hParent;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool m_bModal = false;
+};

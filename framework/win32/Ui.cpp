@@ -1,0 +1,47 @@
+// User-interface services over the real Windows APIs.
+#include "framework/Ui.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "res/strings.h"
+
+namespace ui {
+
+namespace {
+int g_waitDepth = 0;
+HCURSOR g_cursorBeforeWait = nullptr;
+}  // namespace
+
+int PlatformMessageBox(const char* text, UINT type)
+{
+    // Owned by the active window (the wizard, when one is up), so it is modal to it.
+    return ::MessageBoxA(::GetActiveWindow(), text ? text : "", STR_APP_CAPTION, type);
+}
+
+void BeginWaitCursor()
+{
+    HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+    if (g_waitDepth++ == 0)
+        g_cursorBeforeWait = previous;
+}
+
+void EndWaitCursor()
+{
+    if (g_waitDepth == 0)
+        return;
+    if (--g_waitDepth == 0) {
+        ::SetCursor(g_cursorBeforeWait ? g_cursorBeforeWait : ::LoadCursor(nullptr, IDC_ARROW));
+        g_cursorBeforeWait = nullptr;
+    }
+}
+
+void InitCommonControls()
+{
+    INITCOMMONCONTROLSEX init;
+    init.dwSize = sizeof init;
+    init.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES;
+    ::InitCommonControlsEx(&init);
+}
+
+}  // namespace ui
