@@ -23,6 +23,10 @@ endif()
 # Fuzz targets: with libFuzzer under clang, else replay programs that run the
 # target over the files named on the command line.
 file(GLOB VELMORA_FUZZ_SOURCES CONFIGURE_DEPENDS fuzz/*_fuzz.cpp)
+if(VELMORA_FUZZ)
+  # Coverage feedback from the code under test, not only from the targets.
+  target_compile_options(velmora_core PRIVATE -fsanitize=fuzzer-no-link)
+endif()
 foreach(src ${VELMORA_FUZZ_SOURCES})
   get_filename_component(name ${src} NAME_WE)
   if(VELMORA_FUZZ)
