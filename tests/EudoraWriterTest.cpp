@@ -1,0 +1,249 @@
+// The Eudora writer: mailboxes of header and first text part in Shift_JIS.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MailConvApp.h"
+#include "framework/Ui.h"
+#include "store/MailIndexLoader.h"
+#include "store/TrayList.h"
+#include "tests/TestSupport.h"
+#include "writers/EudoraWriter.h"
+#include "writers/Progress.h"
+#include "writers/Writers.h"
+
+namespace {
+
+const char kSeparator[] = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
+const char kRelabelled[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
+const std::string kEnd = "\r\n.\r\n\r\n";
+const char kInbox[] = "受信トレイ";
+const char kOut[] = "C:\\Eudora";
+// テスト, 件名, 本文です in ISO-2022-JP.
+const std::string kJisTest = "\x1b$B%F%9%H\x1b(B";
+const std::string kJisBody = "\x1b$BK\\J8$G$9\x1b(B";
+
+struct Stored {
+    std::string text;
+    DWORD flags = 0;
+};
+
+struct EudoraFixture : ::testing::Test {
+    TempMachine tm;
+    CMailConvApp app;
+    std::vector<CString> messageBoxes;
+
+    EudoraFixture()
+    {
+        tm.machine().clock = platform::LocalTime{2003, 1, 6, 1, 9, 5, 3};
+        tm.Apply();
+        app.m_strStoreDir = "C:\\Store";
+        app.m_strOutputDir = kOut;
+        app.m_nFormat = kFormatEudora;
+        tm.MakeDirs(kOut);
+        SetMessageBoxHandler([this](const CString& text, UINT) {
+            messageBoxes.push_back(text);
+            return kIdOk;
+        });
+    }
+    ~EudoraFixture() override { SetMessageBoxHandler(nullptr); }
+
+    // Writes a tray: its storage file (messages one after another, each
+    // followed by an empty line) and its index file.
+    void MakeTray(const CString& tray, const std::vector<Stored>& messages)
+    {
+        std::string storage;
+        auto list = std::make_unique<CMailIndexList>();
+        for (const Stored& m : messages) {
+            auto record = std::make_unique<CMailIndexData>();
+            record->m_nNumber = static_cast<DWORD>(list->size());
+            record->m_dwFlags = m.flags;
+            record->m_dwStart = static_cast<DWORD>(storage.size());
+            storage += m.text;
+            record->m_dwEnd = static_cast<DWORD>(storage.size());
+            storage += "\r\n";
+            list->push_back(std::move(record));
+        }
+        const CString folder = GetTrayFolderPath(tray);
+        tm.WriteFile(folder + kStorageFileName, storage);
+        app.SetIndexList(std::move(list));
+        ASSERT_TRUE(CMailIndexLoader::WriteIndexFile(folder + kIndexFileName));
+        app.ReleaseIndexList();
+    }
+
+    // Converts one inbox holding the messages; answers the mailbox.
+    std::string Convert(const std::vector<Stored>& messages)
+    {
+        MakeTray(kInbox, messages);
+        app.m_arrSelectedTrays.RemoveAll();
+        app.m_arrSelectedTrays.Add(kInbox);
+        EXPECT_EQ(app.ConvertMail(), 1);
+        EXPECT_FALSE(tm.Exists("C:\\Temp\\mime.txt"));
+        std::string out = tm.ReadFile(CString(kOut) + "\\" + kInbox + ".mbx");
+        std::remove(tm.Host(CString(kOut) + "\\" + kInbox + ".mbx").c_str());
+        return out;
+    }
+    std::string Convert(const std::string& message) { return Convert(std::vector<Stored>{{message}}); }
+};
+
+}  // namespace
+
+TEST_F(EudoraFixture, EmptyTrayGivesEmptyMailboxAndTakenNamesAreNumbered)
+{
+    tm.WriteFile(CString(kOut) + "\\" + kInbox + ".mbx", "old mailbox");
+    MakeTray(kInbox, {});
+    app.m_arrSelectedTrays.Add(kInbox);
+    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(tm.ReadFile(CString(kOut) + "\\" + kInbox + ".mbx"), "old mailbox");
+    EXPECT_EQ(tm.ReadFile(CString(kOut) + "\\" + kInbox + "[01].mbx"), "");
+}
+
+TEST_F(EudoraFixture, SeparatorOnlyWhenTheHeaderHasNone)
+{
+    EXPECT_EQ(Convert("Subject: a\r\n\r\nbody\r\n.\r\n"),
+              kSeparator + std::string("Subject: a\r\n\r\nbody\r\n") + kEnd);
+    // A stored separator stays and gets no second one.
+    EXPECT_EQ(Convert("From ???@??? Sun Feb  2 10:00:00 2003\r\nSubject: a\r\n\r\nb\r\n.\r\n"),
+              "From ???@??? Sun Feb  2 10:00:00 2003\r\nSubject: a\r\n\r\nb\r\n" + kEnd);
+    EXPECT_EQ(Convert(" \t\r\n XXFrom ???@??? x\r\n\r\n"), "From ???@??? x\r\n\r\n" + kEnd);
+    EXPECT_EQ(Convert("Subject: From ???@??? x\r\n\r\n"), "Subject: From ???@??? x\r\n\r\n" + kEnd);
+}
+
+TEST_F(EudoraFixture, MessagesByKind)
+{
+    struct Case {
+        const char* name;
+        std::string message;
+        std::string header;   // after the separator
+        std::string body;
+    } cases[] = {
+        {"plain ISO-2022-JP",
+         "Subject: " + kJisTest + "\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n" + kJisBody +
+             "\r\nline 2\r\n.\r\n",
+         "Subject: テスト\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n", "本文です\r\nline 2\r\n"},
+        {"alternative",
+         "Subject: alt\r\nContent-Type: multipart/alternative; boundary=\"b1\"\r\n\r\n"
+         "--b1\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n" + kJisBody + "\r\n"
+         "--b1\r\nContent-Type: text/html\r\n\r\n<p>html</p>\r\n--b1--\r\n.\r\n",
+         std::string("Subject: alt\r\n") + kRelabelled + "\r\n", "本文です"},
+        {"html only",
+         "Content-Type: text/html; charset=iso-2022-jp\r\n\r\n<html>\r\n<p>x</p>\r\n</html>\r\n.\r\n",
+         std::string(kRelabelled) + "\r\n", "<html>\r\n<p>x</p>\r\n</html>\r\n"},
+        {"attachment first",
+         "Content-Type: multipart/mixed; boundary=zz\r\n\r\n"
+         "--zz\r\nContent-Type: application/octet-stream\r\n\r\nAAAA\r\n"
+         "--zz\r\nContent-Type: text/plain\r\n\r\ntext\r\n--zz--\r\n.\r\n",
+         std::string(kRelabelled) + "\r\n", ""},
+        {"base64 text part",
+         "Content-Type: multipart/mixed; boundary=zz\r\n\r\n"
+         "--zz\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+         "GyRCS1xKOCRHJDkbKEI=\r\n--zz--\r\n.\r\n",
+         std::string(kRelabelled) + "\r\n", "GyRCS1xKOCRHJDkbKEI="},
+        {"dot lines", "Subject: d\r\n\r\na\r\n.\r\n..\r\n.x\r\n.\r\n", "Subject: d\r\n\r\n", "a\r\n..\r\n.x\r\n"},
+        {"folded encoded subject",
+         "Subject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n =?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nx\r\n.\r\n",
+         "Subject: 件名テスト\r\n\r\n", "x\r\n"},
+        // An encoded word at the second byte of a line joins the line before.
+        {"encoded word after an empty line and a TAB",
+         "Subject: a\r\n\r\n\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody",
+         "Subject: a\tテスト\r\n\r\n", "\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody"},
+        {"zero byte cuts a body line", std::string("S: z\r\n\r\nab\0cd\r\nef\r\n", 19), "S: z\r\n\r\n",
+         "abef\r\n"},
+        // Mend: a multipart cut short is written as one text part.
+        {"multipart without closing delimiter",
+         "Subject: cut\r\nContent-Type: multipart/mixed; boundary=zz\r\n\r\n"
+         "--zz\r\nContent-Type: text/plain\r\n\r\nfirst\r\n.\r\n",
+         std::string("Subject: cut\r\n") + kRelabelled + "\r\n",
+         "--zz\r\nContent-Type: text/plain\r\n\r\nfirst\r\n"},
+        // Mend: no empty line after the header: the header is kept.
+        {"no header end", "Subject: a\r\nX-Cut: b", "Subject: a\r\nX-Cut: b", ""},
+        {"bare LF lines", "Subject: a\nTo: b\n\nbody\n", "Subject: a\nTo: b\n\nbody\n", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Convert(c.message), kSeparator + c.header + c.body + kEnd) << c.name;
+}
+
+TEST_F(EudoraFixture, RemovedRecordsAreLeftOutAndTheBarCountsLiveOnes)
+{
+    struct Recorder : CProgressSink {
+        std::vector<std::string>* log;
+        void BeginTray(const CString& tray, int count) override
+        {
+            log->push_back("begin " + tray.Str() + " " + std::to_string(count));
+        }
+        void SetProgress(int n) override { log->push_back("set " + std::to_string(n)); }
+    };
+    std::vector<std::string> log;
+    SetProgressFactory([&log] {
+        auto r = std::make_unique<Recorder>();
+        r->log = &log;
+        return r;
+    });
+    std::string out = Convert({{"Subject: 1\r\n\r\n"}, {"Subject: 2\r\n\r\n", 0x10}, {"Subject: 3\r\n\r\n"}});
+    SetProgressFactory(nullptr);
+    EXPECT_EQ(out, kSeparator + std::string("Subject: 1\r\n\r\n") + kEnd + kSeparator + "Subject: 3\r\n\r\n" + kEnd);
+    EXPECT_EQ(log, (std::vector<std::string>{"begin " + std::string(kInbox) + " 2", "set 1", "set 2"}));
+}
+
+TEST_F(EudoraFixture, TrayFailures)
+{
+    // No storage file: that tray's mailbox is removed, the next tray is done.
+    MakeTray("a", {{"Subject: 1\r\n\r\n"}});
+    MakeTray("b", {{"Subject: 2\r\n\r\n"}});
+    std::remove(tm.Host(GetTrayFolderPath("a") + kStorageFileName).c_str());
+    app.m_arrSelectedTrays.Add("a");
+    app.m_arrSelectedTrays.Add("b");
+    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_FALSE(tm.Exists("C:\\Eudora\\a.mbx"));
+    EXPECT_EQ(tm.ReadFile("C:\\Eudora\\b.mbx"), kSeparator + std::string("Subject: 2\r\n\r\n") + kEnd);
+
+    // The mailbox cannot be created.
+    app.m_strOutputDir = "C:\\NoSuchFolder";
+    EXPECT_EQ(app.ConvertMail(), 0);
+    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+}
+
+TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
+{
+    MakeTray(kInbox, {{"Subject: 1\r\n\r\nbody\r\n.\r\n"}});
+    app.m_arrSelectedTrays.Add(kInbox);
+
+    // The temporary file cannot be written.
+    tm.machine().temp = "C:\\NoTemp\\";
+    tm.Apply();
+    EXPECT_EQ(app.ConvertMail(), 0);
+    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+
+    // The mailbox fills the disk at the second message.
+    tm.machine().temp = "C:\\Temp\\";
+    tm.Apply();
+    app.m_nErrorCode = 0;
+    const std::string big = "Subject: big\r\n\r\n" + std::string(3000, 'x') + "\r\n.\r\n";
+    MakeTray(kInbox, {{big}, {big}});
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 5000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    int result = app.ConvertMail();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_FALSE(tm.Exists("C:\\Temp\\mime.txt"));
+}
+
+TEST_F(EudoraFixture, BodyPartThatCannotBeOpenedIsReported)
+{
+    CString body = "kept";
+    EXPECT_EQ(AppendBodyText(body), 0);   // no parse selected
+    EXPECT_EQ(body, "kept");
+    ASSERT_EQ(messageBoxes.size(), 1u);
+    EXPECT_EQ(messageBoxes[0], "Bodyパートを開くことができませんでした。");
+}

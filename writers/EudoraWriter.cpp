@@ -1,0 +1,288 @@
+#include "writers/EudoraWriter.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "coding/Base64.h"
+#include "coding/Jis.h"
+#include "coding/MimePart.h"
+#include "framework/File.h"
+#include "framework/Platform.h"
+#include "framework/Ui.h"
+#include "store/Job.h"
+#include "store/MailIndexLoader.h"
+#include "store/TrayList.h"
+#include "writers/CopyMessage.h"
+#include "writers/Naming.h"
+#include "writers/Progress.h"
+#include "writers/Writers.h"
+
+const char* const kEudoraTempFileName = "mime.txt";
+const char* const kEudoraTerminator = "\r\n.\r\n\r\n";
+
+namespace {
+
+const char kPlainTextContentType[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
+const char kSeparatorMarker[] = "From ???@??? ";
+// Body lines are read in pieces of at most this many bytes less one.
+constexpr int kLineBufferSize = 4096;
+
+bool IsWhiteSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+void TrimRightWhiteSpace(CString& text)
+{
+    int keep = text.GetLength();
+    while (keep > 0 && IsWhiteSpace(text[keep - 1]))
+        --keep;
+    if (keep < text.GetLength())
+        text = text.Left(keep);
+}
+
+void TrimLeftWhiteSpace(CString& text)
+{
+    int skip = 0;
+    while (skip < text.GetLength() && IsWhiteSpace(text[skip]))
+        ++skip;
+    if (skip > 0)
+        text = text.Mid(skip);
+}
+
+bool IsCrLf(const char* line, int length)
+{
+    return length == 2 && line[0] == '\r' && line[1] == '\n';
+}
+
+// Appends the lines of part that follow its header (the first empty line) to
+// body, leaving out "." lines and cutting each line at a zero byte.
+void AppendPartLines(CMimePart& part, CString& body)
+{
+    char line[kLineBufferSize];
+    bool inHeader = true;
+    for (int n = part.ReadFirstLine(line, kLineBufferSize); n >= 0; n = part.ReadLine(line, kLineBufferSize)) {
+        if (inHeader) {
+            inHeader = !IsCrLf(line, n);
+            continue;
+        }
+        if (n == 3 && line[0] == '.' && line[1] == '\r' && line[2] == '\n')
+            continue;
+        body.Append(line, static_cast<int>(strnlen(line, static_cast<size_t>(n))));
+    }
+}
+
+// Clears the job's current parse on every way out.
+struct CurrentParse {
+    explicit CurrentParse(CMimeMessage* message) { GetJob().m_pMimeMessage = message; }
+    ~CurrentParse() { GetJob().m_pMimeMessage = nullptr; }
+    CurrentParse(const CurrentParse&) = delete;
+    CurrentParse& operator=(const CurrentParse&) = delete;
+};
+
+// The body text of the message in tempPath (length bytes): the text lines of
+// its first leaf part. A message whose MIME structure does not parse (a
+// multipart cut short, nesting too deep) is read as one text part, so that
+// it is not lost.
+CString ReadBodyText(const CString& tempPath, std::size_t length)
+{
+    CString body;
+    auto message = std::make_unique<CMimeMessage>();
+    {
+        CurrentParse current(message.get());
+        if (message->Parse(tempPath)) {
+            message->FirstLeaf();
+            AppendBodyText(body);
+            return body;
+        }
+    }
+    message.reset();
+    const int end = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+    CMimePart whole(nullptr, tempPath, 0, end);
+    if (whole.Open())
+        AppendPartLines(whole, body);
+    return body;
+}
+
+// The header text of the stored message, line by line: encoded words
+// decoded, a non-plain Content-Type relabelled. complete tells whether the
+// empty line that ends the header was found.
+CString BuildHeaderText(const char* message, std::size_t length, bool& complete)
+{
+    CString header;
+    CString line;
+    CUnfoldedLineReader reader(message, length);
+    const char* position = message;
+    complete = false;
+    while (const char* next = reader.ReadLine(position, line)) {
+        position = next;
+        int found = line.Find("=?ISO-2022-JP");
+        if (found < 0)
+            found = line.Find("=?iso-2022-jp");
+        if (found >= 0) {
+            // An encoded word right after the line's first byte continues
+            // the previous line.
+            if (found == 1)
+                TrimRightWhiteSpace(header);
+            DecodeHeaderValue(line, line);
+        }
+        if (line.GetLength() >= 12 && CString(line.Left(12)).CompareNoCase("content-type") == 0 &&
+            line.Find("text/plain") < 0)
+            line = kPlainTextContentType;
+        header += line;
+        if (line == "\r\n") {
+            complete = true;
+            return header;
+        }
+    }
+    // No empty line: keep what follows the last line end too, so that no
+    // text of the message is lost.
+    const char* end = message + length;
+    const char* rest = position;
+    while (rest < end && *rest != '\0')
+        ++rest;
+    header.Append(position, static_cast<int>(rest - position));
+    return header;
+}
+
+bool WriteTempFile(const CString& path, const char* bytes, std::size_t length)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
+        return false;
+    bool ok = file.Write(bytes, static_cast<UINT>(length));
+    file.Close();
+    return ok && !file.HasError();
+}
+
+}  // namespace
+
+int AppendBodyText(CString& body)
+{
+    CMimeMessage* message = GetJob().m_pMimeMessage;
+    CMimePart* part = message ? message->GetCurrent() : nullptr;
+    if (!part || !part->Open()) {
+        AfxMessageBox("Bodyパートを開くことができませんでした。", kMbOk);
+        return 0;
+    }
+    if (part->m_strType.CompareNoCase("text") == 0)
+        AppendPartLines(*part, body);
+    return 1;
+}
+
+int ConvertMessageToEudora(const char* message, std::size_t length, const CString& tempPath, CString& out)
+{
+    if (!WriteTempFile(tempPath, message, length)) {
+        CFile::Remove(tempPath);
+        return 0;
+    }
+    CString body = ReadBodyText(tempPath, length);
+    ConvertStringJisToSjis(body);
+
+    bool complete = false;
+    CString header = BuildHeaderText(message, length, complete);
+    TrimLeftWhiteSpace(header);
+    int marker = header.Find(kSeparatorMarker);
+    if (marker == 2)
+        header = header.Mid(2);
+    else if (marker < 0)
+        out += MakeSeparatorLine(kMboxSeparatorFormat);
+    ConvertStringJisToSjis(header);
+    out += header;
+    out += body;
+    out += kEudoraTerminator;
+    CFile::Remove(tempPath);
+    return 1;
+}
+
+namespace {
+
+// Reads the record's byte range from storage into buffer, followed by a
+// zero byte; a range that runs past the end of the file reads as zeros
+// there. False on a read error.
+bool ReadStoredMessage(CFile& storage, std::uint64_t storageSize, const CMailIndexData& record,
+                       std::vector<char>& buffer, std::size_t& length)
+{
+    length = record.m_dwEnd >= record.m_dwStart ? record.m_dwEnd - record.m_dwStart : 0;
+    buffer.assign(length + 1, '\0');
+    if (length == 0 || record.m_dwStart >= storageSize)
+        return true;
+    if (storage.Seek(record.m_dwStart, CFile::begin) < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < length) {
+        UINT got = storage.Read(buffer.data() + done, static_cast<UINT>(length - done));
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return !storage.HasError();
+}
+
+}  // namespace
+
+int ConvertToEudora()
+{
+    CMailConvJob& job = GetJob();
+    std::unique_ptr<CProgressSink> progress = CreateProgressWindow();
+    CMailIndexLoader loader;
+    const CString tempPath = platform::GetTempFolder() + kEudoraTempFileName;
+    std::vector<char> buffer;
+    CString text;
+
+    for (const CString& tray : job.m_arrSelectedTrays) {
+        loader.LoadTrayIndex(tray);
+        progress->BeginTray(tray, job.m_nLiveMessageCount);
+        const CString storagePath = GetTrayFolderPath(tray) + kStorageFileName;
+        const CString outputPath = MakeUniqueFileName(job.m_strOutputDir + "\\" + tray + ".mbx");
+
+        CFile output;
+        if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
+            progress.reset();
+            job.m_nErrorCode = kErrorFile;
+            return 0;
+        }
+        if (!job.m_pIndexList) {
+            progress.reset();
+            job.m_nErrorCode = kErrorIndex;
+            output.Close();
+            return 0;
+        }
+        CFile storage;
+        if (!storage.Open(storagePath, CFile::modeRead | CFile::typeBinary)) {
+            output.Close();
+            CFile::Remove(outputPath);
+            continue;
+        }
+        const std::uint64_t storageSize = storage.GetLength();
+
+        int count = 0;
+        bool failed = false;
+        for (const auto& record : *job.m_pIndexList) {
+            if (record->IsRemoved())
+                continue;
+            progress->SetProgress(++count);
+            std::size_t length = 0;
+            text.Empty();
+            if (!ReadStoredMessage(storage, storageSize, *record, buffer, length) ||
+                !ConvertMessageToEudora(buffer.data(), length, tempPath, text) ||
+                !output.Write(text.GetString(), static_cast<UINT>(text.GetLength()))) {
+                failed = true;
+                break;
+            }
+        }
+        output.Close();
+        storage.Close();
+        if (failed || output.HasError()) {
+            CFile::Remove(tempPath);
+            progress.reset();
+            job.m_nErrorCode = kErrorFile;
+            return 0;
+        }
+    }
+    progress.reset();
+    return 1;
+}
