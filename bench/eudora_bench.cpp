@@ -1,0 +1,217 @@
+// Format 3 (Eudora) beside format 1 (UNIX mbox) on the same synthetic store,
+// and the Eudora writer's per-message steps one by one, to show where its
+// time goes.
+//
+// The store is made once per run in a temporary folder: one tray of about
+// VELMORA_BENCH_MB megabytes (default 512) of mixed mail: plain ISO-2022-JP
+// text, multipart/alternative (plain and HTML), and text with a base64
+// attachment.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MailConvApp.h"
+#include "coding/MimePart.h"
+#include "framework/File.h"
+#include "framework/posix/Machine.h"
+#include "store/MailIndexLoader.h"
+#include "store/TrayList.h"
+#include "writers/EudoraWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kTray[] = "受信トレイ";
+
+std::string JisLine(int n)
+{
+    // "本文です" in ISO-2022-JP, then ASCII.
+    return "\x1b$BK\\J8$G$9\x1b(B line " + std::to_string(n) + " of the message text, some more words.\r\n";
+}
+
+std::string Header(int n, const std::string& contentType)
+{
+    return "From: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?= <sender" + std::to_string(n) +
+           "@example.jp>\r\nTo: user@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n"
+           " =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?= " + std::to_string(n) +
+           "\r\nDate: Mon, 6 Jan 2003 09:05:03 +0900\r\nMessage-ID: <" + std::to_string(n) +
+           "@example.jp>\r\nMIME-Version: 1.0\r\n" + contentType + "\r\n";
+}
+
+std::string MakeMessage(int n)
+{
+    std::string m;
+    switch (n % 3) {
+    case 0:
+        m = Header(n, "Content-Type: text/plain; charset=iso-2022-jp\r\n");
+        for (int i = 0; i < 60; ++i)
+            m += JisLine(i);
+        break;
+    case 1:
+        m = Header(n, "Content-Type: multipart/alternative; boundary=\"alt-" + std::to_string(n) + "\"\r\n");
+        m += "--alt-" + std::to_string(n) + "\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n";
+        for (int i = 0; i < 60; ++i)
+            m += JisLine(i);
+        m += "--alt-" + std::to_string(n) + "\r\nContent-Type: text/html; charset=iso-2022-jp\r\n\r\n";
+        for (int i = 0; i < 60; ++i)
+            m += "<p>" + JisLine(i);
+        m += "--alt-" + std::to_string(n) + "--\r\n";
+        break;
+    default:
+        m = Header(n, "Content-Type: multipart/mixed; boundary=\"mix-" + std::to_string(n) + "\"\r\n");
+        m += "--mix-" + std::to_string(n) + "\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n";
+        for (int i = 0; i < 20; ++i)
+            m += JisLine(i);
+        m += "--mix-" + std::to_string(n) +
+             "\r\nContent-Type: application/octet-stream; name=\"a.bin\"\r\n"
+             "Content-Transfer-Encoding: base64\r\n\r\n";
+        for (int i = 0; i < 1500; ++i)
+            m += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ejAx\r\n";
+        m += "--mix-" + std::to_string(n) + "--\r\n";
+        break;
+    }
+    return m + ".\r\n";
+}
+
+// The store, the job and the machine, made once.
+struct BenchStore {
+    CMailConvApp app;
+    std::string root;
+    std::uint64_t bytes = 0;
+    std::vector<std::string> sample;   // a few messages for the step benchmarks
+
+    BenchStore()
+    {
+        char dir[] = "/tmp/eudora_bench.XXXXXX";
+        if (!mkdtemp(dir))
+            std::abort();
+        root = dir;
+        fs::create_directories(root + "/c/out");
+        fs::create_directories(root + "/c/Temp");
+        PosixMachine machine;
+        machine.drives['C'] = root + "/c";
+        machine.temp = "C:\\Temp\\";
+        SetPosixMachine(machine);
+        app.m_strStoreDir = "C:\\Store";
+        app.m_strOutputDir = "C:\\out";
+        app.m_arrSelectedTrays.Add(kTray);
+
+        const char* env = std::getenv("VELMORA_BENCH_MB");
+        const std::uint64_t target = (env ? std::strtoull(env, nullptr, 10) : 512) << 20;
+        const CString folder = GetTrayFolderPath(kTray);
+        fs::create_directories(HostPathFor(folder));
+        std::ofstream storage(HostPathFor(folder + kStorageFileName), std::ios::binary);
+        auto list = std::make_unique<CMailIndexList>();
+        for (int n = 0; bytes < target; ++n) {
+            const std::string m = MakeMessage(n);
+            auto record = std::make_unique<CMailIndexData>();
+            record->m_nNumber = static_cast<DWORD>(n);
+            record->m_dwStart = static_cast<DWORD>(bytes);
+            record->m_dwEnd = static_cast<DWORD>(bytes + m.size());
+            storage << m << "\r\n";
+            bytes += m.size() + 2;
+            list->push_back(std::move(record));
+            if (n < 3)
+                sample.push_back(m);
+        }
+        storage.close();
+        app.SetIndexList(std::move(list));
+        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName))
+            std::abort();
+        app.ReleaseIndexList();
+    }
+    ~BenchStore() { fs::remove_all(root); }
+
+    void ClearOutput()
+    {
+        for (const auto& entry : fs::directory_iterator(root + "/c/out"))
+            fs::remove(entry.path());
+    }
+};
+
+BenchStore& Store()
+{
+    static BenchStore store;
+    return store;
+}
+
+void RunFormat(benchmark::State& state, int format)
+{
+    BenchStore& store = Store();
+    for (auto _ : state) {
+        store.app.m_nFormat = format;
+        if (!store.app.ConvertMail())
+            state.SkipWithError("conversion failed");
+        state.PauseTiming();
+        store.ClearOutput();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * store.bytes));
+    state.counters["store_MB"] = static_cast<double>(store.bytes) / (1 << 20);
+}
+
+void BM_MboxStore(benchmark::State& state) { RunFormat(state, kFormatMbox); }
+void BM_EudoraStore(benchmark::State& state) { RunFormat(state, kFormatEudora); }
+
+// The per-message steps on the sample messages (plain, alternative, mixed
+// with attachment), cumulatively: temporary file; + MIME parse; + body text;
+// the whole conversion.
+void RunSteps(benchmark::State& state, int steps)
+{
+    BenchStore& store = Store();
+    const CString temp = CString("C:\\Temp\\") + kEudoraTempFileName;
+    std::int64_t bytes = 0;
+    for (auto _ : state) {
+        for (const std::string& m : store.sample) {
+            bytes += static_cast<std::int64_t>(m.size());
+            if (steps == 4) {
+                CString out;
+                ConvertMessageToEudora(m.c_str(), m.size(), temp, out);
+                benchmark::DoNotOptimize(out.GetString());
+                continue;
+            }
+            CFile file;
+            file.Open(temp, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary);
+            file.Write(m.data(), static_cast<UINT>(m.size()));
+            file.Close();
+            if (steps >= 2) {
+                CMimeMessage message;
+                message.Parse(temp);
+                if (steps >= 3) {
+                    message.FirstLeaf();
+                    store.app.m_pMimeMessage = &message;
+                    CString body;
+                    AppendBodyText(body);
+                    store.app.m_pMimeMessage = nullptr;
+                    benchmark::DoNotOptimize(body.GetString());
+                }
+            }
+            CFile::Remove(temp);
+        }
+    }
+    state.SetBytesProcessed(bytes);
+}
+
+void BM_StepTempFile(benchmark::State& state) { RunSteps(state, 1); }
+void BM_StepParse(benchmark::State& state) { RunSteps(state, 2); }
+void BM_StepBody(benchmark::State& state) { RunSteps(state, 3); }
+void BM_StepWhole(benchmark::State& state) { RunSteps(state, 4); }
+
+}  // namespace
+
+BENCHMARK(BM_MboxStore)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_EudoraStore)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_StepTempFile)->UseRealTime();
+BENCHMARK(BM_StepParse)->UseRealTime();
+BENCHMARK(BM_StepBody)->UseRealTime();
+BENCHMARK(BM_StepWhole)->UseRealTime();
+
+BENCHMARK_MAIN();
