@@ -1,0 +1,32 @@
+// The Netscape Mail writer: mailboxes without extension, "From - " separators.
+#include "tests/WriterFixture.h"
+#include "writers/Writers.h"
+
+using namespace writer_test;
+
+namespace {
+class NetscapeWriterTest : public WriterFixture {};
+}  // namespace
+
+TEST_F(NetscapeWriterTest, WritesBesideExistingMailboxes)
+{
+    tm.WriteFile("C:\\out\\受信トレイ", "old mailbox");
+    tm.WriteFile("C:\\out\\受信トレイ.msf", "old summary");
+    MakeTray("受信トレイ", {{Message("one", "From here\r\n")},
+                            {"From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + Message("two")}});
+    MakeTray("a.b", {{Message("x"), "", kIndexFlagRemoved}});
+    Select({"受信トレイ", "a.b"});
+    app.m_nFormat = kFormatNetscape;
+
+    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(app.m_nErrorCode, 0);
+    EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ"), "old mailbox");
+    EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ.msf"), "old summary");
+    EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ[01]"),
+              "From - Mon Jan  6  9: 5: 3 2003\r\n" + Message("one", ">From here\r\n") +
+                  "From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + Message("two"));
+    EXPECT_EQ(tm.ReadFile("C:\\out\\a.b"), "");   // no live record: empty mailbox
+    EXPECT_EQ(progress.events, (std::vector<std::string>{"create", "begin 受信トレイ 2", "set 1", "set 2",
+                                                         "begin a.b 0", "destroy"}));
+    EXPECT_EQ(ReadBack("mbox", {tm.Host("C:\\out\\受信トレイ[01]")}), "one|1\ntwo|0\n");
+}
