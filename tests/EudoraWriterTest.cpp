@@ -8,44 +8,30 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
 #include "framework/Ui.h"
-#include "store/MailIndexLoader.h"
-#include "store/TrayList.h"
-#include "tests/TestSupport.h"
+#include "tests/WriterFixture.h"
 #include "writers/EudoraWriter.h"
-#include "writers/Progress.h"
 #include "writers/Writers.h"
 
 namespace {
+
+using writer_test::StoredMessage;
 
 const char kSeparator[] = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
 const char kRelabelled[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
 const std::string kEnd = "\r\n.\r\n\r\n";
 const char kInbox[] = "受信トレイ";
-const char kOut[] = "C:\\Eudora";
-// テスト, 件名, 本文です in ISO-2022-JP.
+const CString kMailbox = CString("C:\\out\\") + kInbox + ".mbx";
+// テスト, 本文です in ISO-2022-JP.
 const std::string kJisTest = "\x1b$B%F%9%H\x1b(B";
 const std::string kJisBody = "\x1b$BK\\J8$G$9\x1b(B";
 
-struct Stored {
-    std::string text;
-    DWORD flags = 0;
-};
-
-struct EudoraFixture : ::testing::Test {
-    TempMachine tm;
-    CMailConvApp app;
+struct EudoraFixture : writer_test::WriterFixture {
     std::vector<CString> messageBoxes;
 
     EudoraFixture()
     {
-        tm.machine().clock = platform::LocalTime{2003, 1, 6, 1, 9, 5, 3};
-        tm.Apply();
-        app.m_strStoreDir = "C:\\Store";
-        app.m_strOutputDir = kOut;
         app.m_nFormat = kFormatEudora;
-        tm.MakeDirs(kOut);
         SetMessageBoxHandler([this](const CString& text, UINT) {
             messageBoxes.push_back(text);
             return kIdOk;
@@ -53,54 +39,31 @@ struct EudoraFixture : ::testing::Test {
     }
     ~EudoraFixture() override { SetMessageBoxHandler(nullptr); }
 
-    // Writes a tray: its storage file (messages one after another, each
-    // followed by an empty line) and its index file.
-    void MakeTray(const CString& tray, const std::vector<Stored>& messages)
-    {
-        std::string storage;
-        auto list = std::make_unique<CMailIndexList>();
-        for (const Stored& m : messages) {
-            auto record = std::make_unique<CMailIndexData>();
-            record->m_nNumber = static_cast<DWORD>(list->size());
-            record->m_dwFlags = m.flags;
-            record->m_dwStart = static_cast<DWORD>(storage.size());
-            storage += m.text;
-            record->m_dwEnd = static_cast<DWORD>(storage.size());
-            storage += "\r\n";
-            list->push_back(std::move(record));
-        }
-        const CString folder = GetTrayFolderPath(tray);
-        tm.WriteFile(folder + kStorageFileName, storage);
-        app.SetIndexList(std::move(list));
-        ASSERT_TRUE(CMailIndexLoader::WriteIndexFile(folder + kIndexFileName));
-        app.ReleaseIndexList();
-    }
-
-    // Converts one inbox holding the messages; answers the mailbox.
-    std::string Convert(const std::vector<Stored>& messages)
+    // Converts one inbox holding the messages; answers the mailbox (which
+    // is removed again, so that the next run writes the same name).
+    std::string Convert(const std::vector<StoredMessage>& messages)
     {
         MakeTray(kInbox, messages);
-        app.m_arrSelectedTrays.RemoveAll();
-        app.m_arrSelectedTrays.Add(kInbox);
+        Select({kInbox});
         EXPECT_EQ(app.ConvertMail(), 1);
         EXPECT_FALSE(tm.Exists("C:\\Temp\\mime.txt"));
-        std::string out = tm.ReadFile(CString(kOut) + "\\" + kInbox + ".mbx");
-        std::remove(tm.Host(CString(kOut) + "\\" + kInbox + ".mbx").c_str());
+        std::string out = tm.ReadFile(kMailbox);
+        std::remove(tm.Host(kMailbox).c_str());
         return out;
     }
-    std::string Convert(const std::string& message) { return Convert(std::vector<Stored>{{message}}); }
+    std::string Convert(const std::string& message) { return Convert(std::vector<StoredMessage>{{message}}); }
 };
 
 }  // namespace
 
 TEST_F(EudoraFixture, EmptyTrayGivesEmptyMailboxAndTakenNamesAreNumbered)
 {
-    tm.WriteFile(CString(kOut) + "\\" + kInbox + ".mbx", "old mailbox");
+    tm.WriteFile(kMailbox, "old mailbox");
     MakeTray(kInbox, {});
-    app.m_arrSelectedTrays.Add(kInbox);
+    Select({kInbox});
     EXPECT_EQ(app.ConvertMail(), 1);
-    EXPECT_EQ(tm.ReadFile(CString(kOut) + "\\" + kInbox + ".mbx"), "old mailbox");
-    EXPECT_EQ(tm.ReadFile(CString(kOut) + "\\" + kInbox + "[01].mbx"), "");
+    EXPECT_EQ(tm.ReadFile(kMailbox), "old mailbox");
+    EXPECT_EQ(tm.ReadFile(CString("C:\\out\\") + kInbox + "[01].mbx"), "");
 }
 
 TEST_F(EudoraFixture, SeparatorOnlyWhenTheHeaderHasNone)
@@ -170,24 +133,10 @@ TEST_F(EudoraFixture, MessagesByKind)
 
 TEST_F(EudoraFixture, RemovedRecordsAreLeftOutAndTheBarCountsLiveOnes)
 {
-    struct Recorder : CProgressSink {
-        std::vector<std::string>* log;
-        void BeginTray(const CString& tray, int count) override
-        {
-            log->push_back("begin " + tray.Str() + " " + std::to_string(count));
-        }
-        void SetProgress(int n) override { log->push_back("set " + std::to_string(n)); }
-    };
-    std::vector<std::string> log;
-    SetProgressFactory([&log] {
-        auto r = std::make_unique<Recorder>();
-        r->log = &log;
-        return r;
-    });
-    std::string out = Convert({{"Subject: 1\r\n\r\n"}, {"Subject: 2\r\n\r\n", 0x10}, {"Subject: 3\r\n\r\n"}});
-    SetProgressFactory(nullptr);
+    std::string out = Convert({{"Subject: 1\r\n\r\n"}, {"Subject: 2\r\n\r\n", "", 0x10}, {"Subject: 3\r\n\r\n"}});
     EXPECT_EQ(out, kSeparator + std::string("Subject: 1\r\n\r\n") + kEnd + kSeparator + "Subject: 3\r\n\r\n" + kEnd);
-    EXPECT_EQ(log, (std::vector<std::string>{"begin " + std::string(kInbox) + " 2", "set 1", "set 2"}));
+    EXPECT_EQ(progress.events,
+              (std::vector<std::string>{"create", "begin " + std::string(kInbox) + " 2", "set 1", "set 2", "destroy"}));
 }
 
 TEST_F(EudoraFixture, TrayFailures)
@@ -196,11 +145,10 @@ TEST_F(EudoraFixture, TrayFailures)
     MakeTray("a", {{"Subject: 1\r\n\r\n"}});
     MakeTray("b", {{"Subject: 2\r\n\r\n"}});
     std::remove(tm.Host(GetTrayFolderPath("a") + kStorageFileName).c_str());
-    app.m_arrSelectedTrays.Add("a");
-    app.m_arrSelectedTrays.Add("b");
+    Select({"a", "b"});
     EXPECT_EQ(app.ConvertMail(), 1);
-    EXPECT_FALSE(tm.Exists("C:\\Eudora\\a.mbx"));
-    EXPECT_EQ(tm.ReadFile("C:\\Eudora\\b.mbx"), kSeparator + std::string("Subject: 2\r\n\r\n") + kEnd);
+    EXPECT_FALSE(tm.Exists("C:\\out\\a.mbx"));
+    EXPECT_EQ(tm.ReadFile("C:\\out\\b.mbx"), kSeparator + std::string("Subject: 2\r\n\r\n") + kEnd);
 
     // The mailbox cannot be created.
     app.m_strOutputDir = "C:\\NoSuchFolder";
@@ -211,7 +159,7 @@ TEST_F(EudoraFixture, TrayFailures)
 TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
 {
     MakeTray(kInbox, {{"Subject: 1\r\n\r\nbody\r\n.\r\n"}});
-    app.m_arrSelectedTrays.Add(kInbox);
+    Select({kInbox});
 
     // The temporary file cannot be written.
     tm.machine().temp = "C:\\NoTemp\\";
