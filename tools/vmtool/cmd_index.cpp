@@ -1,0 +1,111 @@
+// vmtool dump-index FILE / vmtool rebuild STORAGE: the records that loading
+// an index file, or rebuilding from a storage file, gives, as JSON lines.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/MailConvApp.h"
+#include "framework/File.h"
+#include "framework/Sjis.h"
+#include "store/Job.h"
+#include "store/MailIndexLoader.h"
+#include "store/TrayList.h"
+#include "tools/vmtool/Command.h"
+#include "tools/vmtool/HostPath.h"
+
+namespace {
+
+std::string Hex(const CString& text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(static_cast<size_t>(text.GetLength()) * 2);
+    for (unsigned char c : text.Str()) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+void PrintRecords()
+{
+    CMailConvJob& job = GetJob();
+    for (const auto& r : *job.m_pIndexList) {
+        std::printf("{\"number\":%u,\"subject\":\"%s\",\"from\":\"%s\",\"to\":\"%s\",\"cc\":\"%s\",\"bcc\":\"%s\","
+                    "\"replyTo\":\"%s\",\"date\":\"%s\",\"messageId\":\"%s\",\"inReplyTo\":\"%s\",\"flags\":%u,"
+                    "\"start\":%u,\"end\":%u,\"mark\":%u}\n",
+                    r->m_nNumber, Hex(r->m_strSubject).c_str(), Hex(r->m_strFrom).c_str(), Hex(r->m_strTo).c_str(),
+                    Hex(r->m_strCc).c_str(), Hex(r->m_strBcc).c_str(), Hex(r->m_strReplyTo).c_str(),
+                    Hex(r->m_strDate).c_str(), Hex(r->m_strMessageId).c_str(), Hex(r->m_strInReplyTo).c_str(),
+                    r->m_dwFlags, r->m_dwStart, r->m_dwEnd, r->m_dwMark);
+    }
+    std::printf("{\"count\":%d,\"removed\":%d,\"live\":%d,\"info1\":%u,\"info2\":%u}\n", job.m_nMessageCount,
+                job.m_nRemovedMessageCount, job.m_nLiveMessageCount, job.m_dwIndexInfo1, job.m_dwIndexInfo2);
+}
+
+CString FolderOf(const CString& path)
+{
+    int last = SjisReverseFind(path, '\\');
+    return last < 0 ? CString() : path.Left(last);
+}
+
+extern const VmCommand kDumpIndex;
+extern const VmCommand kRebuild;
+
+int RunDumpIndex(const std::vector<std::string>& args)
+{
+    if (args.size() != 1)
+        return VmUsageError(kDumpIndex, "one index file expected");
+    UseHostRootMachine();
+    CMailConvApp app;
+    CString index = WindowsPathForHost(args[0]);
+    CString storage = FolderOf(index) + kStorageFileName;
+    CMailIndexLoader::ReadResult result = CMailIndexLoader::ReadIndexFile(index, storage);
+    if (result == CMailIndexLoader::kIndexMissing) {
+        std::fprintf(stderr, "vmtool: cannot open %s\n", args[0].c_str());
+        return 1;
+    }
+    if (result == CMailIndexLoader::kIndexUnusable) {
+        std::fprintf(stderr, "vmtool: %s is unusable; records rebuilt from the storage file beside it\n",
+                     args[0].c_str());
+        CMailIndexLoader::ScanStorageFile(storage, false);
+        app.m_nLiveMessageCount = CMailIndexLoader::CountLiveRecords();
+    }
+    PrintRecords();
+    return 0;
+}
+
+int RunRebuild(const std::vector<std::string>& args)
+{
+    if (args.size() != 1)
+        return VmUsageError(kRebuild, "one storage file expected");
+    UseHostRootMachine();
+    CMailConvApp app;
+    CString storage = WindowsPathForHost(args[0]);
+    app.m_pIndexList = std::make_unique<CMailIndexList>();
+    CFileStatus status;
+    if (!CFile::GetStatus(storage, status) || (status.m_attribute & 0x10)) {
+        std::fprintf(stderr, "vmtool: cannot open %s\n", args[0].c_str());
+        return 1;
+    }
+    CMailIndexLoader::ScanStorageFile(storage, false);
+    app.m_nLiveMessageCount = CMailIndexLoader::CountLiveRecords();
+    PrintRecords();
+    return 0;
+}
+
+const VmCommand kDumpIndex{
+    "dump-index", "vmtool dump-index FILE",
+    "Prints the records that loading the index file FILE gives, one JSON line each\n"
+    "      (strings as hexadecimal Shift_JIS bytes), then a line with the counts and\n"
+    "      trailer values. An unusable index is rebuilt from the \"Message Storage.mbx\"\n"
+    "      beside it, as the loader does; nothing is written.",
+    &RunDumpIndex};
+
+const VmCommand kRebuild{
+    "rebuild", "vmtool rebuild STORAGE",
+    "Prints the records that rebuilding from the storage file STORAGE gives, in the\n"
+    "      form of dump-index. Nothing is written or deleted.",
+    &RunRebuild};
+
+}  // namespace
