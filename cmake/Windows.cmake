@@ -35,7 +35,11 @@ set(VELMORA_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources"
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+# Built with its own flags: not Shift_JIS literals, not warnings as errors.
+get_directory_property(_velmora_saved_options COMPILE_OPTIONS)
+set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
 add_subdirectory(${VELMORA_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+set_directory_properties(PROPERTIES COMPILE_OPTIONS "${_velmora_saved_options}")
 include(GoogleTest)
 
 file(GLOB VELMORA_WIN_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)

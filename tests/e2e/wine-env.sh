@@ -88,15 +88,22 @@ velmora_wine_up() {
     if [ ! -f "$prefix/.velmora-ready" ]; then
       wineboot -i </dev/null >/dev/null 2>&1 8>&-
       wineserver -w 8>&-
+    fi
+    # A persistent server, started before any program; it fails when one runs
+    # already, whose services are then up. The lock's descriptor must not
+    # live on in the server.
+    local started=0
+    if wineserver -p </dev/null >/dev/null 2>&1 8>&-; then started=1; fi
+    if [ ! -f "$prefix/.velmora-ready" ]; then
       _velmora_wine_reg | velmora_wine_import 8>&-
       mkdir -p "$prefix/drive_c/windows/Fonts"
       cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf \
         "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
       touch "$prefix/.velmora-ready"
     fi
-    # (The lock's descriptor must not live on in the server and services.)
-    wineserver -p </dev/null >/dev/null 2>&1 8>&-
-    wine cmd /c exit </dev/null >/dev/null 2>&1 8>&-
+    if [ "$started" = 1 ]; then
+      wine cmd /c exit </dev/null >/dev/null 2>&1 8>&-
+    fi
   ) 8>"$prefix/wine.lock"
 }
 
@@ -107,4 +114,76 @@ velmora_wine_down() {
   pid=$(cat "$prefix/xvfb.pid" 2>/dev/null || true)
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
   rm -f "$prefix/xvfb.pid" "$prefix/xvfb.display" "$prefix/display-in-use"
+}
+
+# ---- End-to-end fixtures ------------------------------------------------------
+
+# The Windows user's folder on the Linux side.
+velmora_wine_user_dir() {
+  local user
+  user=$(ls "$WINEPREFIX/drive_c/users" | grep -v '^Public$' | head -n 1)
+  echo "$WINEPREFIX/drive_c/users/$user"
+}
+
+# Registers the target clients the program probes for at start-up: Velmora
+# itself, Eudora (command line with a data folder) and Netscape 4.x (a user
+# with a default server and its POP state file), and makes their folders.
+velmora_e2e_clients() {
+  mkdir -p "$WINEPREFIX/drive_c/Program Files/Velmora" \
+    "$WINEPREFIX/drive_c/Program Files/Eudora" \
+    "$WINEPREFIX/drive_c/Eudora/Mail" \
+    "$WINEPREFIX/drive_c/Program Files/Netscape/Users/u/mail"
+  : >"$WINEPREFIX/drive_c/Program Files/Netscape/Users/u/mail/popstate.dat"
+  velmora_wine_import <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\velmora.exe]
+@="C:\\Program Files\\Velmora\\velmora.exe"
+"Path"="C:\\Program Files\\Velmora"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Clients\Mail\Eudora\shell\open\command]
+@="\"C:\\Program Files\\Eudora\\Eudora.exe\" /m"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Software\Qualcomm\Eudora\CommandLine\current]
+@="\"C:\\Program Files\\Eudora\\Eudora.exe\" \"C:\\Eudora\\Mail\""
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Netscape.exe]
+@="C:\\Program Files\\Netscape\\Communicator\\Program\\netscape.exe"
+"Path"="C:\\Program Files\\Netscape\\Communicator\\Program"
+
+[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff]
+"CurrentUser"="u"
+
+[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff\users\u]
+"defaultServer"="pop.example.jp"
+
+[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff\users\u\servers\pop.example.jp]
+"popstatePath"="C:\\Program Files\\Netscape\\Users\\u\\mail\\popstate.dat"
+REG
+}
+
+# Makes a small Velmora store where the program looks on the NT family:
+# the application-data folder + \Orvane\Velmora. Trays 受信トレイ (two
+# messages, no index: it is rebuilt on conversion) and 送信トレイ (empty),
+# an address book. Prints the store's Linux path.
+velmora_e2e_store() {
+  local store
+  store="$(velmora_wine_user_dir)/AppData/Roaming/Orvane/Velmora"
+  rm -rf "$store"
+  mkdir -p "$store/Data/MailBox/受信トレイ" "$store/Data/MailBox/送信トレイ"
+  : >"$store/Data/MailTray.dat"
+  printf '%s\r\n' \
+    "From: Sato <sato@example.jp>" "To: user@example.jp" "Subject: hello" \
+    "Date: Tue, 1 Apr 2003 10:00:00 +0900" "Message-ID: <1@example.jp>" "" "first body" "" \
+    "From: Suzuki <suzuki@example.jp>" "To: user@example.jp" "Subject: second" \
+    "Date: Wed, 2 Apr 2003 11:30:00 +0900" "Message-ID: <2@example.jp>" "" "second body" \
+    >"$store/Data/MailBox/受信トレイ/Message Storage.mbx"
+  : >"$store/Data/MailBox/送信トレイ/Message Storage.mbx"
+  printf '%s\r\n' "sato@example.jp" >"$store/Data/AddressBook.txt"
+  echo "$store"
+}
+
+# Saves a screenshot of the whole display as $1.
+velmora_screenshot() {
+  import -window root "$1" 2>/dev/null || true
 }

@@ -1,0 +1,179 @@
+// CDialog, the result dialog and the progress window, driven in-process.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "app/win32/ProgressDialog.h"
+#include "app/win32/ResultDialog.h"
+#include "framework/Ui.h"
+#include "framework/win32/Dialog.h"
+#include "res/resource.h"
+
+namespace {
+
+CString WindowText(HWND hWnd)
+{
+    char text[512] = {};
+    int n = ::GetWindowTextA(hWnd, text, sizeof text);
+    return CString(text, n > 0 ? n : 0);
+}
+
+struct Range {
+    int low, high;
+};
+
+Range BarRange(HWND bar)
+{
+    PBRANGE r{};
+    ::SendMessageA(bar, PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&r));
+    return {r.iLow, r.iHigh};
+}
+
+class ThrowingDialog : public CDialog {
+public:
+    ThrowingDialog() : CDialog(IDD_RESULT) {}
+    int commands = 0;
+
+protected:
+    BOOL OnInitDialog() override { throw std::runtime_error("init"); }
+    bool OnCommand(int, int, HWND) override
+    {
+        ++commands;
+        throw std::runtime_error("command");
+    }
+};
+
+// Presses OK in the thread's active dialog as soon as the modal loop runs.
+void CALLBACK PressOk(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    if (HWND active = ::GetActiveWindow())
+        ::PostMessageA(active, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+}  // namespace
+
+TEST(Win32Dialog, ResultDialogShowsItsMessage)
+{
+    ui::InitCommonControls();
+    CResultDialog dialog;
+    dialog.m_strMessage = "システムエラーのためメール変換が中断しました。";
+    ASSERT_TRUE(dialog.Create(CResultDialog::IDD));
+    HWND hWnd = dialog.GetSafeHwnd();
+    ASSERT_TRUE(hWnd);
+    EXPECT_EQ(dialog.GetDlgItemText(IDC_RESULT_TEXT), dialog.m_strMessage);
+    EXPECT_EQ(dialog.m_ctlMessage, dialog.GetDlgItem(IDC_RESULT_TEXT));
+    EXPECT_EQ(WindowText(hWnd), "Velmoraメールコンバータ");
+    EXPECT_EQ(::GetWindowLongPtrA(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
+    EXPECT_EQ(::GetWindowLongPtrA(::GetDlgItem(hWnd, IDOK), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
+
+    // OK on a modeless dialog destroys it and unbinds the object.
+    ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_FALSE(::IsWindow(hWnd));
+    EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
+}
+
+TEST(Win32Dialog, ModalDialogEndsWithTheButtonPressed)
+{
+    CResultDialog dialog;
+    dialog.m_strMessage = "メール変換が正常に終了しました。";
+    ::SetTimer(nullptr, 0, 10, PressOk);
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
+}
+
+TEST(Win32Dialog, DestroyingTheObjectDestroysTheWindow)
+{
+    HWND hWnd = nullptr;
+    {
+        CResultDialog dialog;
+        ASSERT_TRUE(dialog.Create(CResultDialog::IDD));
+        hWnd = dialog.GetSafeHwnd();
+        EXPECT_EQ(CDialog::FromHandle(hWnd), &dialog);
+    }
+    EXPECT_FALSE(::IsWindow(hWnd));
+}
+
+TEST(Win32Dialog, ExceptionsStayInsideTheDialogProcedure)
+{
+    ThrowingDialog dialog;
+    ASSERT_TRUE(dialog.Create());
+    ::SendMessageA(dialog.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, BN_CLICKED), 0);
+    EXPECT_EQ(dialog.commands, 1);
+    EXPECT_TRUE(::IsWindow(dialog.GetSafeHwnd()));
+}
+
+TEST(Win32Progress, TrayCaptionAndRange)
+{
+    ui::InitCommonControls();
+    CProgressDialog progress;
+    ASSERT_TRUE(progress.Create());
+    HWND hWnd = progress.GetSafeHwnd();
+    ASSERT_TRUE(hWnd);
+    EXPECT_TRUE(::IsWindowVisible(hWnd));
+    EXPECT_EQ(WindowText(hWnd), "Velmoraメールコンバータ");
+    EXPECT_EQ(::GetWindowLongPtrA(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
+    HWND bar = progress.GetDlgItem(IDC_PROGRESS_BAR);
+    ASSERT_EQ(progress.m_ctlBar, bar);
+    ASSERT_EQ(progress.m_ctlTray, progress.GetDlgItem(IDC_PROGRESS_TRAY));
+
+    struct Case {
+        int count;
+        int high;
+    } cases[] = {{70000, 4464}, {0, 0}, {65535, 65535}, {65536, 0}, {12, 12}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
+        progress.BeginTray("受信トレイ", c.count);
+        Range r = BarRange(bar);
+        EXPECT_EQ(r.low, 0);
+        EXPECT_EQ(r.high, c.high);
+        EXPECT_EQ(progress.GetDlgItemText(IDC_PROGRESS_TRAY), "処理中のメールトレイ：受信トレイ");
+    }
+
+    // The position goes where it is told and a new tray does not reset it.
+    progress.SetProgress(5);
+    EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 5);
+    progress.BeginTray("表ソ能", 40);
+    EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 5);
+    EXPECT_EQ(progress.GetDlgItemText(IDC_PROGRESS_TRAY), "処理中のメールトレイ：表ソ能");
+    progress.SetProgress(1);
+    EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 1);
+}
+
+TEST(Win32Progress, IconAndNoWayToClose)
+{
+    CProgressDialog progress;
+    ASSERT_TRUE(progress.m_hIcon);
+    ASSERT_TRUE(progress.Create());
+    HWND hWnd = progress.GetSafeHwnd();
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(hWnd, WM_GETICON, ICON_BIG, 0)), progress.m_hIcon);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(hWnd, WM_GETICON, ICON_SMALL, 0)), progress.m_hIcon);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(hWnd, WM_QUERYDRAGICON, 0, 0)), progress.m_hIcon);
+
+    // Enter and Esc reach the dialog as IDOK / IDCANCEL: the window stays.
+    ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    EXPECT_TRUE(::IsWindow(hWnd));
+
+    // Painting while minimised draws the icon without failing.
+    ::ShowWindow(hWnd, SW_MINIMIZE);
+    progress.SetProgress(3);
+    ::UpdateWindow(hWnd);
+    EXPECT_TRUE(::IsWindow(hWnd));
+}
+
+TEST(Win32Progress, UpdatesDoNotDispatchInput)
+{
+    CProgressDialog progress;
+    ASSERT_TRUE(progress.Create());
+    // A queued key press and command stay queued while the writer updates.
+    ::PostMessageA(progress.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, 0), 0);
+    progress.BeginTray("受信トレイ", 3);
+    for (int i = 1; i <= 3; ++i)
+        progress.SetProgress(i);
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageA(&msg, progress.GetSafeHwnd(), WM_COMMAND, WM_COMMAND, PM_REMOVE));
+}

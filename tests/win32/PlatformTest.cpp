@@ -1,0 +1,238 @@
+// The Windows platform layer against the real APIs (run under Wine).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/Platform.h"
+#include "framework/Registry.h"
+#include "res/resource.h"
+#include "res/strings.h"
+
+namespace {
+
+// A fresh folder under the temporary folder, removed with what it holds.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        static int serial = 0;
+        m_path.Format("%svelmora-test-%lu-%d", platform::GetTempFolder().GetString(),
+                      ::GetCurrentProcessId(), ++serial);
+        EXPECT_EQ(platform::CreateDirectory(m_path), 0u);
+    }
+    ~ScratchFolder() { Remove(m_path); }
+    CString operator/(const char* name) const { return m_path + "\\" + name; }
+    const CString& Path() const { return m_path; }
+
+private:
+    static void Remove(const CString& path)
+    {
+        CStringArray names;
+        if (platform::ListDirectory(path, &names))
+            for (const CString& name : names) {
+                CString child = path + "\\" + name;
+                platform::FileStatus st;
+                if (platform::GetFileStatus(child, &st) && (st.attribute & platform::kAttrDirectory))
+                    Remove(child);
+                else
+                    platform::DeleteFile(child);
+            }
+        ::RemoveDirectoryA(path);
+    }
+    CString m_path;
+};
+
+bool WriteWhole(const char* path, const std::string& bytes)
+{
+    platform::FileHandle f = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    if (f == platform::kInvalidFile)
+        return false;
+    bool ok = platform::WriteFile(f, bytes.data(), static_cast<UINT>(bytes.size()));
+    platform::CloseFile(f);
+    return ok;
+}
+
+std::string ReadWhole(const char* path)
+{
+    platform::FileHandle f = platform::OpenFile(path, platform::kOpenRead, nullptr);
+    if (f == platform::kInvalidFile)
+        return "<cannot open>";
+    std::string out(4096, '\0');
+    UINT done = 0;
+    platform::ReadFile(f, out.data(), static_cast<UINT>(out.size()), &done);
+    platform::CloseFile(f);
+    out.resize(done);
+    return out;
+}
+
+}  // namespace
+
+// Names whose Shift_JIS trail byte is 0x5C ("\") must reach the file system whole.
+TEST(Win32Files, JapaneseNamesRoundTrip)
+{
+    ScratchFolder dir;
+    const char* names[] = {"受信トレイ.mbx", "表示ソフト能力", "ゴミ箱"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        CString path = dir / name;
+        ASSERT_TRUE(WriteWhole(path, std::string("From \r\nbody\0x", 13)));
+        EXPECT_EQ(ReadWhole(path), std::string("From \r\nbody\0x", 13));
+        platform::FileStatus st;
+        ASSERT_TRUE(platform::GetFileStatus(path, &st));
+        EXPECT_EQ(st.size, 13u);
+        EXPECT_EQ(st.attribute & platform::kAttrDirectory, 0);
+    }
+    CStringArray listed;
+    ASSERT_TRUE(platform::ListDirectory(dir.Path(), &listed));
+    ASSERT_EQ(listed.GetSize(), 3);
+    for (const char* name : names) {
+        bool found = false;
+        for (const CString& n : listed)
+            found = found || n == name;
+        EXPECT_TRUE(found) << name;
+    }
+}
+
+TEST(Win32Files, OpenModesSeekAndErrors)
+{
+    ScratchFolder dir;
+    CString path = dir / "a.bin";
+    ASSERT_TRUE(WriteWhole(path, "0123456789"));
+
+    // Create without truncation keeps the bytes; plain create empties.
+    platform::FileHandle f = platform::OpenFile(
+        path, platform::kOpenReadWrite | platform::kOpenCreate | platform::kOpenNoTruncate, nullptr);
+    ASSERT_NE(f, platform::kInvalidFile);
+    std::uint64_t size = 0, pos = 0;
+    ASSERT_TRUE(platform::GetFileSize(f, &size));
+    EXPECT_EQ(size, 10u);
+    ASSERT_TRUE(platform::SeekFile(f, -3, 2, &pos));
+    EXPECT_EQ(pos, 7u);
+    char buf[8] = {};
+    UINT done = 0;
+    ASSERT_TRUE(platform::ReadFile(f, buf, sizeof buf, &done));
+    EXPECT_EQ(std::string(buf, done), "789");
+    ASSERT_TRUE(platform::ReadFile(f, buf, sizeof buf, &done));
+    EXPECT_EQ(done, 0u);
+    platform::CloseFile(f);
+
+    f = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    ASSERT_NE(f, platform::kInvalidFile);
+    platform::CloseFile(f);
+    EXPECT_EQ(ReadWhole(path), "");
+
+    DWORD error = 0;
+    EXPECT_EQ(platform::OpenFile(dir / "missing.txt", platform::kOpenRead, &error), platform::kInvalidFile);
+    EXPECT_EQ(error, kErrorFileNotFound);
+    EXPECT_EQ(platform::OpenFile(dir / "no\\such.txt", platform::kOpenRead, &error), platform::kInvalidFile);
+    EXPECT_EQ(error, kErrorPathNotFound);
+
+    EXPECT_TRUE(platform::DeleteFile(path));
+    EXPECT_FALSE(platform::DeleteFile(path));
+}
+
+TEST(Win32Files, StatusOfFileAndFolder)
+{
+    ScratchFolder dir;
+    ASSERT_TRUE(WriteWhole(dir / "f.txt", "abc"));
+    ASSERT_EQ(platform::CreateDirectory(dir / "表"), 0u);
+
+    platform::FileStatus st;
+    ASSERT_TRUE(platform::GetFileStatus(dir / "f.txt", &st));
+    EXPECT_EQ(st.attribute & platform::kAttrDirectory, 0);
+    EXPECT_EQ(st.size, 3u);
+    ASSERT_TRUE(platform::GetFileStatus(dir / "表", &st));
+    EXPECT_EQ(st.attribute & platform::kAttrDirectory, platform::kAttrDirectory);
+    EXPECT_FALSE(platform::GetFileStatus(dir / "nothing", &st));
+}
+
+TEST(Win32Files, CreateDirectoryErrors)
+{
+    ScratchFolder dir;
+    EXPECT_EQ(platform::CreateDirectory(dir / "ソ"), 0u);
+    EXPECT_EQ(platform::CreateDirectory(dir / "ソ"), kErrorAlreadyExists);
+    ASSERT_TRUE(WriteWhole(dir / "file", "x"));
+    EXPECT_EQ(platform::CreateDirectory(dir / "file"), kErrorAlreadyExists);
+    EXPECT_EQ(platform::CreateDirectory(dir / "missing\\child"), kErrorPathNotFound);
+}
+
+TEST(Win32Registry, ValuesAreReadAndLongOnesCut)
+{
+    const CString key = CString("Software\\VelmoraTest\\") + CString(std::to_string(::GetCurrentProcessId()));
+    HKEY h = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    const std::string longValue(300, 'v');
+    const CString japanese = "C:\\Program Files\\表計算ソフト";
+    ::RegSetValueExA(h, "Long", 0, REG_SZ, reinterpret_cast<const BYTE*>(longValue.c_str()),
+                     static_cast<DWORD>(longValue.size() + 1));
+    ::RegSetValueExA(h, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(japanese.GetString()),
+                     static_cast<DWORD>(japanese.GetLength() + 1));
+    const std::string fits(254, 'f');
+    ::RegSetValueExA(h, "Fits", 0, REG_SZ, reinterpret_cast<const BYTE*>(fits.c_str()),
+                     static_cast<DWORD>(fits.size() + 1));
+    ::RegSetValueExA(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>("default"), 8);
+    ::RegCloseKey(h);
+
+    struct Case {
+        const char* name;
+        std::string expected;
+    } cases[] = {
+        {"Path", japanese.Str()},
+        {"", "default"},
+        {"Fits", fits},
+        {"Long", std::string(254, 'v')},
+        {"Absent", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CString value;
+        EXPECT_EQ(ReadRegistryString(platform::kHkeyCurrentUser, key, c.name, value), 1);
+        EXPECT_EQ(value.Str(), c.expected);
+    }
+
+    CString untouched = "keep";
+    EXPECT_EQ(ReadRegistryString(platform::kHkeyCurrentUser, key + "\\Missing", "Path", untouched), 0);
+    EXPECT_EQ(untouched, "keep");
+
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
+}
+
+TEST(Win32System, FoldersAndFacts)
+{
+    CString temp = platform::GetTempFolder();
+    ASSERT_FALSE(temp.IsEmpty());
+    EXPECT_EQ(temp[temp.GetLength() - 1], '\\');
+
+    char appData[kMaxPath] = {};
+    ASSERT_TRUE(platform::GetAppDataFolder(appData));
+    platform::FileStatus st;
+    EXPECT_TRUE(platform::GetFileStatus(appData, &st)) << appData;
+
+    EXPECT_FALSE(platform::GetDocumentsFolder().IsEmpty());
+    int id = platform::GetPlatformId();
+    EXPECT_TRUE(id == 1 || id == 2) << id;
+
+    platform::LocalTime t = platform::GetLocalTime();
+    EXPECT_GE(t.year, 2000);
+    EXPECT_TRUE(t.month >= 1 && t.month <= 12);
+    EXPECT_TRUE(t.dayOfWeek >= 0 && t.dayOfWeek <= 6);
+}
+
+TEST(Win32System, WideToAnsiAndStringTable)
+{
+    const std::uint16_t inbox[] = {0x53D7, 0x4FE1, 0x30C8, 0x30EC, 0x30A4};   // 受信トレイ
+    EXPECT_EQ(platform::WideToAnsi(inbox, 5), "受信トレイ");
+    const std::uint16_t mixed[] = {'a', 0x20AC /* euro: none in 932 */, 0x8868 /* 表 */};
+    CString converted = platform::WideToAnsi(mixed, 3);
+    EXPECT_EQ(converted, "a?表");
+    EXPECT_EQ(platform::WideToAnsi(inbox, 0), "");
+
+    EXPECT_EQ(platform::LoadResString(IDS_TRAY_INBOX), STR_TRAY_INBOX);
+    EXPECT_EQ(platform::LoadResString(IDS_TRAY_TRASH), "ゴミ箱");
+    EXPECT_EQ(platform::LoadResString(IDS_PATH_MAILBOX), "\\Data\\MailBox");
+    EXPECT_EQ(platform::LoadResString(IDS_PATH_ADDRESSBOOK), STR_PATH_ADDRESSBOOK);
+    EXPECT_EQ(platform::LoadResString(4999), "");
+}
