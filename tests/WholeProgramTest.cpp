@@ -1,0 +1,187 @@
+// The whole program on one store: start-up, the wizard's choices (faked),
+// the mail conversion in each format, the address book, the result message.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/Ui.h"
+#include "tests/WriterFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using writer_test::StoredMessage;
+
+// Where start-up finds the store on the NT family.
+const char kStore[] = "C:\\Users\\u\\AppData\\Roaming\\Orvane\\Velmora";
+const char kInbox[] = "受信トレイ";
+const char kSent[] = "送信トレイ";
+const char kDraft[] = "ドラフト";   // selected, but the store has nothing for it
+
+class WizardUi : public CAppUi {
+public:
+    std::function<void()> choose;
+    std::vector<CString> shown;
+    int RunWizard() override
+    {
+        choose();
+        return kIdWizFinish;
+    }
+    void ShowResult(const CString& message) override { shown.push_back(message); }
+};
+
+std::string Mixed(const std::string& first, const std::string& second, bool closed = true)
+{
+    return "Subject: mixed\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+           "--b\r\n" + first + "\r\n--b\r\n" + second + (closed ? "\r\n--b--\r\n" : "\r\n") + ".\r\n";
+}
+
+struct WholeProgram : writer_test::WriterFixture {
+    WizardUi ui;
+
+    WholeProgram()
+    {
+        app.m_strStoreDir = kStore;   // for MakeTray; start-up sets the same
+        // 受信トレイ, indexed: every kind of message, and one removed.
+        MakeTray(kInbox, {
+            {"From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n"
+             "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x1b$BK\\J8$G$9\x1b(B\r\n.\r\n",
+             "件名"},
+            {"Subject: alt\r\nContent-Type: multipart/alternative; boundary=a\r\n\r\n--a\r\n"
+             "Content-Type: text/plain\r\n\r\nplain\r\n--a\r\nContent-Type: text/html\r\n\r\n<b>x</b>\r\n--a--\r\n.\r\n",
+             "alt"},
+            {Mixed("Content-Type: application/pdf\r\nContent-Transfer-Encoding: base64\r\n\r\nJVBERi0=",
+                   "Content-Type: text/plain\r\n\r\nsee attached"),
+             "attachment first"},
+            {Mixed("Content-Type: text/plain\r\n\r\ncut short", "Content-Type: text/plain\r\n\r\nx", false),
+             "cut short"},
+            {"Subject: html\r\nContent-Type: text/html\r\n\r\n<p>only html</p>\r\n.\r\n", "html"},
+            {"From ???@??? Sun Feb  2 10:00:00 2003\r\nSubject: kept\r\n\r\nbody\r\n.\r\n", "kept"},
+            {"Subject: gone\r\n\r\nremoved\r\n.\r\n", "gone", 0x10},
+            {"Subject: re: a/b?\r\n\r\n..\r\n.x\r\n.\r\n", "re: a/b?"},
+        });
+        // 送信トレイ without an index: rebuilt from its storage file.
+        MakeTray(kSent,
+                 {{"Subject: sent 1\r\n\r\none\r\n.\r\n\r\n", "sent 1"}, {"Subject: sent 2\r\n\r\ntwo\r\n.\r\n", "sent 2"}},
+                 false);
+        tm.WriteFile(CString(kStore) + "\\Data\\AddressBook.txt",
+                     "山田 太郎\tyamada@example.jp\r\nSato, Hanako\tsato@example.jp\tsolo@example.jp\r\n");
+        app.SetUi(&ui);
+    }
+    ~WholeProgram() override { app.SetUi(nullptr); }
+
+    // Runs the program with the wizard's choices; answers the message shown.
+    CString Run(int format, const CString& outputDir, const CString& csv)
+    {
+        ui.choose = [&] {
+            app.m_arrSelectedTrays.RemoveAll();
+            for (const char* tray : {kInbox, kSent, kDraft})
+                app.m_arrSelectedTrays.Add(tray);
+            app.m_nFormat = format;
+            app.m_strOutputDir = outputDir;
+            app.m_strAddressCsvPath = csv;
+        };
+        ui.shown.clear();
+        app.m_nErrorCode = 0;
+        EXPECT_EQ(app.InitInstance(), 0);
+        EXPECT_EQ(app.m_strStoreDir, kStore);
+        EXPECT_EQ(app.m_pIndexList, nullptr);
+        EXPECT_EQ(ui.shown.size(), 1u);
+        return ui.shown.empty() ? CString("<none>") : ui.shown[0];
+    }
+
+    std::vector<std::string> Files(const CString& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(tm.Host(folder)))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+const std::string kCsvRows = "山田 太郎,yamada@example.jp\r\n\"Sato, Hanako\",sato@example.jp\r\nsolo@example.jp,\r\n";
+const std::string kCsvHeader = "表示名,電子メール アドレス\r\n";
+
+}  // namespace
+
+TEST_F(WholeProgram, EveryFormatThenTheAddressBook)
+{
+    const std::string inbox = Utf8(u8"受信トレイ");
+    const std::string sent = Utf8(u8"送信トレイ");
+    const std::vector<int> formats = {kFormatMbox, kFormatEml, kFormatEudora, kFormatNetscape};
+    for (int format : formats) {
+        SCOPED_TRACE(format);
+        const CString out = CString("C:\\out\\") + char('0' + format);
+        tm.MakeDirs(out);
+        const CString csv = out + "\\book.csv";
+        EXPECT_EQ(Run(format, out, csv), kMessageSuccess);
+        EXPECT_EQ(app.m_nErrorCode, kErrorNone);
+        EXPECT_EQ(tm.ReadFile(csv), (format == kFormatEml ? kCsvHeader : "") + kCsvRows);
+
+        switch (format) {
+        case kFormatMbox:
+        case kFormatNetscape: {
+            const std::string ext = format == kFormatMbox ? ".mbx" : "";
+            EXPECT_EQ(Files(out), (std::vector<std::string>{"book.csv", inbox + ext, sent + ext}));
+            EXPECT_EQ(writer_test::ReadBack("mbox", {tm.Host(out + "\\" + kInbox + ext.c_str()),
+                                                     tm.Host(out + "\\" + kSent + ext.c_str())}),
+                      "=?ISO-2022-JP?B?GyRCN29MPhsoQg==?=|0\nalt|0\nmixed|0\nmixed|0\nhtml|0\nkept|0\nre: a/b?|0\n"
+                      "sent 1|0\nsent 2|0\n");
+            break;
+        }
+        case kFormatEml: {
+            EXPECT_EQ(Files(out), (std::vector<std::string>{"book.csv", inbox, sent}));
+            EXPECT_EQ(Files(out + "\\" + kInbox).size(), 7u);
+            EXPECT_EQ(Files(out + "\\" + kSent).size(), 2u);
+            break;
+        }
+        case kFormatEudora: {
+            EXPECT_EQ(Files(out), (std::vector<std::string>{"book.csv", inbox + ".mbx", sent + ".mbx"}));
+            const std::string box = tm.ReadFile(out + "\\" + kInbox + ".mbx");
+            EXPECT_EQ(Count(box, "\r\n.\r\n\r\n"), 7u);
+            EXPECT_EQ(Count(box, "From ???@??? "), 7u);
+            EXPECT_NE(box.find("Subject: 件名\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n本文です\r\n"),
+                      std::string::npos);
+            EXPECT_NE(box.find("Subject: alt\r\nContent-type: text/plain; charset=\"ISO-2022-JP\"\r\n\r\nplain\r\n."),
+                      std::string::npos);
+            EXPECT_NE(box.find("\r\n\r\ncut short\r\n--b\r\n"), std::string::npos);   // kept as text
+            EXPECT_EQ(box.find("removed"), std::string::npos);
+            EXPECT_EQ(box.find("see attached"), std::string::npos);
+            EXPECT_EQ(tm.ReadFile(out + "\\" + kSent + ".mbx"),
+                      "From ???@??? Mon Jan  6  9: 5: 3 2003\r\nSubject: sent 1\r\n\r\none\r\n\r\n.\r\n\r\n"
+                      "From ???@??? Mon Jan  6  9: 5: 3 2003\r\nSubject: sent 2\r\n\r\ntwo\r\n\r\n.\r\n\r\n");
+            EXPECT_FALSE(tm.Exists("C:\\Temp\\mime.txt"));
+            break;
+        }
+        }
+    }
+}
+
+TEST_F(WholeProgram, FailuresGiveTheirMessage)
+{
+    tm.MakeDirs("C:\\out");
+    // No output folder: the file error, and no address book.
+    EXPECT_EQ(Run(kFormatEudora, "C:\\missing", "C:\\out\\book.csv"), "ファイルエラーのためメール変換が中断しました。");
+    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_FALSE(tm.Exists("C:\\out\\book.csv"));
+
+    // No format chosen: the system error.
+    EXPECT_EQ(Run(kFormatNone, "C:\\out", "C:\\out\\book.csv"), "システムエラーのためメール変換が中断しました。");
+    EXPECT_FALSE(tm.Exists("C:\\out\\book.csv"));
+
+    // The mail is written but the CSV cannot be: the file error.
+    EXPECT_EQ(Run(kFormatMbox, "C:\\out", "C:\\missing\\book.csv"), "ファイルエラーのためメール変換が中断しました。");
+    EXPECT_TRUE(tm.Exists(CString("C:\\out\\") + kInbox + ".mbx"));
+}
