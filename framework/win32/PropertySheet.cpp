@@ -8,6 +8,11 @@ namespace {
 // user data, so the sheet announces itself here for the length of the call.
 thread_local CPropertySheet* g_creatingSheet = nullptr;
 
+// Posted to a page after it became current: gives the keyboard focus to the
+// sheet's default button when the page left it nowhere (a page without tab
+// stops), so Return still presses Next or Finish.
+constexpr UINT kMsgCheckFocus = WM_APP + 0x5A1;
+
 struct CreatingScope {
     explicit CreatingScope(CPropertySheet* sheet) { g_creatingSheet = sheet; }
     ~CreatingScope() { g_creatingSheet = nullptr; }
@@ -96,6 +101,9 @@ INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog();
+    case kMsgCheckFocus:
+        EnsureFocus();
+        return TRUE;
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_NOTIFY: {
@@ -115,12 +123,32 @@ INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+void CPropertyPage::EnsureFocus()
+{
+    HWND sheet = GetSheetHwnd();
+    if (!sheet || !::IsWindowVisible(m_hWnd))
+        return;
+    HWND focus = ::GetFocus();
+    if (focus && (focus == sheet || ::IsChild(sheet, focus)) && ::IsWindowVisible(focus))
+        return;
+    // Finish, else Next, else Back: the first one shown and enabled.
+    for (int id : {0x3025, 0x3024, 0x3023}) {
+        HWND button = ::GetDlgItem(sheet, id);
+        if (button && ::IsWindowVisible(button) && ::IsWindowEnabled(button)) {
+            ::SendMessageA(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+            return;
+        }
+    }
+}
+
 INT_PTR CPropertyPage::HandleSheetNotify(NMHDR* header)
 {
     LRESULT result = 0;
     switch (header->code) {
     case PSN_SETACTIVE:
         result = OnSetActive() ? 0 : -1;
+        if (result == 0)
+            ::PostMessageA(m_hWnd, kMsgCheckFocus, 0, 0);
         break;
     case PSN_KILLACTIVE:
         result = OnKillActive() ? FALSE : TRUE;

@@ -54,6 +54,7 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleSheetNotify(NMHDR* header);
+    void EnsureFocus();
 
     UINT m_nTemplate;
     HWND m_hWnd = nullptr;

@@ -1,0 +1,214 @@
+# Drives the real VelmoraConv.exe under Wine by keyboard, as a user would;
+# source it after wine-env.sh.
+#
+#   e2e_tools BUILD_DIR                 make sure wizstate.exe is built beside the program
+#   e2e_prefix PREFIX VMTOOL            prefix with Eudora and Netscape 4.x registered and
+#                                       the demo store under the application-data folder
+#   e2e_walk FORMAT OUTDIR CSV SHOTS    runs the program and walks the wizard:
+#       FORMAT  mbox | eml | eudora | netscape | cancel
+#       OUTDIR  Windows path typed into the folder page ("" keeps the proposed one)
+#       CSV     Windows path typed into the address book page ("" keeps the proposal)
+#       SHOTS   host folder for a screenshot of every page (and the result)
+#     Sets E2E_RESULT (the result message, UTF-8), E2E_FOLDER (the folder page's
+#     text before typing) and E2E_SUMMARY (the summary page's four texts).
+#   e2e_unix PATH                       host path of a Windows path in the prefix
+#
+# The walk selects 受信トレイ (row 0) and 旅行 (row 4, from the store's tray list).
+# Every step polls the wizard (wizstate.exe) instead of sleeping.
+
+E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+E2E_ROOT=$(cd "$E2E_HERE/../.." && pwd)
+E2E_CAPTION="Velmoraメールコンバータ"
+
+e2e_fail() {
+  echo "e2e: FAIL: $*" >&2
+  return 1
+}
+
+e2e_tools() {
+  local bin=$1
+  E2E_BIN=$bin
+  if [ ! -f "$bin/wizstate.exe" ] || [ "$E2E_HERE/wizstate.cpp" -nt "$bin/wizstate.exe" ]; then
+    x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -municode -static \
+      -o "$bin/wizstate.exe" "$E2E_HERE/wizstate.cpp" -luser32
+  fi
+  [ -f "$bin/VelmoraConv.exe" ] || e2e_fail "no $bin/VelmoraConv.exe"
+  [ -f "$bin/dlgtext.exe" ] || e2e_fail "no $bin/dlgtext.exe"
+}
+
+e2e_unix() {
+  local win=$1
+  local rest=${win#[Cc]:}
+  rest=${rest//\\//}
+  echo "$WINEPREFIX/drive_c$rest"
+}
+
+# The user's application-data folder on the host side.
+e2e_appdata() {
+  echo "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming"
+}
+
+e2e_prefix() {
+  local prefix=$1 vmtool=$2
+  velmora_wine_env "$prefix"
+  velmora_wine_display "$prefix"
+  velmora_wine_up "$prefix"
+  if [ ! -f "$prefix/.velmora-e2e" ]; then
+    velmora_wine_import <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Clients\Mail\Eudora\shell\open\command]
+@="\"C:\\Program Files\\Eudora\\Eudora.exe\" /m \"%1\""
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Software\Qualcomm\Eudora\CommandLine\current]
+@="\"C:\\Program Files\\Eudora\\Eudora.exe\" C:\\Mail\\Eudora"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Netscape.exe]
+"Path"="C:\\Program Files\\Netscape\\Communicator\\Program"
+
+[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff]
+"CurrentUser"="demo"
+
+[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff\users\demo]
+"defaultServer"="pop.example.jp"
+
+[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff\users\demo\servers\pop.example.jp]
+"popstatePath"="C:\\Program Files\\Netscape\\Users\\demo\\mail\\popstate.dat"
+REG
+    touch "$prefix/.velmora-e2e"
+  fi
+  # The clients' mail folders exist when the clients are installed.
+  mkdir -p "$(e2e_unix 'C:\Mail\Eudora')" "$(e2e_unix 'C:\Program Files\Netscape\Users\demo\mail')"
+  # A fresh store from the demo messages.
+  local store
+  store="$(e2e_appdata)/Orvane/Velmora"
+  rm -rf "$store"
+  (cd "$E2E_ROOT/demo" &&
+    "$vmtool" make-store --address-book=AddressBook.txt "$store" \
+      受信トレイ=messages/受信トレイ 送信トレイ=messages/送信トレイ 未送信トレイ=messages/未送信トレイ \
+      ドラフト=messages/ドラフト 旅行=messages/旅行 >/dev/null)
+}
+
+# wizstate PAGE [ID...]: waits for the page; prints its state.
+e2e_page() {
+  local page=$1
+  shift
+  wine "$E2E_BIN/wizstate.exe" "$page" 20000 "$@" </dev/null 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+e2e_expect_buttons() {
+  local state=$1 want=$2 where=$3
+  [ "$(echo "$state" | sed -n 's/^buttons=//p')" = "$want" ] ||
+    e2e_fail "$where: buttons $(echo "$state" | head -1), expected $want"
+}
+
+e2e_shot() {
+  import -window root "$1" 2>/dev/null || true
+}
+
+e2e_key() {
+  xdotool key --delay 30 "$@"
+}
+
+# Replaces the text of the focused edit.
+e2e_type_over() {
+  e2e_key Home shift+End Delete
+  xdotool type --delay 15 "$1"
+}
+
+e2e_walk() {
+  local format=$1 outdir=$2 csv=$3 shots=$4
+  E2E_RESULT="" E2E_FOLDER="" E2E_SUMMARY=""
+  mkdir -p "$shots"
+  (cd "$E2E_BIN" && exec wine ./VelmoraConv.exe </dev/null >/dev/null 2>&1) &
+  E2E_PID=$!
+  if ! _e2e_walk_steps "$format" "$outdir" "$csv" "$shots"; then
+    e2e_shot "$shots/failed.png"
+    kill "$E2E_PID" 2>/dev/null || true
+    wait "$E2E_PID" 2>/dev/null || true
+    return 1
+  fi
+}
+
+_e2e_walk_steps() {
+  local format=$1 outdir=$2 csv=$3 shots=$4 state pid=$E2E_PID
+
+  state=$(e2e_page 0) || { e2e_fail "the wizard did not appear"; return 1; }
+  e2e_expect_buttons "$state" 2 "introduction" || return 1
+  local window
+  window=$(xdotool search --name "^$E2E_CAPTION\$" | head -1)
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  e2e_shot "$shots/01-introduction.png"
+  e2e_key Return
+
+  state=$(e2e_page 1) || { e2e_fail "no tray page"; return 1; }
+  e2e_expect_buttons "$state" 1 "trays, nothing selected" || return 1
+  e2e_key Home ctrl+Down ctrl+Down ctrl+Down ctrl+Down ctrl+space
+  state=$(e2e_page 1)
+  e2e_expect_buttons "$state" 3 "trays, two selected" || return 1
+  e2e_shot "$shots/02-trays.png"
+  e2e_key Return
+
+  state=$(e2e_page 2) || { e2e_fail "no format page"; return 1; }
+  e2e_expect_buttons "$state" 1 "format, nothing chosen" || return 1
+  if [ "$format" = cancel ]; then
+    e2e_key Escape
+    e2e_page -1 >/dev/null || { e2e_fail "the wizard stayed after Cancel"; return 1; }
+    E2E_RESULT=$(wine "$E2E_BIN/dlgtext.exe" "$E2E_CAPTION" 1011 1500 </dev/null 2>/dev/null | tr -d '\r') || true
+    wait "$pid" 2>/dev/null || true
+    return 0
+  fi
+  case $format in
+    mbox) e2e_key alt+u ;;
+    eml) e2e_key alt+l ;;
+    eudora) e2e_key alt+e ;;
+    netscape) e2e_key alt+n ;;
+  esac
+  state=$(e2e_page 2)
+  e2e_expect_buttons "$state" 3 "format $format chosen" || return 1
+  e2e_shot "$shots/03-format.png"
+  e2e_key Return
+
+  state=$(e2e_page 3 1005) || { e2e_fail "no folder page"; return 1; }
+  E2E_FOLDER=$(echo "$state" | sed -n 's/^1005=//p')
+  if [ -n "$outdir" ]; then
+    e2e_type_over "$outdir"
+    state=$(e2e_page 3 1005)
+  fi
+  e2e_expect_buttons "$state" 3 "folder page" || return 1
+  e2e_shot "$shots/04-folder.png"
+  e2e_key Return
+
+  state=$(e2e_page 4 1012) || { e2e_fail "no address book page"; return 1; }
+  if [ -n "$csv" ]; then
+    e2e_type_over "$csv"
+    state=$(e2e_page 4 1012)
+  fi
+  e2e_expect_buttons "$state" 3 "address book page" || return 1
+  e2e_shot "$shots/05-address-book.png"
+  e2e_key Return
+
+  state=$(e2e_page 5 1009 1010 1011 1012) || { e2e_fail "no summary page"; return 1; }
+  e2e_expect_buttons "$state" 5 "summary" || return 1
+  E2E_SUMMARY=$(echo "$state" | grep -v '^buttons=')
+  e2e_shot "$shots/06-summary.png"
+  e2e_key Return
+
+  E2E_RESULT=$(wine "$E2E_BIN/dlgtext.exe" "$E2E_CAPTION" 1011 60000 </dev/null 2>/dev/null | tr -d '\r') ||
+    { e2e_fail "no result message"; return 1; }
+  e2e_shot "$shots/07-result.png"
+  window=$(xdotool search --name "^$E2E_CAPTION\$" | head -1)
+  [ -n "$window" ] && xdotool windowfocus --sync "$window" 2>/dev/null || true
+  e2e_key Return
+  local i
+  for i in $(seq 200); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    e2e_fail "the program did not end after the result message"
+    return 1
+  fi
+  wait "$pid" 2>/dev/null || true
+}

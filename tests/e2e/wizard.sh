@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# End-to-end: the real VelmoraConv.exe under Wine in Xvfb, walked by keyboard
+# for each of the four formats and for Cancel, on the demo store.
+#   tests/e2e/wizard.sh [BUILD_DIR [VMTOOL]]
+# BUILD_DIR holds VelmoraConv.exe and dlgtext.exe (default build/windows);
+# VMTOOL is the host store tool (default build/host/vmtool, built when missing).
+# Screenshots of every page go to BUILD_DIR/e2e-shots/<format>/ (printed).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+bin=$(cd "${1:-$root/build/windows}" && pwd)
+vmtool=$(realpath -m "${2:-$root/build/host/vmtool}")
+if [ ! -x "$vmtool" ]; then
+  cmake -S "$root" -B "$root/build/e2e-tools" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF >/dev/null
+  cmake --build "$root/build/e2e-tools" --target vmtool -j2 >/dev/null
+  vmtool=$root/build/e2e-tools/vmtool
+fi
+
+. "$here/wine-env.sh"
+. "$here/wizard-lib.sh"
+
+prefix=$bin/e2e-prefix
+shots=$bin/e2e-shots
+rm -rf "$shots"
+unset DISPLAY   # always our own Xvfb
+e2e_tools "$bin"
+e2e_prefix "$prefix" "$vmtool"
+trap 'velmora_wine_down "$prefix"' EXIT
+
+failures=0
+fail() { echo "e2e: FAIL: $*" >&2; failures=$((failures + 1)); }
+# ok NAME: reports NAME as passed when no failure was counted since mark.
+mark() { failures_before=$failures; }
+ok() { [ "$failures" = "$failures_before" ] && echo "e2e: ok: $*"; return 0; }
+
+SUCCESS="メール変換が正常に終了しました。"
+HEADER="表示名,電子メール アドレス"
+FIRST_ROW="佐藤 花子,hanako.sato@example.co.jp"
+ROWS=5
+
+# count FILE PATTERN: lines of FILE (Shift_JIS) that start with PATTERN.
+count() { grep -a -c "^$2" "$1" 2>/dev/null || true; }
+utf8() { iconv -c -f CP932 -t UTF-8 "$1" | tr -d '\r'; }
+
+check_csv() {   # check_csv WINPATH WITH_HEADER
+  local file
+  file=$(e2e_unix "$1")
+  [ -f "$file" ] || { fail "no CSV $1"; return; }
+  local text
+  text=$(utf8 "$file")
+  if [ "$2" = 1 ]; then
+    [ "$(echo "$text" | head -1)" = "$HEADER" ] || fail "CSV $1 lacks the header row"
+    text=$(echo "$text" | tail -n +2)
+  else
+    [ "$(echo "$text" | head -1)" != "$HEADER" ] || fail "CSV $1 has a header row"
+  fi
+  [ "$(echo "$text" | head -1)" = "$FIRST_ROW" ] || fail "CSV $1 first row: $(echo "$text" | head -1)"
+  [ "$(echo "$text" | wc -l)" = "$ROWS" ] || fail "CSV $1 has $(echo "$text" | wc -l) rows, expected $ROWS"
+  grep -q $'\r$' "$file" || fail "CSV $1 lines do not end in CR LF"
+}
+
+walk() {   # walk FORMAT OUTDIR CSV
+  if ! e2e_walk "$1" "$2" "$3" "$shots/$1"; then
+    fail "$1: the walk stopped"
+    return 1
+  fi
+  if [ "$1" != cancel ] && [ "$E2E_RESULT" != "$SUCCESS" ]; then
+    fail "$1: result message \"$E2E_RESULT\""
+    return 1
+  fi
+}
+
+docs_csv='C:\users\'"$(id -un)"'\Documents\VelmoAddr.csv'
+rm -rf "$(e2e_unix 'C:\out')" "$(e2e_unix "$docs_csv")"
+mkdir -p "$(e2e_unix 'C:\out\mbox')"
+
+# UNIX mbox, into a folder typed with trailing separators; the proposed CSV.
+mark
+if walk mbox 'C:\out\mbox\\' ''; then
+  d=$(e2e_unix 'C:\out\mbox')
+  [ "$(count "$d/受信トレイ.mbx" 'From ???@??? ')" = 6 ] || fail "mbox: 受信トレイ.mbx should hold 6 messages"
+  [ "$(count "$d/旅行.mbx" 'From ???@??? ')" = 1 ] || fail "mbox: 旅行.mbx should hold 1 message"
+  [ ! -e "$d/送信トレイ.mbx" ] || fail "mbox: an unselected tray was written"
+  echo "$E2E_SUMMARY" | grep -qx '1011=C:\\out\\mbox' || fail "mbox: summary folder: $E2E_SUMMARY"
+  echo "$E2E_SUMMARY" | grep -qx '1009=受信トレイ\\n旅行\\n' || fail "mbox: summary trays: $E2E_SUMMARY"
+  check_csv "$docs_csv" 0
+  ok "mbox"
+fi
+
+# eml, into a folder that does not exist yet; the CSV typed.
+mark
+if walk eml 'C:\out\eml' 'C:\out\eml.csv'; then
+  d=$(e2e_unix 'C:\out\eml')
+  [ "$(find "$d/受信トレイ" -name '*.eml' | wc -l)" = 6 ] || fail "eml: 受信トレイ should hold 6 .eml files"
+  [ "$(find "$d/旅行" -name '*.eml' | wc -l)" = 1 ] || fail "eml: 旅行 should hold 1 .eml file"
+  check_csv 'C:\out\eml.csv' 1
+  ok "eml"
+fi
+
+# Eudora, into the proposed mail folder.
+mark
+if walk eudora '' 'C:\out\eudora.csv'; then
+  [ "$E2E_FOLDER" = 'C:\Mail\Eudora' ] || fail "eudora: proposed folder \"$E2E_FOLDER\""
+  d=$(e2e_unix 'C:\Mail\Eudora')
+  [ -s "$d/受信トレイ.mbx" ] && [ -s "$d/旅行.mbx" ] || fail "eudora: mailboxes missing"
+  utf8 "$d/受信トレイ.mbx" | grep -q '定例会議のお知らせ' || fail "eudora: decoded subject missing"
+  check_csv 'C:\out\eudora.csv' 0
+  ok "eudora"
+fi
+
+# Netscape 4.x, into the proposed mail folder.
+mark
+if walk netscape '' 'C:\out\netscape.csv'; then
+  [ "$E2E_FOLDER" = 'C:\Program Files\Netscape\Users\demo\mail' ] || fail "netscape: proposed folder \"$E2E_FOLDER\""
+  d=$(e2e_unix 'C:\Program Files\Netscape\Users\demo\mail')
+  [ "$(count "$d/受信トレイ" 'From - ')" = 6 ] || fail "netscape: 受信トレイ should hold 6 messages"
+  [ "$(count "$d/旅行" 'From - ')" = 1 ] || fail "netscape: 旅行 should hold 1 message"
+  check_csv 'C:\out\netscape.csv' 0
+  ok "netscape"
+fi
+
+# Cancel on the format page: nothing written, no message.
+touch "$prefix/.velmora-cancel"
+mark
+if walk cancel '' ''; then
+  [ -z "$E2E_RESULT" ] || fail "cancel: a message was shown: $E2E_RESULT"
+  changed=$(find "$WINEPREFIX/drive_c/out" "$WINEPREFIX/drive_c/Mail" "$(e2e_appdata)/Orvane" \
+    -newer "$prefix/.velmora-cancel" 2>/dev/null)
+  [ -z "$changed" ] || fail "cancel: files were written: $changed"
+  ok "cancel"
+fi
+
+echo "e2e: screenshots in $shots"
+if [ "$failures" -gt 0 ]; then
+  echo "e2e: $failures failure(s)" >&2
+  exit 1
+fi
+echo "e2e: all wizard walks passed"
