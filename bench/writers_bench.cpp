@@ -1,0 +1,290 @@
+// Formats 1, 2 and 4 on one synthetic store of realistic mail, beside the
+// speed of `cat` copying the storage file to the same disk and of Python's
+// email package writing one file per message; the peak memory of a whole
+// `vmtool convert` run; and eml numbering of many messages with one subject.
+//
+// The store is made once per run in a temporary folder: one tray of about
+// VELMORA_BENCH_MB megabytes (default 512), written the way `vmtool
+// make-store` writes a store (CR LF lines, a "." line and an empty line after
+// each message, an index with decoded subjects): plain ISO-2022-JP text of
+// varied length, multipart/alternative, attachments from 50 KB to 8 MB, body
+// lines beginning with "From ", subjects that repeat (about 22 KB a message).
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MailConvApp.h"
+#include "framework/posix/Machine.h"
+#include "store/MailIndexLoader.h"
+#include "store/TrayList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kTray[] = "受信トレイ";
+const char kSameTray[] = "同じ件名";
+
+std::string JisLine(int n)
+{
+    return "\x1b$BK\\J8$G$9\x1b(B line " + std::to_string(n) + " of the message text, with some more words.\r\n";
+}
+
+// One message; its decoded subject goes to subject.
+std::string MakeMessage(unsigned n, std::string& subject)
+{
+    static const char* const kSubjects[] = {"定例会議のお知らせ", "Re: お見積書の送付について", "",
+                                            "ベルモア通信 １月号", "Weekly report"};
+    subject = kSubjects[n % 5];
+    if (n % 7 != 0)
+        subject += " " + std::to_string(n / 5);
+    std::string m = "Return-Path: <s" + std::to_string(n) + "@example.jp>\r\n"
+                    "Received: from mx.example.jp (mx.example.jp [192.0.2.25])\r\n\tby mail.example.jp with ESMTP id " +
+                    std::to_string(n) + ";\r\n\tMon, 6 Jan 2003 09:15:22 +0900\r\n"
+                    "From: =?ISO-2022-JP?B?GyRCOjRGIxsoQg==?= <s" + std::to_string(n) + "@example.jp>\r\n"
+                    "To: user@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCRGpOYzJxNUQbKEI=?=\r\n " +
+                    std::to_string(n) + "\r\nDate: Mon, 6 Jan 2003 09:05:03 +0900\r\nMessage-ID: <" +
+                    std::to_string(n) + "@example.jp>\r\nMIME-Version: 1.0\r\n";
+    const unsigned kind = n % 10;
+    if (kind < 7) {
+        m += "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n";
+        const unsigned lines = 30 + (n * 37) % 250;
+        for (unsigned i = 0; i < lines; ++i)
+            m += (i % 40 == 5) ? "From the desk of the editor\r\n" : JisLine(static_cast<int>(i));
+    } else if (kind < 9) {
+        m += "Content-Type: multipart/alternative; boundary=\"a\"\r\n\r\n--a\r\n"
+             "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n";
+        for (int i = 0; i < 80; ++i)
+            m += JisLine(i);
+        m += "--a\r\nContent-Type: text/html; charset=iso-2022-jp\r\n\r\n";
+        for (int i = 0; i < 80; ++i)
+            m += "<p>" + JisLine(i);
+        m += "--a--\r\n";
+    } else {
+        m += "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\n"
+             "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n" + JisLine(0) +
+             "--m\r\nContent-Type: application/octet-stream; name=\"a.bin\"\r\n"
+             "Content-Transfer-Encoding: base64\r\n\r\n";
+        const unsigned lines = n == 9 ? 110000 : 200 + (n * 131) % 3000;   // one of ~8 MB
+        for (unsigned i = 0; i < lines; ++i)
+            m += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ejAx\r\n";
+        m += "--m--\r\n";
+    }
+    return m + ".\r\n";
+}
+
+struct BenchStore {
+    CMailConvApp app;
+    std::string root;
+    std::uint64_t bytes = 0;
+    std::size_t messages = 0;
+    std::size_t largest = 0;
+
+    BenchStore()
+    {
+        char dir[] = "/tmp/writers_bench.XXXXXX";
+        if (!mkdtemp(dir))
+            std::abort();
+        root = dir;
+        fs::create_directories(root + "/c/out");
+        PosixMachine machine;
+        machine.drives['C'] = root + "/c";
+        SetPosixMachine(machine);
+        app.m_strStoreDir = "C:\\Store";
+        app.m_strOutputDir = "C:\\out";
+
+        const char* env = std::getenv("VELMORA_BENCH_MB");
+        const std::uint64_t target = (env ? std::strtoull(env, nullptr, 10) : 512) << 20;
+        Write(kTray, target, false);
+        Write(kSameTray, 0, true);
+    }
+    ~BenchStore() { fs::remove_all(root); }
+
+    // A tray: realistic mail up to target bytes, or 10,000 short messages
+    // with one subject.
+    void Write(const char* tray, std::uint64_t target, bool same)
+    {
+        const CString folder = GetTrayFolderPath(tray);
+        fs::create_directories(HostPathFor(folder));
+        std::ofstream storage(HostPathFor(folder + kStorageFileName), std::ios::binary);
+        auto list = std::make_unique<CMailIndexList>();
+        std::uint64_t at = 0;
+        for (unsigned n = 0; same ? n < 10000 : at < target; ++n) {
+            std::string subject;
+            const std::string m = same ? "Subject: \r\n\r\nx\r\n.\r\n" : MakeMessage(n, subject);
+            auto record = std::make_unique<CMailIndexData>();
+            record->m_nNumber = n;
+            record->m_strSubject = Utf8ToSjis(subject);
+            record->m_dwStart = static_cast<DWORD>(at);
+            record->m_dwEnd = static_cast<DWORD>(at + m.size());
+            storage << m << "\r\n";
+            at += m.size() + 2;
+            list->push_back(std::move(record));
+            if (!same) {
+                largest = std::max(largest, m.size());
+                ++messages;
+            }
+        }
+        storage.close();
+        if (!same)
+            bytes = at;
+        app.SetIndexList(std::move(list));
+        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName))
+            std::abort();
+        app.ReleaseIndexList();
+    }
+
+    std::string Storage() const { return HostPathFor(GetTrayFolderPath(kTray) + kStorageFileName); }
+    void ClearOutput()
+    {
+        fs::remove_all(root + "/c/out");
+        fs::create_directories(root + "/c/out");
+    }
+};
+
+BenchStore& Store()
+{
+    static BenchStore store;
+    return store;
+}
+
+void SetCounters(benchmark::State& state, const BenchStore& store)
+{
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * store.bytes));
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(state.iterations() * store.messages),
+                                                   benchmark::Counter::kIsRate);
+    state.counters["store_MB"] = static_cast<double>(store.bytes) / (1 << 20);
+}
+
+void RunFormat(benchmark::State& state, int format)
+{
+    BenchStore& store = Store();
+    store.app.m_arrSelectedTrays.RemoveAll();
+    store.app.m_arrSelectedTrays.Add(kTray);
+    for (auto _ : state) {
+        store.app.m_nFormat = format;
+        if (!store.app.ConvertMail())
+            state.SkipWithError("conversion failed");
+        state.PauseTiming();
+        store.ClearOutput();
+        state.ResumeTiming();
+    }
+    SetCounters(state, store);
+}
+
+void Shell(benchmark::State& state, const std::string& command)
+{
+    if (std::system(command.c_str()) != 0)
+        state.SkipWithError(command.c_str());
+}
+
+void BM_Cat(benchmark::State& state)
+{
+    BenchStore& store = Store();
+    for (auto _ : state) {
+        Shell(state, "cat '" + store.Storage() + "' > '" + store.root + "/c/out/cat.out'");
+        state.PauseTiming();
+        store.ClearOutput();
+        state.ResumeTiming();
+    }
+    SetCounters(state, store);
+}
+
+void BM_Mbox(benchmark::State& state) { RunFormat(state, kFormatMbox); }
+void BM_Eml(benchmark::State& state) { RunFormat(state, kFormatEml); }
+void BM_Netscape(benchmark::State& state) { RunFormat(state, kFormatNetscape); }
+
+void BM_PythonMailbox(benchmark::State& state)
+{
+    BenchStore& store = Store();
+    std::string script = __FILE__;
+    script = script.substr(0, script.find_last_of('/')) + "/writers_py_eml.py";
+    for (auto _ : state) {
+        Shell(state, "python3 '" + script + "' '" + store.Storage() + "' '" + store.root + "/c/out/mh' > /dev/null");
+        state.PauseTiming();
+        store.ClearOutput();
+        state.ResumeTiming();
+    }
+    SetCounters(state, store);
+}
+
+// Peak memory of `vmtool convert` (beside this program) for one format.
+void BM_PeakMemory(benchmark::State& state)
+{
+    BenchStore& store = Store();
+    const std::string vmtool = fs::read_symlink("/proc/self/exe").parent_path() / "vmtool";
+    const std::string format = std::to_string(state.range(0));
+    long peakKb = 0;
+    // Run through Python so that the figure is vmtool's own (a child forked
+    // from this program would count this program's memory too).
+    const std::string command =
+        "python3 -c 'import resource, subprocess, sys\n"
+        "r = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL)\n"
+        "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss if r.returncode == 0 else -1)' '" +
+        vmtool + "' convert --store '" + store.root + "/c/Store' --format " + format + " --trays '" +
+        SjisToUtf8(kTray) + "' --out '" + store.root + "/c/out'";
+    for (auto _ : state) {
+        if (FILE* p = popen(command.c_str(), "r")) {
+            if (std::fscanf(p, "%ld", &peakKb) != 1)
+                peakKb = -1;
+            pclose(p);
+        }
+        if (peakKb < 0)
+            state.SkipWithError("vmtool convert failed");
+        state.PauseTiming();
+        store.ClearOutput();
+        state.ResumeTiming();
+    }
+    state.counters["peak_MB"] = static_cast<double>(peakKb) / 1024;
+    state.counters["largest_msg_MB"] = static_cast<double>(store.largest) / (1 << 20);
+    state.counters["bound_MB"] = static_cast<double>(store.largest) / (1 << 20) + 16;
+}
+
+// N messages with the same (empty) subject: time per message stays flat.
+void BM_EmlSameSubject(benchmark::State& state)
+{
+    BenchStore& store = Store();
+    const int n = static_cast<int>(state.range(0));
+    // Only the first n records of the 10,000 are kept live.
+    for (auto _ : state) {
+        state.PauseTiming();
+        const CString folder = GetTrayFolderPath(kSameTray);
+        store.app.m_pIndexList.reset();
+        CMailIndexLoader().LoadTrayIndex(kSameTray);
+        for (int i = n; i < static_cast<int>(store.app.m_pIndexList->size()); ++i)
+            (*store.app.m_pIndexList)[static_cast<size_t>(i)]->m_dwFlags = kIndexFlagRemoved;
+        CMailIndexLoader::WriteIndexFile(folder + kIndexFileName);
+        store.app.ReleaseIndexList();
+        store.app.m_arrSelectedTrays.RemoveAll();
+        store.app.m_arrSelectedTrays.Add(kSameTray);
+        store.app.m_nFormat = kFormatEml;
+        state.ResumeTiming();
+        if (!store.app.ConvertMail())
+            state.SkipWithError("conversion failed");
+        state.PauseTiming();
+        store.ClearOutput();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(n);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Cat)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_Mbox)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_Netscape)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_Eml)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PythonMailbox)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PeakMemory)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_EmlSameSubject)->Arg(1000)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)
+    ->Iterations(1)->UseRealTime()->Complexity(benchmark::oN);
+
+BENCHMARK_MAIN();
