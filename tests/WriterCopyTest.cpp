@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 
 #include "framework/File.h"
@@ -161,4 +162,23 @@ TEST_F(CopyTest, WriteFailureIsReported)
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r, kCopyWriteError);
+}
+
+TEST_F(CopyTest, ReadFailureIsReported)
+{
+    // A file that reads back fewer bytes than its length claims (sysfs
+    // reports 4096 bytes for "0-1\n").
+    if (!std::filesystem::exists("/sys/devices/system/cpu/online"))
+        GTEST_SKIP() << "no sysfs";
+    tm.machine().drives['S'] = "/sys/devices/system/cpu";
+    tm.Apply();
+    CFile storage, out;
+    ASSERT_TRUE(storage.Open("S:\\online", CFile::modeRead));
+    ASSERT_TRUE(out.Open("C:\\o", CFile::modeCreate | CFile::modeWrite));
+    if (storage.GetLength() < 100)
+        GTEST_SKIP() << "sysfs reports the real length";
+    CMailIndexData rec;
+    rec.m_dwEnd = 100;
+    CMessageOutput o(out);
+    EXPECT_EQ(CopyStoredMessage(storage, rec, kMboxSeparatorFormat, o, false), kCopyReadError);
 }
