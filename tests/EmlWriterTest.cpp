@@ -131,16 +131,3 @@ TEST_F(EmlWriterTest, BaseNames)
     EXPECT_EQ(cut.GetLength(), 242);   // 259 - 8 ("C:\out\t") - 1 - 4 - 4, whole characters
     EXPECT_EQ(MakeEmlBaseName("abcdef", folder, 3), "abc");
 }
-
-TEST_F(EmlWriterTest, ManySameSubjectsNumberOnward)
-{
-    std::vector<StoredMessage> messages;
-    for (int i = 0; i < 300; ++i)
-        messages.push_back({Message("same"), "same"});
-    MakeTray("t", messages);
-    Select({"t"});
-    app.m_nFormat = kFormatEml;
-    EXPECT_EQ(app.ConvertMail(), 1);
-    EXPECT_TRUE(tm.Exists("C:\\out\\t\\same[299].eml"));
-    EXPECT_FALSE(tm.Exists("C:\\out\\t\\same[300].eml"));
-}

@@ -69,16 +69,6 @@ TEST(NamingTest, UnfoldedLines)
     EXPECT_EQ(ReadUnfoldedLine(nullptr, line), nullptr);
 }
 
-TEST(NamingTest, UnfoldedLineStopsAtMaxLength)
-{
-    const std::string text = "A: 1\r\nB: 2\r\n";
-    CUnfoldedLineReader reader(text.c_str(), 7);   // "A: 1\r\nB"
-    CString line;
-    const char* p = reader.ReadLine(text.c_str(), line);
-    EXPECT_EQ(line, "A: 1\r\n");
-    EXPECT_EQ(reader.ReadLine(p, line), nullptr);
-}
-
 TEST(NamingTest, LongLineIsCutNotOverrun)
 {
     // 5000 bytes of text in one physical line, then one folded over many lines.

@@ -1,5 +1,6 @@
 #include "writers/NetscapeLookup.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
