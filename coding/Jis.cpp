@@ -1,6 +1,7 @@
 // ISO-2022-JP to Shift_JIS state machine.
 #include "coding/Jis.h"
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -24,6 +25,38 @@ struct JisState {
 };
 
 JisState g_state;
+
+// JIS X 0208 pair -> Shift_JIS bytes on 8-bit values (sums modulo 256), by
+// first byte and, for the second output byte, by the first byte's parity.
+struct PairTables {
+    unsigned char s1[256];
+    unsigned char s2[2][256];
+};
+
+constexpr PairTables MakePairTables()
+{
+    PairTables t{};
+    for (int j = 0; j < 256; ++j) {
+        int s1 = (((j - 0x21) & 0xFF) >> 1) + 0x81;
+        s1 &= 0xFF;
+        if (s1 > 0x9F)
+            s1 = (s1 + 0x40) & 0xFF;
+        t.s1[j] = static_cast<unsigned char>(s1);
+        for (int odd = 0; odd < 2; ++odd) {
+            int s2 = (j + (odd ? 0x1F : 0x7D)) & 0xFF;
+            if (s2 >= 0x7F)
+                s2 = (s2 + 1) & 0xFF;
+            t.s2[odd][j] = static_cast<unsigned char>(s2);
+        }
+    }
+    return t;
+}
+constexpr PairTables kPair = MakePairTables();
+
+inline bool IsKanjiByte(unsigned char b)
+{
+    return b >= 0x21 && b <= 0xFC;
+}
 
 // Output with a capacity: bytes beyond it are dropped.
 struct Sink {
@@ -163,6 +196,25 @@ void ConvertJisToSjis(const char* input, int inputLength, char* output, int& out
             PlainByte(s, sink, *in++);
             continue;
         }
+        if (s.mode == kKanji && s.escape == kEscNone && !s.pending) {
+            // Whole pairs while both bytes belong to the mode and fit.
+            unsigned char* out = sink.out + sink.pos;
+            const unsigned char* p = in;
+            std::ptrdiff_t pairs = (end - p) / 2;
+            if (pairs > (sink.cap - sink.pos) / 2)
+                pairs = (sink.cap - sink.pos) / 2;
+            const unsigned char* const stop = p + 2 * pairs;
+            while (p < stop && IsKanjiByte(p[0]) && IsKanjiByte(p[1])) {
+                out[0] = kPair.s1[p[0]];
+                out[1] = kPair.s2[p[0] & 1][p[1]];
+                out += 2;
+                p += 2;
+            }
+            sink.pos = static_cast<int>(out - sink.out);
+            in = p;
+            if (in == end)
+                break;
+        }
         const unsigned char b = *in++;
         if (s.escape != kEscNone) {
             EscapeByte(s, sink, b);
@@ -173,14 +225,8 @@ void ConvertJisToSjis(const char* input, int inputLength, char* output, int& out
                     s.first = b;
                 } else {
                     const unsigned char j1 = s.first;
-                    unsigned char s1 = static_cast<unsigned char>(((j1 - 0x21) >> 1) + 0x81);
-                    if (s1 > 0x9F)
-                        s1 = static_cast<unsigned char>(s1 + 0x40);
-                    unsigned char s2 = static_cast<unsigned char>((j1 & 1) ? b + 0x1F : b + 0x7D);
-                    if (s2 >= 0x7F)
-                        s2 = static_cast<unsigned char>(s2 + 1);
-                    sink.Put(s1);
-                    sink.Put(s2);
+                    sink.Put(kPair.s1[j1]);
+                    sink.Put(kPair.s2[j1 & 1][b]);
                     s.pending = false;
                 }
             } else {

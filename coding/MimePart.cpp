@@ -2,6 +2,7 @@
 // and body lines.
 #include "coding/MimePart.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -36,7 +37,10 @@ int CMimeFileReader::Open(const char* path)
         m_nStatus = kMimeOpenFailed;
         return m_nStatus;
     }
-    m_pWindow.assign(static_cast<size_t>(m_nWindowSize), 0);
+    m_pWindow = nullptr;
+    m_nBlockStart = 0;
+    m_dwBlockValid = 0;
+    m_nReadSize = 0;
     m_nWindowStart = 0;
     m_dwValid = 0;
     m_bLoaded = false;
@@ -52,8 +56,10 @@ int CMimeFileReader::Close()
     m_bOpen = 0;
     m_bLoaded = false;
     m_dwValid = 0;
-    m_pWindow.clear();
-    m_pWindow.shrink_to_fit();
+    m_pWindow = nullptr;
+    m_dwBlockValid = 0;
+    m_block.clear();
+    m_block.shrink_to_fit();
     return m_nStatus;
 }
 
@@ -68,6 +74,19 @@ bool CMimeFileReader::MoveWindow(std::int64_t pos)
     m_bLoaded = false;
     m_dwValid = 0;
     m_nWindowStart = start;
+    const std::int64_t blockEnd = m_nBlockStart + m_dwBlockValid;
+    if (m_pWindow && start >= m_nBlockStart && start < blockEnd) {
+        m_pWindow = m_block.data() + (start - m_nBlockStart);
+        m_dwValid = static_cast<std::uint32_t>(std::min<std::int64_t>(m_nWindowSize, blockEnd - start));
+        m_bLoaded = true;
+        return true;
+    }
+    const bool sequential = m_pWindow && start == blockEnd && m_dwBlockValid == static_cast<std::uint32_t>(m_nReadSize);
+    m_nReadSize = sequential ? std::min(m_nReadSize * 2, std::max(kMimeReadAhead, m_nWindowSize)) : m_nWindowSize;
+    if (m_block.size() < static_cast<size_t>(m_nReadSize))
+        m_block.resize(static_cast<size_t>(m_nReadSize));
+    m_pWindow = nullptr;
+    m_dwBlockValid = 0;
     if (m_nFilePos != start) {
         if (m_file.Seek(start, CFile::begin) != start) {
             m_nStatus = kMimeSeekFailed;
@@ -77,16 +96,19 @@ bool CMimeFileReader::MoveWindow(std::int64_t pos)
         m_nFilePos = start;
     }
     const bool hadError = m_file.HasError();
-    const UINT got = m_file.Read(m_pWindow.data(), static_cast<UINT>(m_nWindowSize));
+    const UINT got = m_file.Read(m_block.data(), static_cast<UINT>(m_nReadSize));
     if (!hadError && m_file.HasError()) {
         m_nStatus = kMimeReadFailed;
         m_nFilePos = -1;
         return false;
     }
-    if (got < static_cast<UINT>(m_nWindowSize))
-        std::memset(m_pWindow.data() + got, 0, static_cast<size_t>(m_nWindowSize) - got);
+    if (got < static_cast<UINT>(m_nReadSize))
+        std::memset(m_block.data() + got, 0, static_cast<size_t>(m_nReadSize) - got);
     m_nFilePos = start + got;
-    m_dwValid = got;
+    m_nBlockStart = start;
+    m_dwBlockValid = got;
+    m_pWindow = m_block.data();
+    m_dwValid = std::min<std::uint32_t>(got, static_cast<std::uint32_t>(m_nWindowSize));
     m_bLoaded = true;
     return true;
 }
@@ -101,7 +123,7 @@ int CMimeFileReader::GetByteSlow(std::int64_t pos)
     if (!MoveWindow(pos))
         return -1;
     const std::int64_t o = pos - m_nWindowStart;
-    return o < static_cast<std::int64_t>(m_dwValid) ? m_pWindow[static_cast<size_t>(o)] : -1;
+    return o < static_cast<std::int64_t>(m_dwValid) ? m_pWindow[o] : -1;
 }
 
 int CMimeFileReader::GetSpan(std::int64_t pos, const unsigned char** data)
@@ -109,7 +131,7 @@ int CMimeFileReader::GetSpan(std::int64_t pos, const unsigned char** data)
     if (GetByte(pos) < 0)
         return 0;
     const std::int64_t off = pos - m_nWindowStart;
-    *data = m_pWindow.data() + off;
+    *data = m_pWindow + off;
     return static_cast<int>(m_dwValid - off);
 }
 

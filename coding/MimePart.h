@@ -1,7 +1,8 @@
 // The MIME part tree of one message that lies in a file of its own.
 //
 // The file is read in place through a 1024-byte window aligned to multiples of
-// 1024; the message is never loaded whole. Nothing is decoded: transfer
+// 1024 (backed by a bounded read-ahead block); the message is never loaded
+// whole. Nothing is decoded: transfer
 // encodings, encoded words and character sets stay as written, and body lines
 // come out as raw bytes. Offsets are 32-bit: a file of 2 GB or more does not
 // parse.
@@ -26,6 +27,7 @@
 #include "framework/File.h"
 
 constexpr int kMimeWindowSize = 1024;
+constexpr int kMimeReadAhead = 64 * 1024;
 constexpr int kMaxMimeDepth = 100;
 constexpr int kMaxMimeParts = 10000;
 
@@ -73,7 +75,15 @@ private:
     int GetByteSlow(std::int64_t pos);
     bool MoveWindow(std::int64_t pos);
 
-    std::vector<unsigned char> m_pWindow;
+    // The window lies inside a read-ahead block: reads start at a window
+    // boundary and double in size (up to kMimeReadAhead) while the file is
+    // read in order, so a sequential scan makes few system calls while a
+    // small part still reads one window.
+    std::vector<unsigned char> m_block;
+    std::int64_t m_nBlockStart = 0;
+    std::uint32_t m_dwBlockValid = 0;
+    int m_nReadSize = 0;
+    const unsigned char* m_pWindow = nullptr;
     int m_nWindowSize;
     std::int64_t m_nWindowStart = 0;
     std::uint32_t m_dwValid = 0;
