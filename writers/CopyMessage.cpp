@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "framework/DateTime.h"
 #include "writers/Naming.h"
@@ -16,6 +17,14 @@ constexpr char kMarker[] = "From ???@??? ";
 constexpr std::size_t kMarkerLength = sizeof(kMarker) - 1;   // 13
 constexpr std::size_t kOutputBufferSize = 256 * 1024;
 constexpr std::size_t kReadChunk = 16u << 20;
+
+// The first occurrence of needle in text[0, length), or null (memmem is not
+// available on every platform).
+const char* FindBytes(const char* text, std::size_t length, const char* needle, std::size_t needleLength)
+{
+    const std::size_t at = std::string_view(text, length).find(std::string_view(needle, needleLength));
+    return at == std::string_view::npos ? nullptr : text + at;
+}
 
 bool IsLeadingWhite(char c)
 {
@@ -91,8 +100,7 @@ void WriteQuotedBody(CMessageOutput& out, const char* p, const char* end)
     if (end - p >= 5 && std::memcmp(p, kFrom, 5) == 0)
         out.Write(">", 1);
     while (p < end) {
-        const char* hit = static_cast<const char*>(
-            memmem(p, static_cast<std::size_t>(end - p), "\nFrom ", 6));
+        const char* hit = FindBytes(p, static_cast<std::size_t>(end - p), "\nFrom ", 6);
         if (!hit) {
             out.Write(p, static_cast<std::size_t>(end - p));
             return;
@@ -111,7 +119,7 @@ void MarkerRule(const char* text, std::size_t length, bool wholeText, std::size_
 {
     drop = 0;
     separator = false;
-    const char* hit = static_cast<const char*>(memmem(text, length, kMarker, kMarkerLength));
+    const char* hit = FindBytes(text, length, kMarker, kMarkerLength);
     const std::size_t pos = hit ? static_cast<std::size_t>(hit - text) : length;
     if (!hit || (wholeText && pos != 0 && pos != 2))
         separator = true;
