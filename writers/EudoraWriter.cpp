@@ -27,6 +27,7 @@ namespace {
 
 const char kPlainTextContentType[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
 const char kSeparatorMarker[] = "From ???@??? ";
+const char kBodyPartError[] = "Bodyパートを開くことができませんでした。";
 // Body lines are read in pieces of at most this many bytes less one.
 constexpr int kLineBufferSize = 4096;
 
@@ -85,8 +86,8 @@ struct CurrentParse {
 
 // The body text of the message in tempPath (length bytes): the text lines of
 // its first leaf part. A message whose MIME structure does not parse (a
-// multipart cut short, nesting too deep) is read as one text part, so that
-// it is not lost.
+// multipart cut short, without a boundary or without any body part) is read
+// as one text part, so that its text is not lost.
 CString ReadBodyText(const CString& tempPath, std::size_t length)
 {
     CString body;
@@ -104,19 +105,20 @@ CString ReadBodyText(const CString& tempPath, std::size_t length)
     CMimePart whole(nullptr, tempPath, 0, end);
     if (whole.Open())
         AppendPartLines(whole, body);
+    else
+        AfxMessageBox(kBodyPartError, kMbOk);
     return body;
 }
 
 // The header text of the stored message, line by line: encoded words
-// decoded, a non-plain Content-Type relabelled. complete tells whether the
-// empty line that ends the header was found.
-CString BuildHeaderText(const char* message, std::size_t length, bool& complete)
+// decoded, a non-plain Content-Type relabelled, up to and including the
+// empty line that ends it.
+CString BuildHeaderText(const char* message, std::size_t length)
 {
     CString header;
     CString line;
     CUnfoldedLineReader reader(message, length);
     const char* position = message;
-    complete = false;
     while (const char* next = reader.ReadLine(position, line)) {
         position = next;
         int found = line.Find("=?ISO-2022-JP");
@@ -129,14 +131,12 @@ CString BuildHeaderText(const char* message, std::size_t length, bool& complete)
                 TrimRightWhiteSpace(header);
             DecodeHeaderValue(line, line);
         }
-        if (line.GetLength() >= 12 && CString(line.Left(12)).CompareNoCase("content-type") == 0 &&
+        if (line.GetLength() >= 12 && line.Left(12).CompareNoCase("content-type") == 0 &&
             line.Find("text/plain") < 0)
             line = kPlainTextContentType;
         header += line;
-        if (line == "\r\n") {
-            complete = true;
+        if (line == "\r\n")
             return header;
-        }
     }
     // No empty line: keep what follows the last line end too, so that no
     // text of the message is lost.
@@ -165,7 +165,7 @@ int AppendBodyText(CString& body)
     CMimeMessage* message = GetJob().m_pMimeMessage;
     CMimePart* part = message ? message->GetCurrent() : nullptr;
     if (!part || !part->Open()) {
-        AfxMessageBox("Bodyパートを開くことができませんでした。", kMbOk);
+        AfxMessageBox(kBodyPartError, kMbOk);
         return 0;
     }
     if (part->m_strType.CompareNoCase("text") == 0)
@@ -182,8 +182,7 @@ int ConvertMessageToEudora(const char* message, std::size_t length, const CStrin
     CString body = ReadBodyText(tempPath, length);
     ConvertStringJisToSjis(body);
 
-    bool complete = false;
-    CString header = BuildHeaderText(message, length, complete);
+    CString header = BuildHeaderText(message, length);
     TrimLeftWhiteSpace(header);
     int marker = header.Find(kSeparatorMarker);
     if (marker == 2)
