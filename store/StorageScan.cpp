@@ -240,8 +240,15 @@ std::unique_ptr<CMailIndexData> FinishMessage(Message& m, DWORD number, DWORD st
 class LineReader {
 public:
     LineReader(CStorageSource& source, std::size_t blockSize)
-        : m_source(source), m_length(source.Length()), m_block(std::max<std::size_t>(blockSize, 1)), m_buffer(m_block)
+        : m_source(source), m_length(source.Length()), m_block(BlockFor(blockSize, m_length)), m_buffer(m_block)
     {
+    }
+
+    // A small storage gets a buffer of its own size (plus one byte, so that
+    // the first read already finds the end).
+    static std::size_t BlockFor(std::size_t blockSize, std::uint64_t length)
+    {
+        return static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(blockSize, length + 1)));
     }
 
     std::uint64_t Length() const { return m_length; }
