@@ -136,7 +136,8 @@ public:
     int ReadFirstLine(char* buffer, int capacity);
     // Copies the next raw line (up to and including a CR LF, or capacity - 1
     // bytes, or up to the part's end) NUL-terminated into buffer; answers its
-    // length, or -1 at the part's end. A bare LF does not end a line. A
+    // length, or -1 at the part's end. A bare LF does not end a line; an LF
+    // whose CR ended the previous piece of a long line ends its piece. A
     // capacity below 2 answers -1 (no line would ever fit).
     int ReadLine(char* buffer, int capacity);
 
