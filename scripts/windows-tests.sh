@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds VelmoraConv.exe and the Windows-side tests (preset "windows", warnings
+# as errors), runs those tests under Wine, then every end-to-end test
+# tests/e2e/*.sh (except the sourced wine-env.sh and *-lib.sh). Each part gets its own Wine prefix and Xvfb display, which
+# are stopped afterwards. Screenshots of the end-to-end tests are kept in
+# build/windows/e2e-artifacts (or $VELMORA_E2E_ARTIFACTS).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=$root/build/windows
+. tests/e2e/wine-env.sh
+
+t0=$(date +%s)
+echo "--- windows build"
+cmake --preset windows -DVELMORA_WERROR=ON >/dev/null
+cmake --build --preset windows -j2
+t1=$(date +%s)
+
+echo "--- Windows-side tests under Wine"
+prefix=$build/wineprefix
+status=0
+(unset DISPLAY; ctest --preset windows) || status=$?
+velmora_wine_down "$prefix"
+[ "$status" = 0 ] || exit "$status"
+t2=$(date +%s)
+
+export VELMORA_E2E_ARTIFACTS=${VELMORA_E2E_ARTIFACTS:-$build/e2e-artifacts}
+echo "--- end-to-end tests (artefacts in $VELMORA_E2E_ARTIFACTS)"
+for t in tests/e2e/*.sh; do
+  case $(basename "$t") in wine-env.sh | *-lib.sh) continue ;; esac   # sourced, not run
+  echo "--- $t"
+  bash "$t" "$build"
+done
+t3=$(date +%s)
+echo "windows: build $((t1 - t0)) s, Wine tests $((t2 - t1)) s, end-to-end $((t3 - t2)) s"
