@@ -6,7 +6,7 @@
 #                                and background services (serialised by a lock)
 #   velmora_wine_down PREFIX     stop the prefix's wineserver and its own Xvfb
 #
-# The wineserver is persistent and its services are started with their output
+# The wineserver is kept running and its services are started with their output
 # on /dev/null: otherwise they inherit the first program's stdout/stderr and
 # keep pipes (ctest, "| iconv") open long after the program ended.
 
@@ -89,11 +89,12 @@ velmora_wine_up() {
       wineboot -i </dev/null >/dev/null 2>&1 8>&-
       wineserver -w 8>&-
     fi
-    # A persistent server, started before any program; it fails when one runs
-    # already, whose services are then up. The lock's descriptor must not
+    # A server that outlives each program (it ends after 10 idle minutes, or
+    # with velmora_wine_down), started before any program; it fails when one
+    # runs already, whose services are then up. The lock's descriptor must not
     # live on in the server.
     local started=0
-    if wineserver -p </dev/null >/dev/null 2>&1 8>&-; then started=1; fi
+    if wineserver -p600 </dev/null >/dev/null 2>&1 8>&-; then started=1; fi
     if [ ! -f "$prefix/.velmora-ready" ]; then
       _velmora_wine_reg | velmora_wine_import 8>&-
       mkdir -p "$prefix/drive_c/windows/Fonts"
