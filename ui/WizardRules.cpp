@@ -3,8 +3,7 @@
 #include "framework/File.h"
 #include "framework/Sjis.h"
 #include "writers/EudoraLocation.h"
-// Netscape profile lookup (writers).
-int FindNetscapeMailFolder(CString& profileFolder, CString& mailFolder, CString& accountName);
+#include "writers/NetscapeLookup.h"
 
 const unsigned kFormatRadioIds[kFormatRadioCount] = {1002, 1003, 1004, 1005};
 const char* const kDefaultCsvName = "\\VelmoAddr.csv";

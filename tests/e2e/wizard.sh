@@ -4,7 +4,8 @@
 #   tests/e2e/wizard.sh [BUILD_DIR [VMTOOL]]
 # BUILD_DIR holds VelmoraConv.exe and dlgtext.exe (default build/windows);
 # VMTOOL is the host store tool (default build/host/vmtool, built when missing).
-# Screenshots of every page go to BUILD_DIR/e2e-shots/<format>/ (printed).
+# Screenshots of every page go to $VELMORA_E2E_ARTIFACTS/wizard/<format>/
+# (default BUILD_DIR/e2e-artifacts; printed).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -17,10 +18,10 @@ if [ ! -x "$vmtool" ]; then
 fi
 
 . "$here/wine-env.sh"
-. "$here/wizard-lib.sh"
+. "$here/lib/wizard-walk.sh"
 
-prefix=$bin/e2e-prefix
-shots=$bin/e2e-shots
+prefix=$bin/e2e-wizard-prefix
+shots=${VELMORA_E2E_ARTIFACTS:-$bin/e2e-artifacts}/wizard
 rm -rf "$shots"
 unset DISPLAY   # always our own Xvfb
 e2e_tools "$bin"
@@ -70,8 +71,10 @@ walk() {   # walk FORMAT OUTDIR CSV
   fi
 }
 
-docs_csv='C:\users\'"$(id -un)"'\Documents\VelmoAddr.csv'
+docs_csv='C:\users\'"$(basename "$(velmora_wine_user_dir)")"'\Documents\VelmoAddr.csv'
 rm -rf "$(e2e_unix 'C:\out')" "$(e2e_unix "$docs_csv")"
+rm -f "$(e2e_unix 'C:\Eudora')"/*.mbx
+find "$(e2e_unix 'C:\Program Files\Netscape\Users\u\mail')" -type f ! -name popstate.dat -delete
 mkdir -p "$(e2e_unix 'C:\out\mbox')"
 
 # UNIX mbox, into a folder typed with trailing separators; the proposed CSV.
@@ -100,10 +103,11 @@ fi
 # Eudora, into the proposed mail folder.
 mark
 if walk eudora '' 'C:\out\eudora.csv'; then
-  [ "$E2E_FOLDER" = 'C:\Mail\Eudora' ] || fail "eudora: proposed folder \"$E2E_FOLDER\""
-  d=$(e2e_unix 'C:\Mail\Eudora')
+  # Registered data folder C:\Eudora\Mail: the proposal ends at its "\Eudora".
+  [ "$E2E_FOLDER" = 'C:\Eudora' ] || fail "eudora: proposed folder \"$E2E_FOLDER\""
+  d=$(e2e_unix 'C:\Eudora')
   [ -s "$d/受信トレイ.mbx" ] && [ -s "$d/旅行.mbx" ] || fail "eudora: mailboxes missing"
-  utf8 "$d/受信トレイ.mbx" | grep -q '定例会議のお知らせ' || fail "eudora: decoded subject missing"
+  [ "$(utf8 "$d/受信トレイ.mbx" | grep -c '^Subject: 定例会議のお知らせ$')" = 1 ] || fail "eudora: decoded subject missing"
   check_csv 'C:\out\eudora.csv' 0
   ok "eudora"
 fi
@@ -111,8 +115,8 @@ fi
 # Netscape 4.x, into the proposed mail folder.
 mark
 if walk netscape '' 'C:\out\netscape.csv'; then
-  [ "$E2E_FOLDER" = 'C:\Program Files\Netscape\Users\demo\mail' ] || fail "netscape: proposed folder \"$E2E_FOLDER\""
-  d=$(e2e_unix 'C:\Program Files\Netscape\Users\demo\mail')
+  [ "$E2E_FOLDER" = 'C:\Program Files\Netscape\Users\u\mail' ] || fail "netscape: proposed folder \"$E2E_FOLDER\""
+  d=$(e2e_unix 'C:\Program Files\Netscape\Users\u\mail')
   [ "$(count "$d/受信トレイ" 'From - ')" = 6 ] || fail "netscape: 受信トレイ should hold 6 messages"
   [ "$(count "$d/旅行" 'From - ')" = 1 ] || fail "netscape: 旅行 should hold 1 message"
   check_csv 'C:\out\netscape.csv' 0
@@ -124,7 +128,7 @@ touch "$prefix/.velmora-cancel"
 mark
 if walk cancel '' ''; then
   [ -z "$E2E_RESULT" ] || fail "cancel: a message was shown: $E2E_RESULT"
-  changed=$(find "$WINEPREFIX/drive_c/out" "$WINEPREFIX/drive_c/Mail" "$(e2e_appdata)/Orvane" \
+  changed=$(find "$WINEPREFIX/drive_c/out" "$WINEPREFIX/drive_c/Eudora" "$(e2e_appdata)/Orvane" \
     -newer "$prefix/.velmora-cancel" 2>/dev/null)
   [ -z "$changed" ] || fail "cancel: files were written: $changed"
   ok "cancel"

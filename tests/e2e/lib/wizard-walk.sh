@@ -2,8 +2,9 @@
 # source it after wine-env.sh.
 #
 #   e2e_tools BUILD_DIR                 make sure wizstate.exe is built beside the program
-#   e2e_prefix PREFIX VMTOOL            prefix with Eudora and Netscape 4.x registered and
-#                                       the demo store under the application-data folder
+#   e2e_prefix PREFIX VMTOOL            prefix with the target clients registered
+#                                       (velmora_e2e_clients) and the demo store under
+#                                       the application-data folder
 #   e2e_walk FORMAT OUTDIR CSV SHOTS    runs the program and walks the wizard:
 #       FORMAT  mbox | eml | eudora | netscape | cancel
 #       OUTDIR  Windows path typed into the folder page ("" keeps the proposed one)
@@ -16,7 +17,7 @@
 # The walk selects 受信トレイ (row 0) and 旅行 (row 4, from the store's tray list).
 # Every step polls the wizard (wizstate.exe) instead of sleeping.
 
-E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 E2E_ROOT=$(cd "$E2E_HERE/../.." && pwd)
 E2E_CAPTION="Velmoraメールコンバータ"
 
@@ -45,7 +46,7 @@ e2e_unix() {
 
 # The user's application-data folder on the host side.
 e2e_appdata() {
-  echo "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming"
+  echo "$(velmora_wine_user_dir)/AppData/Roaming"
 }
 
 e2e_prefix() {
@@ -53,32 +54,7 @@ e2e_prefix() {
   velmora_wine_env "$prefix"
   velmora_wine_display "$prefix"
   velmora_wine_up "$prefix"
-  if [ ! -f "$prefix/.velmora-e2e" ]; then
-    velmora_wine_import <<'REG'
-Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Clients\Mail\Eudora\shell\open\command]
-@="\"C:\\Program Files\\Eudora\\Eudora.exe\" /m \"%1\""
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Software\Qualcomm\Eudora\CommandLine\current]
-@="\"C:\\Program Files\\Eudora\\Eudora.exe\" C:\\Mail\\Eudora"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Netscape.exe]
-"Path"="C:\\Program Files\\Netscape\\Communicator\\Program"
-
-[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff]
-"CurrentUser"="demo"
-
-[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff\users\demo]
-"defaultServer"="pop.example.jp"
-
-[HKEY_CURRENT_USER\Software\Netscape\Netscape Navigator\biff\users\demo\servers\pop.example.jp]
-"popstatePath"="C:\\Program Files\\Netscape\\Users\\demo\\mail\\popstate.dat"
-REG
-    touch "$prefix/.velmora-e2e"
-  fi
-  # The clients' mail folders exist when the clients are installed.
-  mkdir -p "$(e2e_unix 'C:\Mail\Eudora')" "$(e2e_unix 'C:\Program Files\Netscape\Users\demo\mail')"
+  velmora_e2e_clients
   # A fresh store from the demo messages.
   local store
   store="$(e2e_appdata)/Orvane/Velmora"
@@ -104,7 +80,7 @@ e2e_expect_buttons() {
 }
 
 e2e_shot() {
-  import -window root "$1" 2>/dev/null || true
+  velmora_screenshot "$1"
 }
 
 e2e_key() {

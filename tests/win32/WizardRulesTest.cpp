@@ -1,0 +1,76 @@
+// The wizard's window-free rules.
+#include <gtest/gtest.h>
+
+#include "app/MailConvApp.h"
+#include "ui/WizardRules.h"
+
+namespace {
+
+TEST(WizardRules, TrailingSeparatorsAreTrimmedByCharacter)
+{
+    struct Case {
+        const char* text;
+        const char* trimmed;
+    } cases[] = {
+        {"C:\\Mail\\\\", "C:\\Mail"}, {"C:\\", "C:"},      {"D:\\表", "D:\\表"},
+        {"D:\\表\\", "D:\\表"},       {"ソ\\\\\\", "ソ"},  {"\\\\", ""},
+        {"", ""},                     {"C:\\能力", "C:\\能力"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TrimTrailingSeparators(c.text), c.trimmed) << c.text;
+}
+
+TEST(WizardRules, FormatClicks)
+{
+    // Radios 1002..1005; "selected" is the state after the click.
+    struct Case {
+        int formatBefore;
+        unsigned clicked;
+        int selectedIndex;
+        int formatAfter;
+        int resetAfter;
+    } cases[] = {
+        {0, 1002, 0, 1, 1},   // first choice
+        {1, 1002, 0, 1, 0},   // mbox again: no reset
+        {2, 1003, 1, 2, 1},   // eml again: reset all the same
+        {3, 1004, 2, 3, 1},
+        {3, 1005, 3, 4, 1},
+        {4, 1002, 0, 1, 1},
+    };
+    for (const Case& c : cases) {
+        CMailConvApp app;
+        app.m_nFormat = c.formatBefore;
+        bool selected[kFormatRadioCount] = {};
+        selected[c.selectedIndex] = true;
+        ApplyFormatClick(app, c.clicked, selected);
+        EXPECT_EQ(app.m_nFormat, c.formatAfter) << c.clicked;
+        EXPECT_EQ(app.m_bResetOutputDir, c.resetAfter) << c.formatBefore << " " << c.clicked;
+    }
+
+    CMailConvApp app;
+    bool none[kFormatRadioCount] = {};
+    ApplyFormatSelection(app, none);
+    EXPECT_EQ(app.m_nFormat, 0);
+    app.m_nFormat = 2;
+    ApplyFormatSelection(app, none);   // nothing selected keeps the code
+    EXPECT_EQ(app.m_nFormat, 2);
+}
+
+TEST(WizardRules, SummaryTexts)
+{
+    CStringArray trays;
+    EXPECT_EQ(SummaryTrayText(trays), "");
+    trays.Add("受信トレイ");
+    trays.Add("Work");
+    EXPECT_EQ(SummaryTrayText(trays), "受信トレイ\r\nWork\r\n");
+    EXPECT_STREQ(FormatDisplayName(1), "UNIX mboxファイル形式");
+    EXPECT_STREQ(FormatDisplayName(2), "emlファイル形式");
+    EXPECT_STREQ(FormatDisplayName(3), "Eudora");
+    EXPECT_STREQ(FormatDisplayName(4), "Netscape メール");
+    EXPECT_EQ(FormatDisplayName(0), nullptr);
+    EXPECT_EQ(FormatDisplayName(5), nullptr);
+    EXPECT_EQ(DefaultCsvPath(true, "C:\\My Documents"), "C:\\My Documents\\VelmoAddr.csv");
+    EXPECT_EQ(DefaultCsvPath(false, "ignored"), "\\VelmoAddr.csv");
+}
+
+}  // namespace
