@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 #include <string_view>
 
 #include "framework/DateTime.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr char kMarker[] = "From ???@??? ";
 constexpr std::size_t kMarkerLength = sizeof(kMarker) - 1;   // 13
 constexpr std::size_t kOutputBufferSize = 256 * 1024;
+constexpr std::size_t kDirectWrite = 64 * 1024;       // larger pieces are not copied
+constexpr std::size_t kKeptReadBuffer = 1u << 20;     // a read buffer this small is reused
 constexpr std::size_t kReadChunk = 16u << 20;
 
 // The first occurrence of needle in text[0, length), or null (memmem is not
@@ -49,19 +52,29 @@ CString MakeSeparatorLine(const char* format)
 
 // ---- Output ----------------------------------------------------------------
 
+void CMessageOutput::Attach(CFile& file)
+{
+    Flush();
+    m_file = &file;
+    m_bOk = true;
+    m_bAtLineStart = true;
+    if (m_buf.capacity() < kOutputBufferSize)
+        m_buf.reserve(kOutputBufferSize);
+}
+
 void CMessageOutput::Write(const char* bytes, std::size_t count)
 {
     if (count == 0)
         return;
     m_bAtLineStart = bytes[count - 1] == '\n';
-    if (m_buf.size() + count <= kOutputBufferSize) {
+    if (count < kDirectWrite && m_buf.size() + count <= kOutputBufferSize) {
         m_buf.append(bytes, count);
         return;
     }
     Flush();
     while (count > 0 && m_bOk) {
         const std::size_t n = std::min(count, kReadChunk);
-        if (!m_file.Write(bytes, static_cast<UINT>(n)))
+        if (!m_file || !m_file->Write(bytes, static_cast<UINT>(n)))
             m_bOk = false;
         bytes += n;
         count -= n;
@@ -81,7 +94,7 @@ void CMessageOutput::WriteZeros(std::size_t count)
 bool CMessageOutput::Flush()
 {
     if (!m_buf.empty()) {
-        if (m_bOk && !m_file.Write(m_buf.data(), static_cast<UINT>(m_buf.size())))
+        if (m_bOk && (!m_file || !m_file->Write(m_buf.data(), static_cast<UINT>(m_buf.size()))))
             m_bOk = false;
         m_buf.clear();
     }
@@ -140,7 +153,13 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
     const std::size_t stored = record.m_dwStart >= fileLength
         ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(length, fileLength - record.m_dwStart));
 
-    std::unique_ptr<char[]> buf(new char[stored + 1]);
+    // Small messages reuse one buffer; a large one gets its own, given back after.
+    static std::vector<char> kept;
+    std::vector<char> own;
+    std::vector<char>& bufVec = stored < kKeptReadBuffer ? kept : own;
+    if (bufVec.size() < stored + 1)
+        bufVec.resize(stored + 1);
+    char* const buf = bufVec.data();
     buf[stored] = 0;
     if (stored > 0) {
         if (storage.Seek(record.m_dwStart, CFile::begin) < 0)
@@ -148,7 +167,7 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
         std::size_t got = 0;
         while (got < stored) {
             const UINT want = static_cast<UINT>(std::min(stored - got, kReadChunk));
-            const UINT n = storage.Read(buf.get() + got, want);
+            const UINT n = storage.Read(buf + got, want);
             if (n == 0)
                 break;
             got += n;
@@ -156,7 +175,7 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
         if (got != stored || storage.HasError())
             return kCopyReadError;
     }
-    const char* const text = buf.get();
+    const char* const text = buf;
     const char* const textEnd = text + stored;
 
     // The header, line by line, up to its empty line.

@@ -17,11 +17,16 @@ extern const char* const kNetscapeSeparatorFormat;   // "From - ..."
 CString MakeSeparatorLine(const char* format);
 
 // Buffered writing to an output file. Small writes collect in memory; large
-// ones go straight to the file. Any failed write makes Ok() false for good.
+// ones go straight to the file. Any failed write makes Ok() false until the
+// next Attach. One object can serve many files in turn (Attach), so that its
+// buffer is made once.
 class CMessageOutput {
 public:
-    explicit CMessageOutput(CFile& file) : m_file(file) {}
+    CMessageOutput() = default;
+    explicit CMessageOutput(CFile& file) { Attach(file); }
     ~CMessageOutput() { Flush(); }
+    // Flushes what the previous file still holds, then writes to file.
+    void Attach(CFile& file);
     CMessageOutput(const CMessageOutput&) = delete;
     CMessageOutput& operator=(const CMessageOutput&) = delete;
 
@@ -33,7 +38,7 @@ public:
     bool AtLineStart() const { return m_bAtLineStart; }
 
 private:
-    CFile& m_file;
+    CFile* m_file = nullptr;
     std::string m_buf;
     bool m_bOk = true;
     bool m_bAtLineStart = true;

@@ -84,6 +84,7 @@ int ConvertToEml()
     auto wait = std::make_unique<CWaitCursor>();
     CMailIndexLoader loader;
     CUniqueNameCache names;
+    CMessageOutput out;   // one buffer for every message file
 
     auto fail = [&](int code) {
         progress.reset();
@@ -124,13 +125,10 @@ int ConvertToEml()
                 if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
                     continue;
             }
-            CopyResult result;
-            {
-                CMessageOutput out(file);
-                result = CopyStoredMessage(storage, *record, kMboxSeparatorFormat, out, false);
-                if (!out.Flush())
-                    result = kCopyWriteError;
-            }
+            out.Attach(file);
+            CopyResult result = CopyStoredMessage(storage, *record, kMboxSeparatorFormat, out, false);
+            if (!out.Flush())
+                result = kCopyWriteError;
             file.Close();
             if (result == kCopyReadError || result == kCopyWriteError || file.HasError())
                 return fail(kErrorFile);
