@@ -1,8 +1,12 @@
 // The wizard's window-free rules.
+#include <windows.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "app/MailConvApp.h"
 #include "ui/WizardRules.h"
+#include "ui/WizardShell.h"
 
 namespace {
 
@@ -71,6 +75,23 @@ TEST(WizardRules, SummaryTexts)
     EXPECT_EQ(FormatDisplayName(5), nullptr);
     EXPECT_EQ(DefaultCsvPath(true, "C:\\My Documents"), "C:\\My Documents\\VelmoAddr.csv");
     EXPECT_EQ(DefaultCsvPath(false, "ignored"), "\\VelmoAddr.csv");
+}
+
+// The real shell lookup: the documents folder comes back without the trailing
+// "\" that some shells report, so "\VelmoAddr.csv" can be appended.
+TEST(WizardShell, DocumentsFolderHasNoTrailingSeparator)
+{
+    CString path = "untouched";
+    ASSERT_EQ(GetSpecialFolderPath(nullptr, CSIDL_PERSONAL, path), 1);
+    ASSERT_FALSE(path.IsEmpty());
+    EXPECT_NE(path[path.GetLength() - 1], '\\') << path.GetString();
+    DWORD attributes = ::GetFileAttributesA(path);
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << path.GetString();
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+
+    CString unknown = "untouched";
+    EXPECT_EQ(GetSpecialFolderPath(nullptr, 0x7F, unknown), 0);
+    EXPECT_EQ(unknown, "untouched");
 }
 
 }  // namespace

@@ -295,6 +295,44 @@ TEST_F(WizardTest, WalksAllPagesWithTheirButtonStatesAndFinishes)
     EXPECT_TRUE(boxes.empty());
 }
 
+// Texts of a page's controls without an id, in creation order.
+std::vector<std::string> StaticTexts(HWND page)
+{
+    std::vector<std::string> texts;
+    for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char text[512] = {};
+        ::GetWindowTextA(child, text, sizeof text);
+        if (::GetDlgCtrlID(child) == 0xFFFF || ::GetDlgCtrlID(child) == -1)
+            texts.push_back(text);
+    }
+    return texts;
+}
+
+bool HasText(const std::vector<std::string>& texts, const std::string& text)
+{
+    for (const std::string& t : texts)
+        if (t == text)
+            return true;
+    return false;
+}
+
+TEST_F(WizardTest, PagesShowTheirTextsWithTheirExactSpacesAndLineBreaks)
+{
+    GoToCsvPage();
+    auto intro = StaticTexts(sheet->m_page01.GetSafeHwnd());
+    EXPECT_TRUE(HasText(intro, "コンバートは以下の手順で行います。\n　　１、変換元になるVelmoraのメールトレイの選択\n"
+                               "　　２、変換先のフォーマットの選択\n　　３、変換したメールの保存先の設定（Outlook Express等）\n"
+                               "　　４、変換したアドレスブックの保存先の設定\n　　５、変換実行"));
+    auto format = StaticTexts(sheet->m_page03.GetSafeHwnd());
+    EXPECT_TRUE(HasText(format, "※Eudoraに直接メールを変換します。\n　添付ファイルとhtmlメールは移行できません。"));
+    EXPECT_TRUE(HasText(format, "変換フォーマット"));
+    auto csv = StaticTexts(sheet->m_page06.GetSafeHwnd());
+    EXPECT_TRUE(HasText(csv, "VelmoraのアドレスブックをCSVファイルに変換します。\r"
+                             "変換したアドレスブックの保存ファイルを入力してください。"));
+    EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_BROWSE), "参照(&B)");
+    EXPECT_EQ(Text(sheet->m_page03, IDC_FORMAT_MBOX), "UNIX mbox ファイル形式(&U)");
+}
+
 TEST_F(WizardTest, CancelEndsWithTheCancelResult)
 {
     Open();
