@@ -3,7 +3,8 @@
 # for each of the four formats and for Cancel, on the demo store.
 #   tests/e2e/wizard.sh [BUILD_DIR [VMTOOL]]
 # BUILD_DIR holds VelmoraConv.exe and dlgtext.exe (default build/windows);
-# VMTOOL is the host store tool (default build/host/vmtool, built when missing).
+# VMTOOL is the host store tool (default build/host/vmtool; one is built when
+# that is missing or lacks make-store).
 # Screenshots of every page go to $VELMORA_E2E_ARTIFACTS/wizard/<format>/
 # (default BUILD_DIR/e2e-artifacts; printed).
 set -euo pipefail
@@ -11,8 +12,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 bin=$(cd "${1:-$root/build/windows}" && pwd)
 vmtool=$(realpath -m "${2:-$root/build/host/vmtool}")
-if [ ! -x "$vmtool" ]; then
-  cmake -S "$root" -B "$root/build/e2e-tools" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=OFF >/dev/null
+# A tool from an older build may lack the command: build one of our own then.
+if ! "$vmtool" make-store --help >/dev/null 2>&1; then
+  cmake -S "$root" -B "$root/build/e2e-tools" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=OFF >/dev/null
   cmake --build "$root/build/e2e-tools" --target vmtool -j2 >/dev/null
   vmtool=$root/build/e2e-tools/vmtool
 fi
