@@ -30,11 +30,19 @@ if [ "$FUZZ_SECONDS" -gt 0 ] && ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
     name=$(basename "$src" .cpp)
     work=$(mktemp -d)
     args=(-max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0)
-    [ -f "fuzz/$name.dict" ] && args+=(-dict="fuzz/$name.dict")
+    for dict in "fuzz/$name.dict" "fuzz/${name%_fuzz}.dict"; do
+      if [ -f "$dict" ]; then args+=(-dict="$root/$dict"); break; fi
+    done
     seeds=()
-    [ -d "fuzz/corpus/$name" ] && seeds+=("fuzz/corpus/$name")
+    [ -d "fuzz/corpus/$name" ] && seeds+=("$root/fuzz/corpus/$name")
     echo "--- $name"
-    (cd "$work" && "$root/build/fuzz/$name" "${args[@]}" "$work" "${seeds[@]/#/$root/}" 2>&1 | tail -n 3)
+    mkdir -p "$work/corpus"
+    if ! (cd "$work" && "$root/build/fuzz/$name" "${args[@]}" "$work/corpus" "${seeds[@]}" >"$work/log" 2>&1); then
+      tail -n 60 "$work/log"
+      echo "fuzz target $name failed (crash input kept in $work)"
+      exit 1
+    fi
+    tail -n 1 "$work/log"
     rm -rf "$work"
   done
 fi
