@@ -24,10 +24,11 @@ std::string Tool()
 }
 
 // Runs vmtool with args (host paths, UTF-8); answers its exit status and output.
-int RunTool(const std::string& args, std::string* out = nullptr)
+// env, when given, is put before the command ("NAME=value ").
+int RunTool(const std::string& args, std::string* out = nullptr, const std::string& env = "")
 {
     std::string outFile = fs::temp_directory_path() / ("vmtool-out-" + std::to_string(::getpid()));
-    int status = std::system((Tool() + " " + args + " >" + outFile + " 2>/dev/null").c_str());
+    int status = std::system((env + Tool() + " " + args + " >" + outFile + " 2>/dev/null").c_str());
     if (out) {
         std::ifstream in(outFile, std::ios::binary);
         out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -200,4 +201,27 @@ TEST_F(StoreToolTest, DumpAndRebuildPrintJsonLinesAndWriteNothing)
     EXPECT_TRUE(fs::exists(tray + "/Message Storage.mbx"));   // not deleted
     EXPECT_EQ(RunTool("rebuild '" + tray + "/missing.mbx'"), 1);
     EXPECT_EQ(RunTool("make-store"), 2);
+}
+
+// A whole conversion from the command line, in every format, using the host's
+// temporary folder for the Eudora writer's work file and leaving nothing there.
+TEST_F(StoreToolTest, ConvertRunsEveryFormat)
+{
+    Make("");
+    const std::string tmp = tm.root() + "/tmp";
+    fs::create_directories(tmp);
+    for (int format = 1; format <= 4; ++format) {
+        const std::string out = tm.root() + "/out" + std::to_string(format);
+        fs::create_directories(out);
+        std::string printed;
+        EXPECT_EQ(RunTool("convert --store '" + tm.Host("C:\\Store") + "' --format " + std::to_string(format) +
+                              " --trays '" + Utf8(u8"受信トレイ") + "' --out '" + out + "' --csv '" + out +
+                              "/a.csv'",
+                          &printed, "TMPDIR='" + tmp + "' "),
+                  0)
+            << format << printed;
+        EXPECT_NE(printed.find(Utf8(u8"メール変換が正常に終了しました。")), std::string::npos) << format;
+        EXPECT_TRUE(fs::exists(out + "/a.csv")) << format;
+    }
+    EXPECT_TRUE(fs::is_empty(tmp));
 }

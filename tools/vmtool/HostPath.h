@@ -3,18 +3,12 @@
 // for the program's own file code.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "framework/CString.h"
 #include "framework/posix/Machine.h"
-
-inline void UseHostRootMachine()
-{
-    PosixMachine machine;
-    machine.drives.emplace('C', std::string(1, '/'));
-    SetPosixMachine(machine);
-}
 
 // The Windows path (Shift_JIS) of a host path (UTF-8), made absolute.
 inline CString WindowsPathForHost(const std::string& hostPath)
@@ -30,4 +24,16 @@ inline CString WindowsPathForHost(const std::string& hostPath)
     if (sjis == "\\")
         sjis.clear();
     return CString("C:") + CString(sjis);
+}
+
+// Installs a machine whose drive C is the host root and whose temporary folder
+// is the host's ($TMPDIR or /tmp).
+inline void UseHostRootMachine()
+{
+    PosixMachine machine;
+    machine.drives.emplace('C', std::string(1, '/'));
+    SetPosixMachine(machine);
+    const char* tmp = std::getenv("TMPDIR");
+    machine.temp = WindowsPathForHost(tmp && *tmp ? tmp : "/tmp") + "\\";
+    SetPosixMachine(machine);
 }
