@@ -191,19 +191,6 @@ void ScanHeaderLine(Message& m, const Line& line, std::string_view text)
     }
 }
 
-// Whether a To or CC text names several recipients by holding a comma; a text
-// that begins with a quoted name is searched from the closing quote on.
-bool HasRecipientComma(const CString& text)
-{
-    int from = 0;
-    if (text.GetAt(0) == '"') {
-        from = text.Find('"', 1);
-        if (from < 0)
-            return false;
-    }
-    return text.Find(',', from) >= 0;
-}
-
 std::unique_ptr<CMailIndexData> FinishMessage(Message& m, DWORD number, DWORD start, DWORD end)
 {
     DecodeHeaderValue(m.from, m.from);
@@ -409,4 +396,15 @@ DWORD ScanMessageStorage(CStorageSource& source, DWORD firstNumber, CMailIndexLi
         pos = start;
     }
     return number;
+}
+
+bool HasRecipientComma(const CString& text)
+{
+    int from = 0;
+    if (text.GetAt(0) == '"') {
+        from = text.Find('"', 1);
+        if (from < 0)
+            return false;
+    }
+    return text.Find(',', from) >= 0;
 }

@@ -73,3 +73,7 @@ extern const char* const kOwnMailDomain;   // "orvane.ne.jp"
 // built so far.
 DWORD ScanMessageStorage(CStorageSource& source, DWORD firstNumber, CMailIndexList& records,
                          std::size_t blockSize = kStorageScanBlock);
+
+// Whether a To or CC text names several recipients by holding a comma; a text
+// that begins with a quoted name is searched from the closing quote on.
+bool HasRecipientComma(const CString& text);

@@ -2,29 +2,12 @@
 #include <shlobj.h>
 
 #include "framework/Ui.h"
+#include "framework/win32/WindowText.h"
 #include "res/resource.h"
 #include "store/Job.h"
 #include "ui/WizardPages.h"
 #include "ui/WizardRules.h"
 #include "ui/WizardShell.h"
-
-namespace {
-
-CString WindowText(HWND window)
-{
-    CString text;
-    if (!window)
-        return text;
-    int length = ::GetWindowTextLengthA(window);
-    if (length <= 0)
-        return text;
-    char* buffer = text.GetBuffer(length + 1);
-    int got = ::GetWindowTextA(window, buffer, length + 1);
-    text.ReleaseBuffer(got > 0 ? got : 0);
-    return text;
-}
-
-}  // namespace
 
 // ---- Address book file ---------------------------------------------------------
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "framework/Ui.h"
+#include "framework/win32/WindowText.h"
 #include "res/resource.h"
 #include "store/Job.h"
 #include "store/TrayList.h"
@@ -10,20 +11,6 @@
 #include "ui/WizardShell.h"
 
 namespace {
-
-CString WindowText(HWND window)
-{
-    CString text;
-    if (!window)
-        return text;
-    int length = ::GetWindowTextLengthA(window);
-    if (length <= 0)
-        return text;
-    char* buffer = text.GetBuffer(length + 1);
-    int got = ::GetWindowTextA(window, buffer, length + 1);
-    text.ReleaseBuffer(got > 0 ? got : 0);
-    return text;
-}
 
 // Text of a list view row's first column, however long.
 CString ListItemText(HWND list, int row)

@@ -1,4 +1,5 @@
 #include "framework/win32/Dialog.h"
+#include "framework/win32/WindowText.h"
 
 CDialog::CDialog(UINT nIDTemplate, HWND hParent) : m_nIDTemplate(nIDTemplate), m_hParent(hParent) {}
 
@@ -77,17 +78,7 @@ void CDialog::SetDlgItemText(int id, const char* text)
 
 CString CDialog::GetDlgItemText(int id) const
 {
-    HWND item = GetDlgItem(id);
-    if (!item)
-        return CString();
-    int length = ::GetWindowTextLengthA(item);
-    if (length <= 0)
-        return CString();
-    CString text;
-    char* p = text.GetBuffer(length + 1);
-    int got = ::GetWindowTextA(item, p, length + 1);
-    text.ReleaseBuffer(got > 0 ? got : 0);
-    return text;
+    return WindowText(GetDlgItem(id));
 }
 
 LRESULT CDialog::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) const

@@ -1,4 +1,5 @@
 #include "framework/win32/PropertySheet.h"
+#include "framework/win32/WindowText.h"
 
 #include <cstring>
 
@@ -36,17 +37,7 @@ HWND CPropertyPage::GetDlgItem(int id) const
 
 CString CPropertyPage::GetDlgItemText(int id) const
 {
-    HWND item = GetDlgItem(id);
-    if (!item)
-        return CString();
-    int length = ::GetWindowTextLengthA(item);
-    if (length <= 0)
-        return CString();
-    CString text;
-    char* buffer = text.GetBuffer(length + 1);
-    int got = ::GetWindowTextA(item, buffer, length + 1);
-    text.ReleaseBuffer(got > 0 ? got : 0);
-    return text;
+    return WindowText(GetDlgItem(id));
 }
 
 void CPropertyPage::SetDlgItemText(int id, const char* text)

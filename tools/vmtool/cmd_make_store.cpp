@@ -126,17 +126,6 @@ bool StartsNoCase(const std::string& text, const char* prefix)
     return true;
 }
 
-bool SeveralIn(const CString& text)
-{
-    int from = 0;
-    if (text.GetAt(0) == '"') {
-        from = text.Find('"', 1);
-        if (from < 0)
-            return false;
-    }
-    return text.Find(',', from) >= 0;
-}
-
 // The index record a mail client keeps for a message: the header fields
 // unfolded (continuations joined without their leading blanks), the last of
 // each name winning; From, Subject, To and CC decoded.
@@ -194,7 +183,7 @@ CMailIndexData RecordFor(const std::vector<std::string>& lines)
     }
     for (CString* text : {&r.m_strFrom, &r.m_strSubject, &r.m_strTo, &r.m_strCc})
         DecodeHeaderValue(*text, *text);
-    if (SeveralIn(r.m_strTo) || SeveralIn(r.m_strCc) || (!r.m_strTo.IsEmpty() && !r.m_strCc.IsEmpty()))
+    if (HasRecipientComma(r.m_strTo) || HasRecipientComma(r.m_strCc) || (!r.m_strTo.IsEmpty() && !r.m_strCc.IsEmpty()))
         r.m_dwFlags |= kIndexFlagSeveralRecipients;
     if (r.m_strFrom.Find(CString("@") + kOwnMailDomain) >= 0)
         r.m_dwMark = kIndexMarkOwnService;
