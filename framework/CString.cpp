@@ -8,7 +8,6 @@ namespace {
 
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsTrimBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
 
@@ -170,14 +169,14 @@ void CString::MakeLower()
 
 void CString::TrimRight()
 {
-    while (!m_s.empty() && IsTrimBlank(m_s.back()))
+    while (!m_s.empty() && IsAsciiWhiteSpace(m_s.back()))
         m_s.pop_back();
 }
 
 void CString::TrimLeft()
 {
     size_t i = 0;
-    while (i < m_s.size() && IsTrimBlank(m_s[i]))
+    while (i < m_s.size() && IsAsciiWhiteSpace(m_s[i]))
         ++i;
     m_s.erase(0, i);
 }

@@ -10,6 +10,13 @@
 #include <string_view>
 #include <vector>
 
+// The white space of mail text: SPACE, TAB, CR, LF, vertical tab, form feed
+// (all below 0x40, so never a Shift_JIS trail byte).
+inline bool IsAsciiWhiteSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 class CString {
 public:
     CString() = default;
@@ -64,7 +71,7 @@ public:
 
     void MakeUpper();                  // ASCII letters only
     void MakeLower();
-    void TrimRight();                  // ASCII blanks, TAB, CR, LF
+    void TrimRight();                  // IsAsciiWhiteSpace bytes
     void TrimLeft();
     void TrimRight(char ch);
     int Delete(int index, int count = 1);

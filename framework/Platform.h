@@ -53,6 +53,9 @@ struct FileStatus {
 };
 // True when anything, file or folder, exists at path.
 bool GetFileStatus(const char* path, FileStatus* status);
+// True when a and b name the same file: their full paths are equal without
+// regard to case, or both exist and are one file (links, short names).
+bool IsSameFile(const char* a, const char* b);
 // Deletes a file; false on failure.
 bool DeleteFile(const char* path);
 // Creates one folder. 0 on success, else the Windows error code (183 when

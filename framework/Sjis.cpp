@@ -66,3 +66,19 @@ int SjisClampLength(const CString& text, int maxBytes)
     }
     return end;
 }
+
+bool SjisEqualNoCase(const CString& a, const CString& b)
+{
+    if (a.GetLength() != b.GetLength())
+        return false;
+    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (int i = 0; i < a.GetLength();) {
+        const int len = SjisCharLength(a, i);
+        if (len != SjisCharLength(b, i))
+            return false;
+        if (len == 2 ? (a[i] != b[i] || a[i + 1] != b[i + 1]) : fold(a[i]) != fold(b[i]))
+            return false;
+        i += len;
+    }
+    return true;
+}

@@ -25,3 +25,6 @@ bool SjisEndsWith(const CString& text, char ch);
 void SjisTrimRight(CString& text, char ch);
 // Largest length <= maxBytes that does not cut a double-byte character.
 int SjisClampLength(const CString& text, int maxBytes);
+// True when a and b are equal, single-byte ASCII letters compared without
+// regard to case (a trail byte is never folded).
+bool SjisEqualNoCase(const CString& a, const CString& b);

@@ -45,8 +45,13 @@ void SplitFields(const CString& line, CStringArray& fields)
         int start = i;
         while (i < n && line[i] != '\t')
             ++i;
-        if (i > start)
-            fields.Add(line.Mid(start, i - start));
+        if (i > start) {
+            // A NUL byte ends its field (not the row it would cut short).
+            int end = start;
+            while (end < i && line[end] != '\0')
+                ++end;
+            fields.Add(line.Mid(start, end - start));
+        }
     }
 }
 
@@ -80,6 +85,12 @@ int ExportAddressBook()
     CString sourcePath;
     sourcePath.Format("%s%s", job.m_strStoreDir.GetString(),
                       platform::LoadResString(IDS_PATH_ADDRESSBOOK).GetString());
+
+    // Writing the CSV over the store's own address book would destroy it.
+    if (platform::IsSameFile(targetPath, sourcePath)) {
+        job.m_nErrorCode = kErrorFile;
+        return 0;
+    }
 
     CStdioFile target;
     if (!target.Open(targetPath, CFile::modeCreate | CFile::modeWrite | CFile::typeText)) {

@@ -8,9 +8,10 @@
 
 #include "framework/DateTime.h"
 #include "writers/Naming.h"
+#include "writers/StoredMessage.h"
 
-const char* const kMboxSeparatorFormat = "From ???@??? %s %s %2d %2d:%2d:%2d %4d\r\n";
-const char* const kNetscapeSeparatorFormat = "From - %s %s %2d %2d:%2d:%2d %4d\r\n";
+const char* const kMboxSeparatorFormat = "From ???@??? %s %s %2d %02d:%02d:%02d %4d\r\n";
+const char* const kNetscapeSeparatorFormat = "From - %s %s %2d %02d:%02d:%02d %4d\r\n";
 
 namespace {
 
@@ -18,7 +19,6 @@ constexpr char kMarker[] = "From ???@??? ";
 constexpr std::size_t kMarkerLength = sizeof(kMarker) - 1;   // 13
 constexpr std::size_t kOutputBufferSize = 256 * 1024;
 constexpr std::size_t kDirectWrite = 64 * 1024;       // larger pieces are not copied
-constexpr std::size_t kKeptReadBuffer = 1u << 20;     // a read buffer this small is reused
 constexpr std::size_t kReadChunk = 16u << 20;
 
 // The first occurrence of needle in text[0, length), or null (memmem is not
@@ -27,11 +27,6 @@ const char* FindBytes(const char* text, std::size_t length, const char* needle, 
 {
     const std::size_t at = std::string_view(text, length).find(std::string_view(needle, needleLength));
     return at == std::string_view::npos ? nullptr : text + at;
-}
-
-bool IsLeadingWhite(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
 }  // namespace
@@ -103,84 +98,67 @@ bool CMessageOutput::Flush()
 
 // ---- One message ---------------------------------------------------------------
 
-namespace {
-
-// Writes body bytes, putting ">" before every line that begins with "From ".
-// The body starts at a line start.
-void WriteQuotedBody(CMessageOutput& out, const char* p, const char* end)
+SeparatorRule ApplySeparatorRule(const char* header, std::size_t length)
 {
-    static const char kFrom[] = "From ";
-    if (end - p >= 5 && std::memcmp(p, kFrom, 5) == 0)
-        out.Write(">", 1);
-    while (p < end) {
-        const char* hit = FindBytes(p, static_cast<std::size_t>(end - p), "\nFrom ", 6);
-        if (!hit) {
-            out.Write(p, static_cast<std::size_t>(end - p));
-            return;
-        }
-        out.Write(p, static_cast<std::size_t>(hit + 1 - p));
-        out.Write(">", 1);
-        p = hit + 1;
+    SeparatorRule rule;
+    if (length >= kMarkerLength && std::memcmp(header, kMarker, kMarkerLength) == 0) {
+        rule.makeSeparator = false;
+    } else if (length >= kMarkerLength + 2 && std::memcmp(header + 2, kMarker, kMarkerLength) == 0) {
+        rule.drop = 2;
+        rule.makeSeparator = false;
     }
+    return rule;
 }
 
-// Applies the marker rule to header text (leading white space already gone):
-// answers how many leading bytes to drop and whether a separator is needed.
-// wholeText: the marker counts only at the start (or third byte), since the
-// text is not known to be a header.
-void MarkerRule(const char* text, std::size_t length, bool wholeText, std::size_t& drop, bool& separator)
+namespace {
+
+// Writes text, putting one more ">" before every line that matches ">*From "
+// (mboxrd). text starts at a line start.
+void WriteQuoted(CMessageOutput& out, const char* p, const char* end)
 {
-    drop = 0;
-    separator = false;
-    const char* hit = FindBytes(text, length, kMarker, kMarkerLength);
-    const std::size_t pos = hit ? static_cast<std::size_t>(hit - text) : length;
-    if (!hit || (wholeText && pos != 0 && pos != 2))
-        separator = true;
-    else if (pos == 2)
-        drop = 2;
+    const char* const begin = p;
+    const char* search = p;
+    while (const char* hit = FindBytes(search, static_cast<std::size_t>(end - search), "From ", 5)) {
+        const char* q = hit;
+        while (q > begin && q[-1] == '>')
+            --q;
+        if (q == begin || q[-1] == '\n') {
+            out.Write(p, static_cast<std::size_t>(q - p));
+            out.Write(">", 1);
+            p = q;
+        }
+        search = hit + 5;
+    }
+    out.Write(p, static_cast<std::size_t>(end - p));
+}
+
+// End of the first line of text (after its LF), or end.
+const char* AfterFirstLine(const char* p, const char* end)
+{
+    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    return lf ? static_cast<const char*>(lf) + 1 : end;
 }
 
 }  // namespace
 
 CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const char* separatorFormat,
-                             CMessageOutput& output, bool quoteFromLines)
+                             CMessageOutput& output, bool intoMailbox)
 {
-    if (record.m_dwEnd < record.m_dwStart)
+    static CStoredMessage stored;
+    if (!stored.Read(storage, record))
+        return kCopyReadError;
+    if (stored.Reversed())
         return kCopySkipped;
-    const std::size_t length = record.m_dwEnd - record.m_dwStart;
-    const std::uint64_t fileLength = storage.GetLength();
-    // Only the bytes the file holds are read; the rest of the range is zeros.
-    const std::size_t stored = record.m_dwStart >= fileLength
-        ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(length, fileLength - record.m_dwStart));
-
-    // Small messages reuse one buffer; a large one gets its own, given back after.
-    static std::vector<char> kept;
-    std::vector<char> own;
-    std::vector<char>& bufVec = stored < kKeptReadBuffer ? kept : own;
-    if (bufVec.size() < stored + 1)
-        bufVec.resize(stored + 1);
-    char* const buf = bufVec.data();
-    buf[stored] = 0;
-    if (stored > 0) {
-        if (storage.Seek(record.m_dwStart, CFile::begin) < 0)
-            return kCopyReadError;
-        std::size_t got = 0;
-        while (got < stored) {
-            const UINT want = static_cast<UINT>(std::min(stored - got, kReadChunk));
-            const UINT n = storage.Read(buf + got, want);
-            if (n == 0)
-                break;
-            got += n;
-        }
-        if (got != stored || storage.HasError())
-            return kCopyReadError;
-    }
-    const char* const text = buf;
-    const char* const textEnd = text + stored;
+    const char* const text = stored.Data();
+    const std::size_t fullLength = stored.Length();
+    // The terminator only counts when the whole range was read.
+    const std::size_t length = stored.MissingLength() == 0 ? LengthWithoutTerminator(text, fullLength) : fullLength;
+    const bool terminated = length != fullLength;
+    const char* const textEnd = text + length;
 
     // The header, line by line, up to its empty line.
     CString header;
-    CUnfoldedLineReader reader(text, stored);
+    CUnfoldedLineReader reader(text, length, true);
     CString line;
     const char* bodyStart = nullptr;
     bool cut = false;
@@ -195,13 +173,11 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
 
     const char* head;
     std::size_t headLength;
-    bool wholeText = false;
     if (!bodyStart) {
         // No header end: the message goes out whole, as stored.
         head = text;
-        headLength = stored;
+        headLength = length;
         bodyStart = textEnd;
-        wholeText = true;
     } else if (cut) {
         // A line too long to unfold: the header goes out as stored.
         head = text;
@@ -210,23 +186,31 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
         head = header.GetString();
         headLength = static_cast<std::size_t>(header.GetLength());
     }
-    while (headLength > 0 && IsLeadingWhite(*head)) {
+    while (headLength > 0 && IsAsciiWhiteSpace(*head)) {
         ++head;
         --headLength;
     }
 
-    std::size_t drop;
-    bool separator;
-    MarkerRule(head, headLength, wholeText, drop, separator);
-    if (separator) {
+    const SeparatorRule rule = ApplySeparatorRule(head, headLength);
+    head += rule.drop;
+    headLength -= rule.drop;
+    if (rule.makeSeparator) {
         const CString sep = MakeSeparatorLine(separatorFormat);
         output.Write(sep.GetString(), static_cast<std::size_t>(sep.GetLength()));
     }
-    output.Write(head + drop, headLength - drop);
-    if (quoteFromLines && !wholeText)
-        WriteQuotedBody(output, bodyStart, textEnd);
-    else
+    if (intoMailbox) {
+        // A kept separator line is written as it is; every other line is quoted.
+        const char* const headEnd = head + headLength;
+        const char* quoteFrom = rule.makeSeparator ? head : AfterFirstLine(head, headEnd);
+        output.Write(head, static_cast<std::size_t>(quoteFrom - head));
+        WriteQuoted(output, quoteFrom, headEnd);
+        WriteQuoted(output, bodyStart, textEnd);
+    } else {
+        output.Write(head, headLength);
         output.Write(bodyStart, static_cast<std::size_t>(textEnd - bodyStart));
-    output.WriteZeros(length - stored);
+    }
+    output.WriteZeros(stored.MissingLength());
+    if (terminated && intoMailbox)
+        output.Write("\r\n", 2);
     return output.Ok() ? kCopyWritten : kCopyWriteError;
 }

@@ -9,12 +9,26 @@
 #include "framework/File.h"
 #include "store/MailIndexData.h"
 
-// Separator line formats (weekday, month, day, hour, minute, second, year).
-extern const char* const kMboxSeparatorFormat;       // "From ???@??? ..." (mbox and eml)
+// Separator line formats (weekday, month, day, hour, minute, second, year),
+// the asctime form: "From ???@??? Mon Jan  6 09:05:03 2003" CR LF.
+extern const char* const kMboxSeparatorFormat;       // "From ???@??? ..." (mbox, eml, Eudora)
 extern const char* const kNetscapeSeparatorFormat;   // "From - ..."
 
 // The separator line for the current local time.
 CString MakeSeparatorLine(const char* format);
+
+// What the start of a header (leading white space already gone) says about
+// the separator line. A header that begins with "From ???@??? " carries its
+// own separator line; one that holds it at its third byte loses the two
+// bytes before it and carries it too. Any other header, the marker elsewhere
+// in it or nowhere, gets a separator line made for it: a marker inside a
+// field (a Subject "Re: From ???@??? ...") never merges its message into the
+// previous one.
+struct SeparatorRule {
+    std::size_t drop = 0;        // leading bytes not written
+    bool makeSeparator = true;   // write a separator line first
+};
+SeparatorRule ApplySeparatorRule(const char* header, std::size_t length);
 
 // Buffered writing to an output file. Small writes collect in memory; large
 // ones go straight to the file. Any failed write makes Ok() false until the
@@ -52,16 +66,20 @@ enum CopyResult {
 };
 
 // Copies the record's byte range of storage to output:
+//  - the store's terminator ("." line and any empty lines after it at the
+//    end of the range) is not part of the message: into a mailbox it becomes
+//    the empty line before the next separator, into a message file nothing;
 //  - the header is read in logical lines up to its empty line (CR LF, or LF
-//    in a text without CR LF) and written unfolded; leading white space goes;
-//  - "From ???@??? " at the header's third byte: the two bytes before it go
-//    and no separator is made; found elsewhere: no separator; not found: a
-//    separator line from separatorFormat and the current local time first;
-//  - the body follows byte for byte; with quoteFromLines every body line that
-//    begins with "From " gets a ">" in front, as mbox readers need;
+//    in a text without CR LF) and written unfolded: only the line ends of
+//    folds go, every SPACE and TAB stays; leading white space goes;
+//  - the separator line follows ApplySeparatorRule, made from
+//    separatorFormat and the current local time;
+//  - the body follows byte for byte; into a mailbox every line that matches
+//    ">*From " (header lines too, but for a kept separator line) gets one
+//    more ">" (mboxrd), so that readers that unquote get the line back;
 //  - a message without an empty line after its header is written whole after
 //    its separator, as stored; so is a header with a logical line too long
 //    to unfold;
 //  - a range running past the end of the storage file is filled with zero bytes.
 CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const char* separatorFormat,
-                             CMessageOutput& output, bool quoteFromLines);
+                             CMessageOutput& output, bool intoMailbox);

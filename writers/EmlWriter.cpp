@@ -17,6 +17,10 @@ namespace {
 
 constexpr int kMaxPathLength = 259;        // MAX_PATH without its terminating zero
 constexpr int kNumberReserve = 4;          // "[NN]"
+// A file name's length limit in bytes where names are stored as UTF-8 (the
+// file systems Wine maps onto), and the room kept there for any number.
+constexpr int kMaxUtf8NameLength = 255;
+constexpr int kUtf8NumberReserve = 7;      // "[NNNNN]"
 const char* const kEml = ".eml";
 const char* const kControlSubstitute = "\x81\x51";   // "＿"
 
@@ -74,8 +78,48 @@ CString MakeEmlBaseName(const CString& subject, const CString& folder, int maxBa
         room = 0;
     if (name.GetLength() > room)
         name = name.Left(SjisClampLength(name, room));
+
+    // Stored as UTF-8 each double-byte character and each half-width katakana
+    // takes 3 bytes: cut so that the name with a number and ".eml" stays
+    // within the limit, else the file system cuts it and ".eml" is lost.
+    const int utf8Room = kMaxUtf8NameLength - kUtf8NumberReserve - 4;
+    int utf8 = 0;
+    for (int i = 0; i < name.GetLength();) {
+        const int len = SjisCharLength(name, i);
+        const BYTE c = static_cast<BYTE>(name[i]);
+        const int size = (len == 2 || (c >= 0xA1 && c <= 0xDF)) ? 3 : 1;
+        if (utf8 + size > utf8Room) {
+            name = name.Left(i);
+            break;
+        }
+        utf8 += size;
+        i += len;
+    }
     return name;
 }
+
+namespace {
+
+// Creates the file of one message in folder, named after its subject; when
+// that cannot be created, once more with a shorter name (too long for the
+// file system), then with the message's running number alone. False when
+// none of them can be created.
+bool CreateMessageFile(const CString& folder, const CString& subject, int number, CUniqueNameCache& names,
+                       CFile& file)
+{
+    const UINT flags = CFile::modeCreate | CFile::modeWrite | CFile::typeBinary;
+    CString base = MakeEmlBaseName(subject, folder);
+    if (file.Open(MakeUniqueFileName(folder + "\\" + base + kEml, &names), flags))
+        return true;
+    base = MakeEmlBaseName(subject, folder, base.GetLength() / 2);
+    if (file.Open(MakeUniqueFileName(folder + "\\" + base + kEml, &names), flags))
+        return true;
+    CString numbered;
+    numbered.Format("%d", number);
+    return file.Open(MakeUniqueFileName(folder + "\\" + numbered + kEml, &names), flags);
+}
+
+}  // namespace
 
 int ConvertToEml()
 {
@@ -103,8 +147,12 @@ int ConvertToEml()
         if (!job.m_pIndexList)
             return fail(kErrorIndex);
         CFile storage;
-        if (!storage.Open(storagePath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
+        if (!storage.Open(storagePath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+            // Messages the index lists cannot be left out silently.
+            if (job.m_nLiveMessageCount > 0)
+                return fail(kErrorFile);
             continue;
+        }
         const CString folder = outputDir + "\\" + tray;
         if (!CreateFolderPath(folder))
             return fail(kErrorFile);
@@ -115,16 +163,9 @@ int ConvertToEml()
                 continue;
             progress->SetProgress(++count);
 
-            CString base = MakeEmlBaseName(record->m_strSubject, folder);
-            CString path = MakeUniqueFileName(folder + "\\" + base + kEml, &names);
             CFile file;
-            if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
-                // Once more with a shorter name (too long for the file system).
-                base = MakeEmlBaseName(record->m_strSubject, folder, base.GetLength() / 2);
-                path = MakeUniqueFileName(folder + "\\" + base + kEml, &names);
-                if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
-                    continue;
-            }
+            if (!CreateMessageFile(folder, record->m_strSubject, count, names, file))
+                return fail(kErrorFile);
             out.Attach(file);
             CopyResult result = CopyStoredMessage(storage, *record, kMboxSeparatorFormat, out, false);
             if (!out.Flush())

@@ -8,5 +8,6 @@
 // of MakeSafeFileName, control characters by "＿"), a device name ("CON",
 // "LPT1", ..., also before a ".") given a "_", and the whole cut on a
 // Shift_JIS character boundary so that a numbered path fits in MAX_PATH, or
-// into maxBase bytes when that is given and smaller.
+// into maxBase bytes when that is given and smaller, and so that the name
+// with a number and ".eml" stays within 255 bytes when stored as UTF-8.
 CString MakeEmlBaseName(const CString& subject, const CString& folder, int maxBase = -1);

@@ -18,6 +18,7 @@
 #include "writers/CopyMessage.h"
 #include "writers/Naming.h"
 #include "writers/Progress.h"
+#include "writers/StoredMessage.h"
 #include "writers/Writers.h"
 
 const char* const kEudoraTempFileName = "mime.txt";
@@ -26,20 +27,14 @@ const char* const kEudoraTerminator = "\r\n.\r\n\r\n";
 namespace {
 
 const char kPlainTextContentType[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
-const char kSeparatorMarker[] = "From ???@??? ";
 const char kBodyPartError[] = "Bodyパートを開くことができませんでした。";
 // Body lines are read in pieces of at most this many bytes less one.
 constexpr int kLineBufferSize = 4096;
 
-bool IsWhiteSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 void TrimRightWhiteSpace(CString& text)
 {
     int keep = text.GetLength();
-    while (keep > 0 && IsWhiteSpace(text[keep - 1]))
+    while (keep > 0 && IsAsciiWhiteSpace(text[keep - 1]))
         --keep;
     if (keep < text.GetLength())
         text = text.Left(keep);
@@ -48,7 +43,7 @@ void TrimRightWhiteSpace(CString& text)
 void TrimLeftWhiteSpace(CString& text)
 {
     int skip = 0;
-    while (skip < text.GetLength() && IsWhiteSpace(text[skip]))
+    while (skip < text.GetLength() && IsAsciiWhiteSpace(text[skip]))
         ++skip;
     if (skip > 0)
         text = text.Mid(skip);
@@ -184,10 +179,10 @@ int ConvertMessageToEudora(const char* message, std::size_t length, const CStrin
 
     CString header = BuildHeaderText(message, length);
     TrimLeftWhiteSpace(header);
-    int marker = header.Find(kSeparatorMarker);
-    if (marker == 2)
-        header = header.Mid(2);
-    else if (marker < 0)
+    const SeparatorRule rule = ApplySeparatorRule(header.GetString(), static_cast<std::size_t>(header.GetLength()));
+    if (rule.drop > 0)
+        header = header.Mid(static_cast<int>(rule.drop));
+    if (rule.makeSeparator)
         out += MakeSeparatorLine(kMboxSeparatorFormat);
     ConvertStringJisToSjis(header);
     out += header;
@@ -197,39 +192,13 @@ int ConvertMessageToEudora(const char* message, std::size_t length, const CStrin
     return 1;
 }
 
-namespace {
-
-// Reads the record's byte range from storage into buffer, followed by a
-// zero byte; a range that runs past the end of the file reads as zeros
-// there. False on a read error.
-bool ReadStoredMessage(CFile& storage, std::uint64_t storageSize, const CMailIndexData& record,
-                       std::vector<char>& buffer, std::size_t& length)
-{
-    length = record.m_dwEnd >= record.m_dwStart ? record.m_dwEnd - record.m_dwStart : 0;
-    buffer.assign(length + 1, '\0');
-    if (length == 0 || record.m_dwStart >= storageSize)
-        return true;
-    if (storage.Seek(record.m_dwStart, CFile::begin) < 0)
-        return false;
-    std::size_t done = 0;
-    while (done < length) {
-        UINT got = storage.Read(buffer.data() + done, static_cast<UINT>(length - done));
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return !storage.HasError();
-}
-
-}  // namespace
-
 int ConvertToEudora()
 {
     CMailConvJob& job = GetJob();
     std::unique_ptr<CProgressSink> progress = CreateProgressWindow();
     CMailIndexLoader loader;
     const CString tempPath = platform::GetTempFolder() + kEudoraTempFileName;
-    std::vector<char> buffer;
+    CStoredMessage stored;
     CString text;
 
     for (const CString& tray : job.m_arrSelectedTrays) {
@@ -254,9 +223,14 @@ int ConvertToEudora()
         if (!storage.Open(storagePath, CFile::modeRead | CFile::typeBinary)) {
             output.Close();
             CFile::Remove(outputPath);
+            // Messages the index lists cannot be left out silently.
+            if (job.m_nLiveMessageCount > 0) {
+                progress.reset();
+                job.m_nErrorCode = kErrorFile;
+                return 0;
+            }
             continue;
         }
-        const std::uint64_t storageSize = storage.GetLength();
 
         int count = 0;
         bool failed = false;
@@ -264,10 +238,9 @@ int ConvertToEudora()
             if (record->IsRemoved())
                 continue;
             progress->SetProgress(++count);
-            std::size_t length = 0;
             text.Empty();
-            if (!ReadStoredMessage(storage, storageSize, *record, buffer, length) ||
-                !ConvertMessageToEudora(buffer.data(), length, tempPath, text) ||
+            if (!stored.Read(storage, *record) ||
+                !ConvertMessageToEudora(stored.Data(), stored.Length(), tempPath, text) ||
                 !output.Write(text.GetString(), static_cast<UINT>(text.GetLength()))) {
                 failed = true;
                 break;

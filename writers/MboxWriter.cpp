@@ -41,6 +41,9 @@ int ConvertToMailboxFiles(const char* extension, const char* separatorFormat)
         if (!storage.Open(storagePath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
             output.Close();
             CFile::Remove(outputPath);
+            // Messages the index lists cannot be left out silently.
+            if (job.m_nLiveMessageCount > 0)
+                return fail(kErrorFile);
             continue;
         }
 

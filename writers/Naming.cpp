@@ -8,8 +8,8 @@
 
 // ---- Logical lines ----------------------------------------------------------
 
-CUnfoldedLineReader::CUnfoldedLineReader(const char* text, std::size_t maxLength)
-    : m_text(text), m_end(text), m_lastCrLf(nullptr)
+CUnfoldedLineReader::CUnfoldedLineReader(const char* text, std::size_t maxLength, bool keepWhiteSpace)
+    : m_text(text), m_end(text), m_lastCrLf(nullptr), m_bKeepWhiteSpace(keepWhiteSpace)
 {
     if (!text)
         return;
@@ -64,10 +64,13 @@ const char* CUnfoldedLineReader::ReadLine(const char* position, CString& line)
             return nullptr;
         const int eolLen = bareLf ? 1 : 2;
 
-        int spaces = 0;
-        while (cur[spaces] == ' ')   // stops at the line end at the latest
-            ++spaces;
-        const int skip = spaces == 0 ? 0 : (spaces == 1 ? 1 : spaces - 1);
+        int skip = 0;
+        if (!m_bKeepWhiteSpace) {
+            int spaces = 0;
+            while (cur[spaces] == ' ')   // stops at the line end at the latest
+                ++spaces;
+            skip = spaces == 0 ? 0 : (spaces == 1 ? 1 : spaces - 1);
+        }
         const char* seg = cur + skip;
         const int segLen = static_cast<int>(eol - seg);
 
@@ -89,7 +92,9 @@ const char* CUnfoldedLineReader::ReadLine(const char* position, CString& line)
         written += take;
 
         const char* after = eol + eolLen;
-        if (after < m_end && (*after == ' ' || *after == '\t')) {
+        // An empty line ends the header; it never continues onto the next line.
+        const bool empty = written == 0 && eol == cur;
+        if (!empty && after < m_end && (*after == ' ' || *after == '\t')) {
             cur = after;   // folded: the next segment replaces the line end
             continue;
         }
@@ -258,5 +263,9 @@ bool CreateFolderPath(CString path)
         }
         i += len;
     }
-    return lastError == 0 || lastError == 183;
+    if (lastError != 0 && lastError != 183)
+        return false;
+    // "Already exists" may be a file standing where the folder should be.
+    platform::FileStatus status;
+    return prefix.IsEmpty() || (platform::GetFileStatus(prefix, &status) && (status.attribute & platform::kAttrDirectory));
 }

@@ -22,12 +22,15 @@ constexpr int kUnfoldedLineBufferSize = 4096;
 // A line ends at CR LF; when no CR LF is left anywhere in the rest of the
 // text, at a bare LF. A line end followed by TAB or SPACE continues the
 // line: the line end goes, a TAB is kept, one leading SPACE is dropped and a
-// run of two or more becomes one.
+// run of two or more becomes one. With keepWhiteSpace only the line end goes
+// (RFC 5322 unfolding): every SPACE and TAB stays. An empty line is never
+// continued: it ends a header whatever follows it.
 class CUnfoldedLineReader {
 public:
     // text: the text's first byte; it ends at its first zero byte, or after
     // maxLength bytes when maxLength is given.
-    explicit CUnfoldedLineReader(const char* text, std::size_t maxLength = static_cast<std::size_t>(-1));
+    explicit CUnfoldedLineReader(const char* text, std::size_t maxLength = static_cast<std::size_t>(-1),
+                                 bool keepWhiteSpace = false);
 
     // Reads the logical line that starts at position (inside the text) into
     // line, with its line end, and answers the position just after it. Answers
@@ -48,6 +51,7 @@ private:
     const char* m_lastCrLf;   // start of the last CR LF in the text, or null
     std::size_t m_examined = 0;
     bool m_bCut = false;
+    bool m_bKeepWhiteSpace = false;
 };
 
 // One logical line starting at position in a zero-terminated text; see
@@ -82,7 +86,8 @@ CString NumberedFileName(const CString& path, int number);
 void MakeSafeFileName(CString& name);
 
 // Creates the folder path and every missing parent; never the drive part
-// ("C:"). True on success or when the last failure was "already exists" (183).
+// ("C:"). True on success or when the last failure was "already exists" (183),
+// and only when a folder (not a file) stands at path at the end.
 bool CreateFolderPath(CString path);
 
 // Tests watch which folders CreateFolderPath tries to create (null: none).

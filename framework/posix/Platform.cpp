@@ -364,6 +364,18 @@ bool GetFileStatus(const char* path, FileStatus* status)
     return true;
 }
 
+bool IsSameFile(const char* a, const char* b)
+{
+    const std::string hostA = HostPathFor(a), hostB = HostPathFor(b);
+    if (hostA.empty() || hostB.empty())
+        return false;
+    if (Lower(hostA) == Lower(hostB))
+        return true;
+    struct stat sa, sb;
+    return ::stat(hostA.c_str(), &sa) == 0 && ::stat(hostB.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool DeleteFile(const char* path)
 {
     std::string host = HostPathFor(path);

@@ -2,11 +2,13 @@
 // Shift_JIS, which is the ANSI code page (932) the program runs under, so the
 // "A" entry points take them as they are.
 #include "framework/Platform.h"
+#include "framework/Sjis.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstring>
+#include <string>
 
 // <windows.h> maps these names onto its own A/W functions.
 #undef DeleteFile
@@ -124,6 +126,45 @@ bool GetFileStatus(const char* path, FileStatus* status)
     status->size = folder ? 0 : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     status->attribute = static_cast<BYTE>(data.dwFileAttributes & 0xFF);
     return true;
+}
+
+namespace {
+
+// The full, long form of path; empty when it cannot be made.
+std::string FullLongPath(const char* path)
+{
+    char full[MAX_PATH * 4];
+    DWORD n = ::GetFullPathNameA(path, sizeof(full), full, nullptr);
+    if (n == 0 || n >= sizeof(full))
+        return std::string();
+    char longer[MAX_PATH * 4];
+    DWORD m = ::GetLongPathNameA(full, longer, sizeof(longer));
+    return (m > 0 && m < sizeof(longer)) ? std::string(longer, m) : std::string(full, n);
+}
+
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info)
+{
+    HANDLE h = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = ::GetFileInformationByHandle(h, info) != 0;
+    ::CloseHandle(h);
+    return ok;
+}
+
+}  // namespace
+
+bool IsSameFile(const char* a, const char* b)
+{
+    if (!a || !b)
+        return false;
+    const std::string fullA = FullLongPath(a), fullB = FullLongPath(b);
+    if (!fullA.empty() && SjisEqualNoCase(CString(fullA.c_str()), CString(fullB.c_str())))
+        return true;
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 bool DeleteFile(const char* path)

@@ -1,0 +1,53 @@
+#include "writers/StoredMessage.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t kKeptBuffer = 1u << 20;     // a buffer up to this size is kept
+constexpr std::size_t kReadChunk = 16u << 20;     // bytes asked of one read call
+
+}  // namespace
+
+bool CStoredMessage::Read(CFile& storage, const CMailIndexData& record)
+{
+    m_reversed = record.m_dwEnd < record.m_dwStart;
+    const std::size_t range = m_reversed ? 0 : record.m_dwEnd - record.m_dwStart;
+    const std::uint64_t fileLength = storage.GetLength();
+    m_length = record.m_dwStart >= fileLength
+        ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(range, fileLength - record.m_dwStart));
+    m_missing = range - m_length;
+
+    // A large message's buffer is given back once a small one follows.
+    if (m_buf.size() > kKeptBuffer && m_length + 1 <= kKeptBuffer)
+        std::vector<char>(kKeptBuffer).swap(m_buf);
+    if (m_buf.size() < m_length + 1)
+        m_buf.resize(m_length + 1);
+    m_buf[m_length] = '\0';
+    if (m_length == 0)
+        return true;
+    if (storage.Seek(record.m_dwStart, CFile::begin) < 0)
+        return false;
+    std::size_t got = 0;
+    while (got < m_length) {
+        const UINT want = static_cast<UINT>(std::min(m_length - got, kReadChunk));
+        const UINT n = storage.Read(m_buf.data() + got, want);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got == m_length && !storage.HasError();
+}
+
+std::size_t LengthWithoutTerminator(const char* text, std::size_t length)
+{
+    auto lineStart = [text](std::size_t at) { return at == 0 || text[at - 1] == '\n'; };
+    std::size_t end = length;
+    // Empty lines after the terminator (an index range may hold the one that
+    // follows it in the storage file).
+    while (end >= 2 && text[end - 2] == '\r' && text[end - 1] == '\n' && lineStart(end - 2))
+        end -= 2;
+    if (end >= 3 && text[end - 3] == '.' && text[end - 2] == '\r' && text[end - 1] == '\n' && lineStart(end - 3))
+        return end - 3;
+    return length;
+}
