@@ -1,6 +1,8 @@
 // The address book export to CSV.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/MailConvApp.h"
 #include "tests/TestSupport.h"
 #include "writers/Writers.h"
@@ -44,6 +46,9 @@ TEST_F(AddressBookFixture, RowsFromTabSeparatedFields)
         {"\"Boss\" Sato\ts@x\n", "\"\"\"Boss\"\" Sato\",s@x\r\n"},
         {"a\rb\tc\n", "\"a\rb\",c\r\n"},
         {"", ""},
+        // A NUL byte ends its field, not the row.
+        {std::string("na\0me\ta@x\tb\0\tc@x\n", 17), "na,a@x\r\nb,c@x\r\n"},
+        {std::string("\0x\ta@x\n", 7), ",a@x\r\n"},
     };
     for (const Case& c : cases) {
         tm.WriteFile(kBook, c.book);
@@ -84,6 +89,24 @@ TEST_F(AddressBookFixture, FileErrors)
     EXPECT_EQ(ExportAddressBook(), 0);
     EXPECT_EQ(app.m_nErrorCode, kErrorFile);
     EXPECT_FALSE(tm.Exists(kCsv));
+
+    // The CSV path names the store's own address book, by any spelling:
+    // refused, the book untouched.
+    std::filesystem::remove(tm.Host(kBook));
+    tm.WriteFile(kBook, "n\ta@x\n");
+    for (const char* same : {kBook, "c:\\store\\DATA\\addressbook.TXT", "C:\\Store\\Data\\..\\Data\\.\\AddressBook.txt",
+                             "C:/Store/Data/AddressBook.txt"}) {
+        app.m_nErrorCode = 0;
+        app.m_strAddressCsvPath = same;
+        EXPECT_EQ(ExportAddressBook(), 0) << same;
+        EXPECT_EQ(app.m_nErrorCode, kErrorFile) << same;
+        EXPECT_EQ(tm.ReadFile(kBook), "n\ta@x\n") << same;
+    }
+    // A hard link to it is the same file too.
+    std::filesystem::create_hard_link(tm.Host(kBook), tm.Host("C:\\out\\link.csv"));
+    app.m_strAddressCsvPath = "C:\\out\\link.csv";
+    EXPECT_EQ(ExportAddressBook(), 0);
+    EXPECT_EQ(tm.ReadFile(kBook), "n\ta@x\n");
 
     // The target cannot be created.
     app.m_nErrorCode = 0;

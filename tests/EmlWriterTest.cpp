@@ -9,7 +9,7 @@ using namespace writer_test;
 
 namespace {
 
-const std::string kSep = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
+const std::string kSep = "From ???@??? Mon Jan  6 09:05:03 2003\r\n";
 
 class EmlWriterTest : public WriterFixture {
 protected:
@@ -45,10 +45,11 @@ TEST_F(EmlWriterTest, NamesNumbersAndContents)
     EXPECT_EQ(Files("D:\\mail\\受信トレイ"),
               (std::vector<std::string>{Utf8(u8".eml"), Utf8(u8"Re： 資料？.eml"), Utf8(u8"[01].eml"),
                                         Utf8(u8"会議.eml"), Utf8(u8"会議[01].eml"), Utf8(u8"表示.eml")}));
-    EXPECT_EQ(tm.ReadFile("D:\\mail\\受信トレイ\\会議[01].eml"), kSep + Message("会議"));
-    EXPECT_EQ(tm.ReadFile("D:\\mail\\受信トレイ\\Re： 資料？.eml"), "From ???@??? stored\r\n" + Message("Re: 資料?"));
+    // Without the store's "." line.
+    EXPECT_EQ(tm.ReadFile("D:\\mail\\受信トレイ\\会議[01].eml"), kSep + InFile("会議"));
+    EXPECT_EQ(tm.ReadFile("D:\\mail\\受信トレイ\\Re： 資料？.eml"), "From ???@??? stored\r\n" + InFile("Re: 資料?"));
     // No "From " quoting in single-message files.
-    EXPECT_EQ(tm.ReadFile("D:\\mail\\受信トレイ\\表示.eml"), kSep + Message("From body", "From here\r\n"));
+    EXPECT_EQ(tm.ReadFile("D:\\mail\\受信トレイ\\表示.eml"), kSep + InFile("From body", "From here\r\n"));
     EXPECT_EQ(progress.events, (std::vector<std::string>{"create", "begin 受信トレイ 6", "set 1", "set 2", "set 3",
                                                          "set 4", "set 5", "set 6", "destroy"}));
 
@@ -69,23 +70,73 @@ TEST_F(EmlWriterTest, NamesNumbersAndContents)
 
 TEST_F(EmlWriterTest, TrayFailures)
 {
-    // Storage missing: no folder, next tray; an empty tray still gets its folder.
-    MakeTray("a", {{Message("1"), "1"}});
+    // Storage missing under an index without live records: no folder, next
+    // tray; an empty tray still gets its folder.
+    MakeTray("a", {{Message("1"), "1", kIndexFlagRemoved}});
     std::filesystem::remove(tm.Host("C:\\Store\\Data\\MailBox\\a\\Message Storage.mbx"));
     MakeTray("b", {{Message("2"), "2", kIndexFlagRemoved}});
+    MakeTray("c", {{Message("3"), "3"}});
     Select({"a", "b"});
     app.m_nFormat = kFormatEml;
     EXPECT_EQ(app.ConvertMail(), 1);
     EXPECT_FALSE(tm.Exists("C:\\out\\a"));
     EXPECT_TRUE(Files("C:\\out\\b").empty());
 
-    // Tray folder not creatable (a file in the way): file error.
-    tm.WriteFile("C:\\out\\b2", "");
-    app.m_strOutputDir = "C:\\out\\b2";
-    Select({"b"});
-    EXPECT_EQ(app.ConvertMail(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
-    EXPECT_EQ(progress.events.back(), "destroy");
+    // Each of these stops the run with a file error: storage missing while the
+    // index lists live messages, a file where the output folder's parent or
+    // the tray folder itself should be.
+    struct Case {
+        const char* tray;
+        const char* outputDir;
+        const char* fileInTheWay;
+    } cases[] = {
+        {"a", "C:\\out", nullptr},
+        {"c", "C:\\out\\f1", "C:\\out\\f1"},
+        {"c", "C:\\out\\f2", "C:\\out\\f2\\c"},
+    };
+    MakeTray("a", {{Message("1"), "1"}});
+    std::filesystem::remove(tm.Host("C:\\Store\\Data\\MailBox\\a\\Message Storage.mbx"));
+    for (const Case& c : cases) {
+        if (c.fileInTheWay)
+            tm.WriteFile(c.fileInTheWay, "");
+        app.m_strOutputDir = c.outputDir;
+        app.m_nErrorCode = 0;
+        progress.events.clear();
+        Select({c.tray});
+        EXPECT_EQ(app.ConvertMail(), 0) << c.outputDir;
+        EXPECT_EQ(app.m_nErrorCode, kErrorFile) << c.outputDir;
+        EXPECT_EQ(progress.events.back(), "destroy");
+    }
+}
+
+TEST_F(EmlWriterTest, AMessageFileThatCannotBeMadeIsRetriedThenAFileError)
+{
+    // A dangling link where a name is free makes creating that name fail.
+    struct Case {
+        std::vector<const char8_t*> blocked;
+        const char8_t* written;   // null: the run stops with a file error
+    } cases[] = {
+        {{u8"会議.eml"}, u8"会.eml"},                       // a shorter name
+        {{u8"会議.eml", u8"会.eml"}, u8"1.eml"},            // the running number alone
+        {{u8"会議.eml", u8"会.eml", u8"1.eml"}, nullptr},
+    };
+    MakeTray("t", {{Message("会議"), "会議"}});
+    Select({"t"});
+    app.m_nFormat = kFormatEml;
+    int run = 0;
+    for (const Case& c : cases) {
+        const CString out = CString("C:\\out") + CString(std::to_string(run++));
+        tm.MakeDirs(out + "\\t");
+        for (const char8_t* name : c.blocked)
+            std::filesystem::create_symlink("/nonexistent/dir/x", tm.Host(out + "\\t") + "/" + Utf8(name));
+        app.m_strOutputDir = out;
+        app.m_nErrorCode = 0;
+        EXPECT_EQ(app.ConvertMail(), c.written ? 1 : 0);
+        EXPECT_EQ(app.m_nErrorCode, c.written ? 0 : kErrorFile);
+        if (c.written) {
+            EXPECT_EQ(tm.ReadFile(out + "\\t\\" + CString(Utf8ToSjis(Utf8(c.written)))), kSep + InFile("会議"));
+        }
+    }
 }
 
 TEST_F(EmlWriterTest, EveryMessageGetsItsFile)
@@ -114,6 +165,9 @@ TEST_F(EmlWriterTest, EveryMessageGetsItsFile)
     for (const std::string& f : files)
         EXPECT_LE(f.size() + std::string("C:\\out\\t\\").size(), 259u + 150u) << f;   // host names are UTF-8
     EXPECT_EQ(tm.ReadFile("C:\\out\\t\\noend.eml"), kSep + "Subject: no end\r\n");
+    // Every name, with "[NN]" and ".eml", fits in 255 bytes of UTF-8.
+    for (const std::string& f : files)
+        EXPECT_LE(f.size(), 255u - 7u + 4u) << f;
 }
 
 TEST_F(EmlWriterTest, BaseNames)
@@ -128,6 +182,10 @@ TEST_F(EmlWriterTest, BaseNames)
     for (int i = 0; i < 200; ++i)
         kanji += "表";
     const CString cut = MakeEmlBaseName(CString(std::string_view(kanji)), folder);
-    EXPECT_EQ(cut.GetLength(), 242);   // 259 - 8 ("C:\out\t") - 1 - 4 - 4, whole characters
+    EXPECT_EQ(cut.GetLength(), 162);   // 81 characters: 243 bytes of UTF-8 + "[NNNNN]" + ".eml" <= 255
+    std::string ascii(300, 'a');
+    EXPECT_EQ(MakeEmlBaseName(CString(std::string_view(ascii)), folder).GetLength(), 242);   // MAX_PATH: 259 - 8 - 1 - 4 - 4
+    std::string kana(300, '\xB1');   // half-width katakana: 3 bytes each in UTF-8
+    EXPECT_EQ(MakeEmlBaseName(CString(std::string_view(kana)), folder).GetLength(), 81);
     EXPECT_EQ(MakeEmlBaseName("abcdef", folder, 3), "abc");
 }

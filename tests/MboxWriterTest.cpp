@@ -9,7 +9,7 @@ using namespace writer_test;
 
 namespace {
 
-const std::string kSep = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
+const std::string kSep = "From ???@??? Mon Jan  6 09:05:03 2003\r\n";
 
 class MboxWriterTest : public WriterFixture {};
 
@@ -26,9 +26,9 @@ TEST_F(MboxWriterTest, ConvertsLiveMessagesInOrderWithProgress)
     EXPECT_EQ(app.ConvertMail(), 1);
     EXPECT_EQ(app.m_nErrorCode, 0);
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ.mbx"),
-              kSep + Message("one") + kSep + Message("two", ">From here\r\n"));
+              kSep + InMailbox("one") + kSep + InMailbox("two", ">From here\r\n"));
     EXPECT_EQ(tm.ReadFile("C:\\out\\仕事.mbx"), "");   // no live record: empty file
-    EXPECT_EQ(tm.ReadFile("C:\\out\\個人.mbx"), "From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + Message("three"));
+    EXPECT_EQ(tm.ReadFile("C:\\out\\個人.mbx"), "From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + InMailbox("three"));
     EXPECT_EQ(progress.events, (std::vector<std::string>{"create", "begin 受信トレイ 2", "set 1", "set 2",
                                                          "begin 仕事 0", "begin 個人 1", "set 1", "destroy"}));
     EXPECT_FALSE(app.m_pIndexList);
@@ -46,16 +46,25 @@ TEST_F(MboxWriterTest, ConvertsLiveMessagesInOrderWithProgress)
 
 TEST_F(MboxWriterTest, TrayFailures)
 {
-    // Storage missing: the tray's output goes, the next tray is converted.
-    MakeTray("a", {{Message("1")}});
-    tm.WriteFile("C:\\Store\\Data\\MailBox\\a\\Message Storage.mbx", "");
+    // Storage missing under an index without live records: the tray's
+    // output goes, the next tray is converted.
+    MakeTray("a", {{Message("1"), "", kIndexFlagRemoved}});
     std::filesystem::remove(tm.Host("C:\\Store\\Data\\MailBox\\a\\Message Storage.mbx"));
     MakeTray("b", {{Message("2")}});
     Select({"a", "b"});
     app.m_nFormat = kFormatMbox;
     EXPECT_EQ(app.ConvertMail(), 1);
     EXPECT_FALSE(tm.Exists("C:\\out\\a.mbx"));
-    EXPECT_EQ(tm.ReadFile("C:\\out\\b.mbx"), kSep + Message("2"));
+    EXPECT_EQ(tm.ReadFile("C:\\out\\b.mbx"), kSep + InMailbox("2"));
+
+    // Storage missing while the index lists live messages: a file error.
+    MakeTray("c", {{Message("3")}});
+    std::filesystem::remove(tm.Host("C:\\Store\\Data\\MailBox\\c\\Message Storage.mbx"));
+    Select({"c"});
+    EXPECT_EQ(app.ConvertMail(), 0);
+    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_FALSE(tm.Exists("C:\\out\\c.mbx"));
+    app.m_nErrorCode = 0;
 
     // Output not creatable: file error, the window destroyed.
     progress.events.clear();
@@ -79,7 +88,7 @@ TEST_F(MboxWriterTest, MessagesThatWouldBeLostAreKept)
     EXPECT_EQ(app.ConvertMail(), 1);
     EXPECT_EQ(tm.ReadFile("C:\\out\\t.mbx"),
               kSep + "Subject: no end\r\nX: 1\r\n" + kSep + "Subject: bare\nX: 1\n\n>From lf\nbody\n" + kSep +
-                  "Subject: last\r\n\r\nno final line end\r\n" + kSep + Message("after"));
+                  "Subject: last\r\n\r\nno final line end\r\n" + kSep + InMailbox("after"));
     EXPECT_EQ(ReadBack("mbox", {tm.Host("C:\\out\\t.mbx")}), "no end|0\nbare|1\nlast|0\nafter|0\n");
 }
 

@@ -11,10 +11,10 @@
 namespace {
 
 // All logical lines of text, as the writers read a header.
-std::vector<std::string> Lines(const std::string& text)
+std::vector<std::string> Lines(const std::string& text, bool keepWhiteSpace = false)
 {
     std::vector<std::string> out;
-    CUnfoldedLineReader reader(text.c_str());
+    CUnfoldedLineReader reader(text.c_str(), static_cast<std::size_t>(-1), keepWhiteSpace);
     CString line;
     for (const char* p = text.c_str(); (p = reader.ReadLine(p, line)) != nullptr;)
         out.push_back(line.Str());
@@ -31,6 +31,7 @@ TEST(NamingTest, UnfoldedLines)
     struct Case {
         std::string text;
         V lines;
+        bool keep = false;   // RFC 5322 unfolding: only the line ends of folds go
     } cases[] = {
         {"Subject: a\r\n b\r\n", {"Subject: ab\r\n"}},
         {"Subject: a\r\n  b\r\n", {"Subject: a b\r\n"}},
@@ -45,9 +46,16 @@ TEST(NamingTest, UnfoldedLines)
         {"A: 1\nB: 2\n\nbody\n", {"A: 1\n", "B: 2\n", "\n", "body\n"}},
         {"A: 1\nB: 2\r\nC\n", {"A: 1\nB: 2\r\n", "C\n"}},
         {"A: 1\n b\nC\n", {"A: 1b\n", "C\n"}},
-        // An empty line followed by a folded one does not end a header.
-        {"A: 1\r\n\r\n x\r\n\r\n", {"A: 1\r\n", "x\r\n", "\r\n"}},
-        {"\r\n\tx\r\n", {"\tx\r\n"}},
+        // An empty line ends a header even when an indented line follows.
+        {"A: 1\r\n\r\n x\r\n\r\n", {"A: 1\r\n", "\r\n", "x\r\n", "\r\n"}},
+        {"\r\n\tx\r\n", {"\r\n", "\tx\r\n"}},
+        {"A: 1\r\n\r\n x\r\n", {"A: 1\r\n", "\r\n", " x\r\n"}, true},
+        // Keeping white space: folds lose their line ends only.
+        {"Received: from a\r\n (b)\r\n\tby c\r\n", {"Received: from a (b)\tby c\r\n"}, true},
+        {"Subject: =?ISO-2022-JP?B?GyRC?=\r\n =?ISO-2022-JP?B?JDs=?=\r\n",
+         {"Subject: =?ISO-2022-JP?B?GyRC?= =?ISO-2022-JP?B?JDs=?=\r\n"}, true},
+        {"  lead:  x   y\r\n    z\r\n", {"  lead:  x   y    z\r\n"}, true},
+        {"A: 1\n  b\n\n", {"A: 1  b\n", "\n"}, true},
         // A fold whose continuation has no line end: nothing.
         {"A: 1\r\n x", {}},
         // "\r\r\n": the first CR is text.
@@ -56,7 +64,7 @@ TEST(NamingTest, UnfoldedLines)
         {"A\nB\r\n", {"A\nB\r\n"}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Lines(c.text), c.lines) << c.text;
+        EXPECT_EQ(Lines(c.text, c.keep), c.lines) << c.text;
 
     // The one-call form gives the same as the reader.
     CString line;

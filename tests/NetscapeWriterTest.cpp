@@ -23,8 +23,8 @@ TEST_F(NetscapeWriterTest, WritesBesideExistingMailboxes)
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ"), "old mailbox");
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ.msf"), "old summary");
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ[01]"),
-              "From - Mon Jan  6  9: 5: 3 2003\r\n" + Message("one", ">From here\r\n") +
-                  "From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + Message("two"));
+              "From - Mon Jan  6 09:05:03 2003\r\n" + InMailbox("one", ">From here\r\n") +
+                  "From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + InMailbox("two"));
     EXPECT_EQ(tm.ReadFile("C:\\out\\a.b"), "");   // no live record: empty mailbox
     EXPECT_EQ(progress.events, (std::vector<std::string>{"create", "begin 受信トレイ 2", "set 1", "set 2",
                                                          "begin a.b 0", "destroy"}));

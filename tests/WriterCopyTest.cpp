@@ -11,7 +11,7 @@
 
 namespace {
 
-const std::string kSep = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
+const std::string kSep = "From ???@??? Mon Jan  6 09:05:03 2003\r\n";
 
 class CopyTest : public ::testing::Test {
 protected:
@@ -22,7 +22,7 @@ protected:
     }
 
     // Stores text at offset 3 of a storage file and copies [3, 3 + length).
-    std::string Copy(const std::string& text, bool quote = false, long length = -1,
+    std::string Copy(const std::string& text, bool mailbox = false, long length = -1,
                      const char* format = kMboxSeparatorFormat, CopyResult* result = nullptr)
     {
         tm.WriteFile("C:\\s.mbx", "xyz" + text);
@@ -34,7 +34,7 @@ protected:
         rec.m_dwEnd = static_cast<DWORD>(3 + (length < 0 ? static_cast<long>(text.size()) : length));
         {
             CMessageOutput o(out);
-            CopyResult r = CopyStoredMessage(storage, rec, format, o, quote);
+            CopyResult r = CopyStoredMessage(storage, rec, format, o, mailbox);
             if (result)
                 *result = r;
         }
@@ -47,30 +47,50 @@ protected:
 
 }  // namespace
 
-TEST_F(CopyTest, SeparatorMarkerAndUnfolding)
+TEST_F(CopyTest, SeparatorMarkerUnfoldingTerminatorAndQuoting)
 {
     struct Case {
         std::string stored, written;
+        bool mailbox = false;   // into a mailbox (mbox, Netscape), else a message file (eml)
     } cases[] = {
-        // No marker: a separator with the local time, space-padded fields.
+        // No marker: a separator with the local time, asctime form.
         {"Subject: a\r\n\r\nbody\r\n", kSep + "Subject: a\r\n\r\nbody\r\n"},
         // Marker at the start: kept, no second separator.
         {"From ???@??? Sun Jan  5 1:2:3 2003\r\nS: a\r\n\r\nb\r\n", "From ???@??? Sun Jan  5 1:2:3 2003\r\nS: a\r\n\r\nb\r\n"},
         // Marker at the third byte (after leading white space goes): two bytes dropped.
         {"\r\n \tXXFrom ???@??? x\r\n\r\nb\r\n", "From ???@??? x\r\n\r\nb\r\n"},
-        // Marker elsewhere in the header: no separator, header unchanged.
-        {"X: 1\r\nY: From ???@??? \r\n\r\nb\r\n", "X: 1\r\nY: From ???@??? \r\n\r\nb\r\n"},
+        // Marker anywhere else in the header: a separator all the same, so
+        // the message is never merged into the one before it.
+        {"X: 1\r\nY: From ???@??? \r\n\r\nb\r\n", kSep + "X: 1\r\nY: From ???@??? \r\n\r\nb\r\n"},
+        {"Subject: Re: From ???@??? spoof\r\n\r\nb\r\n", kSep + "Subject: Re: From ???@??? spoof\r\n\r\nb\r\n", true},
         // Marker only in the body: separator.
         {"X: 1\r\n\r\nFrom ???@??? \r\n", kSep + "X: 1\r\n\r\nFrom ???@??? \r\n"},
-        // A header folded over three lines comes out as one; the body keeps its folds.
-        {"Subject: a\r\n b\r\n\tc\r\nTo: d\r\n\r\nx\r\n y\r\n", kSep + "Subject: ab\tc\r\nTo: d\r\n\r\nx\r\n y\r\n"},
-        // An empty line followed by a folded line does not end the header.
-        {"A: 1\r\n\r\n b\r\n\r\nbody\r\n", kSep + "A: 1\r\nb\r\n\r\nbody\r\n"},
-        // The body is copied byte for byte, bare LF and all.
-        {"A: 1\r\n\r\nl1\nl2\r\n\r\n.\r\n", kSep + "A: 1\r\n\r\nl1\nl2\r\n\r\n.\r\n"},
+        // Folds lose their line ends only; the body keeps its folds.
+        {"Subject: a\r\n b\r\n\tc\r\nTo: d\r\n\r\nx\r\n y\r\n", kSep + "Subject: a b\tc\r\nTo: d\r\n\r\nx\r\n y\r\n"},
+        {"Received: from x by\r\n cougar.noc.ucla.edu\r\n (Sun Internet Mail)\r\n\r\n",
+         kSep + "Received: from x by cougar.noc.ucla.edu (Sun Internet Mail)\r\n\r\n"},
+        // An empty line ends the header even when an indented line follows.
+        {"A: 1\r\n\r\n b\r\n\r\nbody\r\n", kSep + "A: 1\r\n\r\n b\r\n\r\nbody\r\n"},
+        // The store's terminator (and the empty line after it) is no part of
+        // the message: into a mailbox an empty line takes its place.
+        {"A: 1\r\n\r\nl1\nl2\r\n\r\n.\r\n", kSep + "A: 1\r\n\r\nl1\nl2\r\n\r\n"},
+        {"A: 1\r\n\r\nb\r\n.\r\n\r\n", kSep + "A: 1\r\n\r\nb\r\n"},
+        {"A: 1\r\n\r\nb\r\n.\r\n\r\n", kSep + "A: 1\r\n\r\nb\r\n\r\n", true},
+        {"A: 1\r\n\r\n.\r\n", kSep + "A: 1\r\n\r\n\r\n", true},
+        // Other "." lines stay; a range without a last "." line is written as it is.
+        {"A: 1\r\n\r\n.x\r\n..\r\n.\r\nb\r\n", kSep + "A: 1\r\n\r\n.x\r\n..\r\n.\r\nb\r\n", true},
+        {"A: 1\r\n\r\nb\r\nx.\r\n", kSep + "A: 1\r\n\r\nb\r\nx.\r\n", true},
+        {"A: 1\r\n\r\nno end", kSep + "A: 1\r\n\r\nno end", true},
+        // mboxrd: every ">*From " line gets one more ">" in a mailbox, header
+        // lines too but for the kept separator line; not in a message file.
+        {"From ???@??? x\r\nA: From y\r\n\r\nFrom here\r\nnot From\r\n>From there\r\n>>From x\r\n> From\r\n",
+         "From ???@??? x\r\nA: From y\r\n\r\n>From here\r\nnot From\r\n>>From there\r\n>>>From x\r\n> From\r\n", true},
+        {"From ???@??? x\r\nA: 1\r\n\r\nFrom here\r\n>From x\r\n", "From ???@??? x\r\nA: 1\r\n\r\nFrom here\r\n>From x\r\n"},
+        {"A: 1\r\n\r\nx\nFrom y\n", kSep + "A: 1\r\n\r\nx\n>From y\n", true},
+        {"From x@y Mon\r\nA: 1\r\n\r\nb\r\n", kSep + ">From x@y Mon\r\nA: 1\r\n\r\nb\r\n", true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Copy(c.stored), c.written) << c.stored;
+        EXPECT_EQ(Copy(c.stored, c.mailbox), c.written) << c.stored;
 }
 
 TEST_F(CopyTest, SeparatorFieldsAndFormats)
@@ -81,17 +101,7 @@ TEST_F(CopyTest, SeparatorFieldsAndFormats)
     EXPECT_EQ(MakeSeparatorLine(kNetscapeSeparatorFormat), "From - Fri Dec 31 23:59:58 1999\r\n");
     tm.machine().clock = platform::LocalTime{2003, 1, 6, 1, 9, 5, 3};
     tm.Apply();
-    EXPECT_EQ(Copy("A: 1\r\n\r\n", false, -1, kNetscapeSeparatorFormat), "From - Mon Jan  6  9: 5: 3 2003\r\nA: 1\r\n\r\n");
-}
-
-TEST_F(CopyTest, BodyFromLinesQuotedOnlyWhenAsked)
-{
-    const std::string stored = "From ???@??? x\r\nA: From y\r\n\r\nFrom here\r\nnot From\r\nFrom there\r\n>From x\r\n";
-    EXPECT_EQ(Copy(stored, true),
-              "From ???@??? x\r\nA: From y\r\n\r\n>From here\r\nnot From\r\n>From there\r\n>From x\r\n");
-    EXPECT_EQ(Copy(stored, false), stored);
-    // Bare-LF body lines too.
-    EXPECT_EQ(Copy("A: 1\r\n\r\nx\nFrom y\n", true), kSep + "A: 1\r\n\r\nx\n>From y\n");
+    EXPECT_EQ(Copy("A: 1\r\n\r\n", false, -1, kNetscapeSeparatorFormat), "From - Mon Jan  6 09:05:03 2003\r\nA: 1\r\n\r\n");
 }
 
 TEST_F(CopyTest, MessageWithoutHeaderEndIsWrittenWhole)
@@ -100,11 +110,12 @@ TEST_F(CopyTest, MessageWithoutHeaderEndIsWrittenWhole)
     EXPECT_EQ(Copy("A: 1\r\nB: 2\r\n"), kSep + "A: 1\r\nB: 2\r\n");
     EXPECT_EQ(Copy("no line end"), kSep + "no line end");
     EXPECT_EQ(Copy("From ???@??? x\r\nA: 1\r\n"), "From ???@??? x\r\nA: 1\r\n");
-    // Body "From " lines are not looked for when there is no body.
-    EXPECT_EQ(Copy("A: 1\r\nFrom x\r\n", true), kSep + "A: 1\r\nFrom x\r\n");
+    // Written whole, its "From " lines are quoted all the same.
+    EXPECT_EQ(Copy("A: 1\r\nFrom x\r\n", true), kSep + "A: 1\r\n>From x\r\n");
+    EXPECT_EQ(Copy("From ???@??? x\r\nFrom y\r\n.\r\n", true), "From ???@??? x\r\n>From y\r\n\r\n");
     // Bare LF throughout: the header ends at its first empty line.
     EXPECT_EQ(Copy("Subject: a\n b\nX: 1\n\nFrom me\nbody\n", true),
-              kSep + "Subject: ab\nX: 1\n\n>From me\nbody\n");
+              kSep + "Subject: a b\nX: 1\n\n>From me\nbody\n");
     // An empty range gives a separator only.
     EXPECT_EQ(Copy(""), kSep);
 }

@@ -110,6 +110,17 @@ inline std::string Message(const std::string& subject, const std::string& body =
     return "From: a@example.jp\r\nSubject: " + subject + "\r\n\r\n" + body + ".\r\n";
 }
 
+// Message() as it is written: without the store's "." line, into a mailbox
+// followed by the empty line before the next separator.
+inline std::string InMailbox(const std::string& subject, const std::string& body = "text\r\n")
+{
+    return "From: a@example.jp\r\nSubject: " + subject + "\r\n\r\n" + body + "\r\n";
+}
+inline std::string InFile(const std::string& subject, const std::string& body = "text\r\n")
+{
+    return "From: a@example.jp\r\nSubject: " + subject + "\r\n\r\n" + body;
+}
+
 // Runs tests/readback.py on host files; answers its output (one line per
 // message: the subject, UTF-8), or "ERROR ..." when it failed.
 inline std::string ReadBack(const std::string& mode, const std::vector<std::string>& hostFiles)

@@ -156,13 +156,17 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
     const bool terminated = length != fullLength;
     const char* const textEnd = text + length;
 
-    // The header, line by line, up to its empty line.
+    // The header, line by line, up to its empty line; white space before it
+    // (empty lines at the range's start) is no part of it.
+    const char* start = text;
+    while (start < textEnd && IsAsciiWhiteSpace(*start))
+        ++start;
     CString header;
     CUnfoldedLineReader reader(text, length, true);
     CString line;
     const char* bodyStart = nullptr;
     bool cut = false;
-    for (const char* p = text; (p = reader.ReadLine(p, line)) != nullptr;) {
+    for (const char* p = start; (p = reader.ReadLine(p, line)) != nullptr;) {
         header += line;
         cut = cut || reader.LastLineWasCut();
         if (line == "\r\n" || line == "\n") {
@@ -180,8 +184,8 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
         bodyStart = textEnd;
     } else if (cut) {
         // A line too long to unfold: the header goes out as stored.
-        head = text;
-        headLength = static_cast<std::size_t>(bodyStart - text);
+        head = start;
+        headLength = static_cast<std::size_t>(bodyStart - start);
     } else {
         head = header.GetString();
         headLength = static_cast<std::size_t>(header.GetLength());
