@@ -1,6 +1,7 @@
 // The scan of a tray's message storage ("Message Storage.mbx") that rebuilds
 // its index records: one CMailIndexData per message, with the header summary
-// and the message's byte range.
+// and the message's byte range. It scans the whole storage, or (for messages
+// stored after an index was saved) the storage from an offset on.
 //
 // Storage format: messages one after another, CR LF line ends; a message is
 // its header, an empty line, its body and a line "."; one empty line may

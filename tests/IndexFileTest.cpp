@@ -387,8 +387,8 @@ TEST(IndexLoadTest, MessagesStoredAfterTheIndexFollowItsRecords)
                 continue;
             live.push_back(r.m_strSubject.Str());
             // Each live range holds exactly its message.
-            EXPECT_EQ(storage.substr(r.m_dwStart, r.m_dwEnd - r.m_dwStart), message(std::stoi(r.m_strSubject.Str().substr(1))))
-                << c.what;
+            const int n = std::stoi(r.m_strSubject.Str().substr(1));
+            EXPECT_EQ(storage.substr(r.m_dwStart, r.m_dwEnd - r.m_dwStart), message(n)) << c.what;
         }
         EXPECT_EQ(live, c.live) << c.what;
         EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), index) << c.what;

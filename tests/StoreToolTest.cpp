@@ -190,6 +190,15 @@ TEST_F(StoreToolTest, DumpAndRebuildPrintJsonLinesAndWriteNothing)
     EXPECT_NE(out.find("{\"number\":2,\"subject\":\"7468697264\",\"from\":\"634078") , std::string::npos) << out;
     EXPECT_NE(out.find("\"flags\":21,\"start\":0,"), std::string::npos) << out;
     EXPECT_NE(out.find("\n{\"count\":3,\"removed\":1,\"live\":2,\"info1\":3,\"info2\":4}\n"), std::string::npos) << out;
+    // A message stored after the index follows its records, as loading gives it.
+    const std::string index = tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName);
+    const std::string storage = Storage(tm, "仕事");
+    WriteHost(tray + "/Message Storage.mbx", storage + "Subject: new\r\n\r\n.\r\n");
+    ASSERT_EQ(RunTool("dump-index '" + tray + "/vmmail.idx'", &out), 0);
+    EXPECT_NE(out.find("{\"number\":3,\"subject\":\"6e6577\","), std::string::npos) << out;
+    EXPECT_NE(out.find("\n{\"count\":4,\"removed\":1,\"live\":3,\"info1\":3,\"info2\":4}\n"), std::string::npos) << out;
+    EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName), index);
+    WriteHost(tray + "/Message Storage.mbx", storage);
 
     fs::remove(tray + "/vmmail.idx");
     ASSERT_EQ(RunTool("rebuild '" + tray + "/Message Storage.mbx'", &out), 0);
@@ -245,7 +254,8 @@ TEST_F(StoreToolTest, ConvertFindsEveryLiveMessageTheIndexMisses)
         std::vector<std::string> live, removed;
     } cases[] = {
         {"count lowered by a damaged byte", "", true, "", {m0, m1, m2}, {}},
-        {"messages stored after the index", "--removed=1", false, appended1 + "\r\n" + appended2, {m0, m2, a1, a2}, {m1}},
+        {"messages stored after the index", "--removed=1", false, appended1 + "\r\n" + appended2,
+         {m0, m2, a1, a2}, {m1}},
         {"removed last message, then one stored", "--removed=2", false, appended1, {m0, m1, a1}, {m2}},
         {"index of removed messages only, then one stored", "--removed=0,1,2", false, appended2, {a2}, {m0, m1, m2}},
     };
