@@ -174,7 +174,7 @@ void BM_RebuildScan(benchmark::State& state)
         }
         CFileStorageSource source(file);
         CMailIndexList list;
-        ScanMessageStorage(source, 0, list);
+        ScanMessageStorage(source, 0, 0, list);
         bytes += source.Length();
         records = list.size();
         benchmark::DoNotOptimize(list.data());

@@ -56,24 +56,33 @@ bool ReadIndex(CArchiveReader& in, std::uint64_t storageLength, IndexContent& co
         ReadIndexRecord(in, *record);
         if (in.Failed())
             return false;
-        if (record->m_dwStart > record->m_dwEnd)
-            return false;
-        if (storageLength != kUnknownStorageLength && record->m_dwEnd > storageLength)
-            return false;
-        if (record->IsRemoved())
+        if (record->IsRemoved()) {
             ++content.removed;
-        else
+        } else {
+            if (record->m_dwStart > record->m_dwEnd)
+                return false;
+            if (storageLength != kUnknownStorageLength && record->m_dwEnd > storageLength)
+                return false;
             ++content.live;
+        }
         content.records.push_back(std::move(record));
     }
     content.info1 = in.ReadDword();
     in.ReadDword();
     in.ReadDword();
     content.info2 = in.ReadDword();
-    if (in.Failed())
+    if (in.Failed() || in.Remaining() != 0)
         return false;
     content.count = count;
     return true;
+}
+
+std::uint64_t FurthestIndexedOffset(const CMailIndexList& records)
+{
+    std::uint64_t furthest = 0;
+    for (const auto& record : records)
+        furthest = std::max<std::uint64_t>(furthest, std::max(record->m_dwStart, record->m_dwEnd));
+    return furthest;
 }
 
 int WriteIndex(CArchiveWriter& out, const CMailIndexList& records, DWORD info1, DWORD info2)

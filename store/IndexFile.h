@@ -31,11 +31,22 @@ struct IndexContent {
     DWORD info2 = 0;
 };
 
-// Reads a whole index. False, with content unspecified, when the index is
-// unusable: it ends before its count, records or trailer are complete, its
-// count is more than its remaining bytes can hold, or a record's range is
-// reversed or ends past storageLength. Bytes after the trailer are ignored.
+// Reads a whole index: everything the reader has left must be the count, the
+// records and the trailer, exactly. False, with content unspecified, when the
+// index is unusable:
+//  - it ends before its count, records or trailer are complete, or its count
+//    is more than its remaining bytes can hold;
+//  - bytes are left after the trailer (a count lowered by a damaged byte would
+//    otherwise hide the records after it);
+//  - a live record (without kIndexFlagRemoved) has a reversed range or one
+//    that ends past storageLength. A removed record's range is never copied,
+//    so it is kept as it is, whatever it holds.
 bool ReadIndex(CArchiveReader& in, std::uint64_t storageLength, IndexContent& content);
+
+// The furthest storage offset that records cover, removed records included:
+// the largest m_dwStart or m_dwEnd; 0 without records. Storage past it holds
+// messages stored after the index was last saved.
+std::uint64_t FurthestIndexedOffset(const CMailIndexList& records);
 
 // Writes records as an index with the trailer info1, info2, info2, info2.
 // Answers the number of records without the removed flag. Failures are the

@@ -51,8 +51,12 @@ CMailIndexLoader::ReadResult CMailIndexLoader::ReadIndexFile(const CString& inde
     job.m_nLiveMessageCount = 0;   // an empty list has no live records
 
     CFile file;
-    if (!file.Open(indexPath, CFile::modeRead | CFile::typeBinary))
-        return kIndexMissing;
+    if (!file.Open(indexPath, CFile::modeRead | CFile::typeBinary)) {
+        // Only an index that is not there may be written anew; one that is
+        // there but cannot be read (locked, no access) must be kept.
+        CFileStatus status;
+        return CFile::GetStatus(indexPath, status) ? kIndexUnusable : kIndexMissing;
+    }
 
     // Ranges are checked against the storage file when there is one; without
     // it the writers find nothing to copy anyway.
@@ -90,10 +94,30 @@ int CMailIndexLoader::ScanStorageFile(const CString& storagePath, bool deleteIfE
         return 0;
     }
     CFileStorageSource source(file);
-    DWORD next = ScanMessageStorage(source, static_cast<DWORD>(job.m_nMessageCount), list);
+    DWORD next = ScanMessageStorage(source, 0, static_cast<DWORD>(job.m_nMessageCount), list);
     file.Close();
     job.m_nMessageCount = static_cast<int>(next);
     return 1;
+}
+
+int CMailIndexLoader::ScanStorageTail(const CString& storagePath)
+{
+    CMailConvJob& job = GetJob();
+    CMailIndexList& list = IndexList();
+    CFile file;
+    if (!file.Open(storagePath, CFile::modeRead | CFile::typeBinary))
+        return 0;
+    CFileStorageSource source(file);
+    const std::uint64_t start = SkipEmptyLines(source, FurthestIndexedOffset(list));
+    if (start >= source.Length())
+        return 0;
+    const std::size_t before = list.size();
+    DWORD next = ScanMessageStorage(source, start, static_cast<DWORD>(job.m_nMessageCount), list);
+    file.Close();
+    const int added = static_cast<int>(list.size() - before);
+    job.m_nMessageCount = static_cast<int>(next);
+    job.m_nLiveMessageCount = CountLiveRecords();
+    return added;
 }
 
 bool CMailIndexLoader::WriteIndexFile(const CString& indexPath)
@@ -118,14 +142,21 @@ int CMailIndexLoader::LoadTrayIndex(CString tray)
 {
     CMailConvJob& job = GetJob();
     CString folder = GetTrayFolderPath(tray);
-    ReadResult result = ReadIndexFile(folder + kIndexFileName, folder + kStorageFileName);
-    if (result == kIndexLoaded)
+    const CString storagePath = folder + kStorageFileName;
+    ReadResult result = ReadIndexFile(folder + kIndexFileName, storagePath);
+    if (result == kIndexLoaded) {
+        ScanStorageTail(storagePath);
         return job.m_nMessageCount;
+    }
 
-    // Missing: rebuild and write back. Unusable: rebuild, but leave the
-    // store's index file as it is.
-    if (!RebuildTrayIndex(tray))
+    // Missing: rebuild and write back. Unreadable or unusable: rebuild in
+    // memory; the store stays exactly as it is.
+    if (result == kIndexMissing) {
+        if (!RebuildTrayIndex(tray))
+            return 0;
+    } else if (!ScanStorageFile(storagePath, false)) {
         return 0;
+    }
     job.m_nLiveMessageCount = CountLiveRecords();
     if (result == kIndexMissing)
         SaveTrayIndex(tray);

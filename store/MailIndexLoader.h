@@ -1,10 +1,16 @@
 // CMailIndexLoader: loads a tray's index ("vmmail.idx") into the job's
 // m_pIndexList, rebuilds it from the tray's "Message Storage.mbx" when the
-// index file is missing, and writes it back.
+// index file is missing or cannot be used, and writes it back when it was
+// missing.
 //
 // Job fields it sets: m_pIndexList (created by the first load of a run,
 // emptied by every later one), m_nMessageCount, m_nRemovedMessageCount,
 // m_nLiveMessageCount, m_dwIndexInfo1, m_dwIndexInfo2.
+//
+// The store is written in two cases only, both when the index file does not
+// exist: the rebuilt index is written back, and an empty storage file is
+// deleted. Recovering from an index that exists but cannot be read or used,
+// and finding messages stored after the index was saved, happen in memory.
 #pragma once
 
 #include <cstdint>
@@ -15,13 +21,19 @@
 class CMailIndexLoader {
 public:
     // Fills m_pIndexList with the tray's records and answers m_nMessageCount.
-    //  - index file readable and sound: its records, counts and trailer values;
-    //  - index file missing (cannot be opened): the records rebuilt from the
-    //    storage file, written back as the tray's index file;
-    //  - index file unusable (ends early, a count larger than its size can
-    //    hold, a reversed range or one outside the storage file): the records
-    //    rebuilt from the storage file, used in memory only; the index file
-    //    and the trailer values in the job stay as they were;
+    //  - index file readable and sound: its records, counts and trailer values,
+    //    followed by the messages that the storage file holds past the
+    //    furthest range of the records (removed ones included), which were
+    //    stored after the index was saved: they are scanned as a rebuild does,
+    //    numbered on from the index's count and counted as live (the index
+    //    file is not rewritten). Removed records stay removed.
+    //  - index file missing (nothing at its path): the records rebuilt from
+    //    the storage file, written back as the tray's index file; an empty
+    //    storage file is deleted;
+    //  - index file that exists but cannot be opened, or is unusable (see
+    //    ReadIndex in store/IndexFile.h): the records rebuilt from the storage
+    //    file, used in memory only; nothing is written or deleted, and the
+    //    trailer values in the job stay as they were;
     //  - neither index nor usable storage file: an empty list, 0.
     // m_pIndexList always exists afterwards.
     int LoadTrayIndex(CString tray);
@@ -42,10 +54,12 @@ public:
     enum ReadResult { kIndexLoaded = 1, kIndexMissing = 0, kIndexUnusable = -1 };
 
     // Reads the index file at indexPath into m_pIndexList (which it creates or
-    // empties first). Every record's range must lie inside the file at
-    // storagePath when that file exists. On kIndexLoaded the job's counts and
-    // trailer values are set; otherwise the list is left empty and the counts
-    // are 0, and m_dwIndexInfo1/m_dwIndexInfo2 keep their values.
+    // empties first). Every live record's range must lie inside the file at
+    // storagePath when that file exists. kIndexMissing only when nothing
+    // exists at indexPath; a file that exists but cannot be opened is
+    // kIndexUnusable. On kIndexLoaded the job's counts and trailer values are
+    // set; otherwise the list is left empty and the counts are 0, and
+    // m_dwIndexInfo1/m_dwIndexInfo2 keep their values.
     static ReadResult ReadIndexFile(const CString& indexPath, const CString& storagePath);
 
     // Scans the storage file at storagePath, appending records to
@@ -54,6 +68,14 @@ public:
     // the file cannot be opened or is empty; an empty file is deleted only
     // when deleteIfEmpty is set. Nothing else is ever written.
     static int ScanStorageFile(const CString& storagePath, bool deleteIfEmpty);
+
+    // Appends to m_pIndexList the messages of the storage file at storagePath
+    // that lie past the furthest offset its records cover (empty lines there
+    // skipped; the whole file when the list is empty), numbered on from
+    // m_nMessageCount; adds them to m_nMessageCount and m_nLiveMessageCount.
+    // Answers how many were added (0 when the file cannot be opened or holds
+    // nothing more). Nothing is written or deleted.
+    static int ScanStorageTail(const CString& storagePath);
 
     // Writes m_pIndexList to indexPath with the job's trailer values and sets
     // m_nLiveMessageCount. False when the file could not be created or written

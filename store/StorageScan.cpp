@@ -361,13 +361,14 @@ private:
 
 }  // namespace
 
-DWORD ScanMessageStorage(CStorageSource& source, DWORD firstNumber, CMailIndexList& records, std::size_t blockSize)
+DWORD ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset, DWORD firstNumber,
+                         CMailIndexList& records, std::size_t blockSize)
 {
     LineReader reader(source, blockSize);
     const std::uint64_t length = reader.Length();
     DWORD number = firstNumber;
-    std::uint64_t start = 0;   // of the current message
-    std::uint64_t pos = 0;
+    std::uint64_t start = startOffset;   // of the current message
+    std::uint64_t pos = startOffset;
     Message m;
     Line line;
     std::uint64_t after = 0;
@@ -396,6 +397,35 @@ DWORD ScanMessageStorage(CStorageSource& source, DWORD firstNumber, CMailIndexLi
         pos = start;
     }
     return number;
+}
+
+std::uint64_t SkipEmptyLines(CStorageSource& source, std::uint64_t offset)
+{
+    const std::uint64_t length = source.Length();
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(64 * 1024, length + 1)));
+    while (offset < length) {
+        std::size_t got = source.ReadAt(offset, buffer.data(), buffer.size());
+        std::size_t i = 0;
+        while (i < got) {
+            if (buffer[i] == '\n') {
+                ++i;
+            } else if (buffer[i] != '\r') {
+                return offset + i;
+            } else if (i + 1 < got) {
+                if (buffer[i + 1] != '\n')
+                    return offset + i;
+                i += 2;
+            } else if (offset + i + 1 == length) {
+                return length;   // a lone CR ends the storage
+            } else {
+                break;           // CR at the block's end: read on from it
+            }
+        }
+        if (i == 0)
+            return offset;       // read error
+        offset += i;
+    }
+    return offset;
 }
 
 bool HasRecipientComma(const CString& text)

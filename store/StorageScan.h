@@ -1,6 +1,7 @@
 // The scan of a tray's message storage ("Message Storage.mbx") that rebuilds
 // its index records: one CMailIndexData per message, with the header summary
-// and the message's byte range.
+// and the message's byte range. It scans the whole storage, or (for messages
+// stored after an index was saved) the storage from an offset on.
 //
 // Storage format: messages one after another, CR LF line ends; a message is
 // its header, an empty line, its body and a line "."; one empty line may
@@ -66,13 +67,22 @@ constexpr std::size_t kMaxIndexFieldText = 1024 * 1024;
 // m_dwMark kIndexMarkOwnService.
 extern const char* const kOwnMailDomain;   // "orvane.ne.jp"
 
-// Scans the whole storage and appends one record per message to records,
-// numbered from firstNumber on; answers the next number. blockSize is the read
-// buffer's size (tests use tiny ones). A read error, or a message that would
-// end past the 32-bit offsets of the index, ends the scan with the records
-// built so far.
-DWORD ScanMessageStorage(CStorageSource& source, DWORD firstNumber, CMailIndexList& records,
-                         std::size_t blockSize = kStorageScanBlock);
+// Scans the storage from startOffset (0: the whole storage; otherwise where a
+// message begins) to its end and appends one record per message to records,
+// numbered from firstNumber on; answers the next number. The first message
+// starts at startOffset; every range is an absolute offset in the storage.
+// blockSize is the read buffer's size (tests use tiny ones). A read error, or
+// a message that would end past the 32-bit offsets of the index, ends the scan
+// with the records built so far.
+DWORD ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset, DWORD firstNumber,
+                         CMailIndexList& records, std::size_t blockSize = kStorageScanBlock);
+
+// The offset of the first line at or after offset that is not empty: every
+// line that is only LF, or CR LF, or a lone CR at the very end, is stepped
+// over. Answers the storage length when nothing else follows, offset itself
+// when it is past the end, and the offset reached at a read error. A message
+// never begins with an empty line.
+std::uint64_t SkipEmptyLines(CStorageSource& source, std::uint64_t offset);
 
 // Whether a To or CC text names several recipients by holding a comma; a text
 // that begins with a quoted name is searched from the closing quote on.

@@ -2,6 +2,7 @@
 
 #include "framework/File.h"
 #include "framework/Platform.h"
+#include "framework/Sjis.h"
 #include "res/resource.h"
 #include "store/Job.h"
 
@@ -14,6 +15,13 @@ CString GetTrayFolderPath(const CString& tray)
     path.Format("%s%s\\%s", GetJob().m_strStoreDir.GetString(),
                 platform::LoadResString(IDS_PATH_MAILBOX).GetString(), tray.GetString());
     return path;
+}
+
+bool IsUsableTrayName(const CString& name)
+{
+    if (name.IsEmpty() || name == "." || name == "..")
+        return false;
+    return SjisFind(name, '\\') < 0 && name.Find('/') < 0 && name.Find(':') < 0 && name.Find('\0') < 0;
 }
 
 void ReadTraySequence(const CString& storeDir, CStringArray& trays)
@@ -30,7 +38,8 @@ void ReadTraySequence(const CString& storeDir, CStringArray& trays)
         int n = line.GetLength();
         while (n > 0 && (line[n - 1] == '\r' || line[n - 1] == '\n'))
             --n;
-        if (n > 0)
-            trays.Add(line.Left(n));
+        CString name = line.Left(n);
+        if (IsUsableTrayName(name))
+            trays.Add(name);
     }
 }

@@ -2,6 +2,10 @@
 // unusable index files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -254,11 +258,16 @@ TEST(IndexLoadTest, TrayWithoutIndexOrStorageLoadsEmpty)
     EXPECT_FALSE(s.tm.Exists(s.IndexPath()));
 }
 
+// An index that cannot be used, or that exists but cannot be opened, is
+// rebuilt from the storage in memory: the store stays as it was, even an
+// empty storage file is kept.
 TEST(IndexLoadTest, UnusableIndexIsRecoveredFromStorageWithoutTouchingIt)
 {
     std::string good = IndexBytes({Record(0, "one", 0, 0, 40), Record(1, "two", 0, 40, 80)}, Trailer(1, 2, 3, 4));
     std::string reversed = IndexBytes({Record(0, "one", 0, 30, 10)}, Trailer(1, 2, 3, 4));
-    std::string pastEnd = IndexBytes({Record(0, "one", 0x10, 0, 100000)}, Trailer(1, 2, 3, 4));
+    std::string pastEnd = IndexBytes({Record(0, "one", 0, 0, 100000)}, Trailer(1, 2, 3, 4));
+    const std::string kFolder = "<folder>";       // vmmail.idx is a folder: it exists, but no file opens
+    const std::string kNoAccess = "<no access>";  // a file that may be written but not read
     struct Case {
         const char* what;
         std::string index;
@@ -269,25 +278,120 @@ TEST(IndexLoadTest, UnusableIndexIsRecoveredFromStorageWithoutTouchingIt)
         {"no trailer", Dw(0)},
         {"count 0xFFFFFFFF", Dw(0xFFFFFFFF) + good.substr(4)},
         {"count larger than the file", Dw(3) + good.substr(4)},
+        {"count lowered: record bytes before the trailer", Dw(1) + good.substr(4)},
+        {"count 0 of an index with records", Dw(0) + good.substr(4)},
+        {"bytes after the trailer", good + "x"},
         {"reversed range", reversed},
         {"range past the storage", pastEnd},
+        {"exists but does not open", kFolder},
+        {"exists but cannot be read", kNoAccess},
+    };
+    for (const std::string& storage : {kTwoMessages, std::string()}) {
+        for (const Case& c : cases) {
+            if (c.index == kNoAccess && ::geteuid() == 0)
+                continue;   // root reads it all the same
+            Store s;
+            s.WriteStorage(storage);
+            if (c.index == kFolder) {
+                s.tm.MakeDirs(s.IndexPath());
+            } else {
+                s.WriteIndex(c.index == kNoAccess ? good : c.index);
+                if (c.index == kNoAccess)
+                    ::chmod(s.tm.Host(s.IndexPath()).c_str(), 0200);   // write-only
+            }
+            s.app.m_dwIndexInfo1 = 7;
+            s.app.m_dwIndexInfo2 = 8;
+            CMailIndexLoader loader;
+            const int want = storage.empty() ? 0 : 2;
+            EXPECT_EQ(loader.LoadTrayIndex(s.tray), want) << c.what;
+            ASSERT_EQ(s.List().size(), static_cast<size_t>(want)) << c.what;
+            if (want) {
+                EXPECT_EQ(s.List()[0]->m_strSubject, "one") << c.what;
+                EXPECT_EQ(s.List()[1]->m_dwEnd, kTwoMessages.size()) << c.what;
+            }
+            EXPECT_EQ(s.app.m_nLiveMessageCount, want) << c.what;
+            EXPECT_EQ(s.app.m_nRemovedMessageCount, 0) << c.what;
+            EXPECT_EQ(s.app.m_dwIndexInfo1, 7u) << c.what;
+            EXPECT_EQ(s.app.m_dwIndexInfo2, 8u) << c.what;
+            if (c.index == kNoAccess)
+                ::chmod(s.tm.Host(s.IndexPath()).c_str(), 0644);
+            if (c.index == kFolder)
+                EXPECT_TRUE(std::filesystem::is_directory(s.tm.Host(s.IndexPath()))) << c.what;
+            else
+                EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), c.index == kNoAccess ? good : c.index) << c.what;
+            EXPECT_EQ(s.tm.ReadFile(s.StoragePath()), storage) << c.what;   // an empty one is not deleted
+        }
+    }
+}
+
+// A sound index keeps its removed records removed, and the storage past the
+// furthest range its records cover (removed ones included) is scanned for
+// messages stored after the index was saved; they follow the index's records,
+// numbered on. The index file is not rewritten.
+TEST(IndexLoadTest, MessagesStoredAfterTheIndexFollowItsRecords)
+{
+    auto message = [](int i) {
+        return "From: a@example.jp\r\nSubject: m" + std::to_string(i) + "\r\n\r\nbody\r\n.\r\n";
+    };
+    struct Case {
+        const char* what;
+        int stored;                       // messages m0.. in the storage
+        bool gap;                         // an empty line after each
+        std::string extra;                // bytes after them
+        int indexed;                      // the index lists m0.. up to here
+        DWORD removed;                    // bit i: the index has m<i> removed
+        std::vector<CMailIndexData> odd;  // further index records
+        std::vector<std::string> live;    // subjects of the live records, in order
+    } cases[] = {
+        {"two stored after the index", 5, true, "", 3, 0, {}, {"m0", "m1", "m2", "m3", "m4"}},
+        {"without empty lines between", 4, false, "", 2, 0, {}, {"m0", "m1", "m2", "m3"}},
+        {"removed records stay removed", 5, true, "", 3, 0b011, {}, {"m2", "m3", "m4"}},
+        {"a removed last record is not found again", 4, true, "", 3, 0b100, {}, {"m0", "m1", "m3"}},
+        {"only empty lines after the index", 2, true, "\r\n\r\n\n", 2, 0, {}, {"m0", "m1"}},
+        {"empty lines before a stored message", 2, true, "\r\n" + message(9), 2, 0, {}, {"m0", "m1", "m9"}},
+        {"index without records: the whole storage", 3, true, "", 0, 0, {}, {"m0", "m1", "m2"}},
+        {"removed record with a reversed range", 3, true, "", 1, 0, {Record(1, "x", 0x10, 1000, 1)}, {"m0"}},
+        {"removed record past the storage", 3, true, "", 2, 0, {Record(2, "x", 0x10, 0, 100000)}, {"m0", "m1"}},
     };
     for (const Case& c : cases) {
         Store s;
-        s.WriteStorage(kTwoMessages);
-        s.WriteIndex(c.index);
-        s.app.m_dwIndexInfo1 = 7;
-        s.app.m_dwIndexInfo2 = 8;
+        std::string storage;
+        std::vector<CMailIndexData> records;
+        for (int i = 0; i < c.stored; ++i) {
+            const DWORD start = static_cast<DWORD>(storage.size());
+            storage += message(i);
+            if (i < c.indexed)
+                records.push_back(Record(static_cast<DWORD>(i), "m" + std::to_string(i),
+                                         (c.removed >> i) & 1 ? 0x10 : 0, start, static_cast<DWORD>(storage.size())));
+            if (c.gap)
+                storage += "\r\n";
+        }
+        storage += c.extra;
+        records.insert(records.end(), c.odd.begin(), c.odd.end());
+        const std::string index = IndexBytes(records, Trailer(1, 2, 3, 4));
+        s.WriteStorage(storage);
+        s.WriteIndex(index);
+
         CMailIndexLoader loader;
-        EXPECT_EQ(loader.LoadTrayIndex(s.tray), 2) << c.what;
-        ASSERT_EQ(s.List().size(), 2u) << c.what;
-        EXPECT_EQ(s.List()[0]->m_strSubject, "one") << c.what;
-        EXPECT_EQ(s.List()[1]->m_dwEnd, kTwoMessages.size()) << c.what;
-        EXPECT_EQ(s.app.m_nLiveMessageCount, 2) << c.what;
-        EXPECT_EQ(s.app.m_nRemovedMessageCount, 0) << c.what;
-        EXPECT_EQ(s.app.m_dwIndexInfo1, 7u) << c.what;
-        EXPECT_EQ(s.app.m_dwIndexInfo2, 8u) << c.what;
-        EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), c.index) << c.what;
+        const int total = loader.LoadTrayIndex(s.tray);
+        EXPECT_EQ(total, static_cast<int>(s.List().size())) << c.what;
+        EXPECT_EQ(s.app.m_nMessageCount, total) << c.what;
+        EXPECT_EQ(s.app.m_nLiveMessageCount, static_cast<int>(c.live.size())) << c.what;
+        EXPECT_EQ(s.app.m_nRemovedMessageCount, total - static_cast<int>(c.live.size())) << c.what;
+        EXPECT_EQ(s.app.m_dwIndexInfo1, 1u) << c.what;
+        std::vector<std::string> live;
+        for (size_t i = 0; i < s.List().size(); ++i) {
+            const CMailIndexData& r = *s.List()[i];
+            EXPECT_EQ(r.m_nNumber, i) << c.what;
+            if (r.IsRemoved())
+                continue;
+            live.push_back(r.m_strSubject.Str());
+            // Each live range holds exactly its message.
+            const int n = std::stoi(r.m_strSubject.Str().substr(1));
+            EXPECT_EQ(storage.substr(r.m_dwStart, r.m_dwEnd - r.m_dwStart), message(n)) << c.what;
+        }
+        EXPECT_EQ(live, c.live) << c.what;
+        EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), index) << c.what;
     }
 }
 

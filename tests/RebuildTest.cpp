@@ -15,15 +15,15 @@ namespace {
 // Every scan runs with the normal buffer and with tiny ones, so that lines
 // cut at block edges and lines longer than the buffer take the other paths;
 // all must agree.
-CMailIndexList Scan(const std::string& bytes)
+CMailIndexList Scan(const std::string& bytes, std::uint64_t start = 0, DWORD firstNumber = 0)
 {
     CMailIndexList first;
     bool haveFirst = false;
     for (size_t block : {kStorageScanBlock, size_t{1}, size_t{3}, size_t{16}}) {
         CMemoryStorageSource source(bytes.data(), bytes.size());
         CMailIndexList records;
-        DWORD next = ScanMessageStorage(source, 0, records, block);
-        EXPECT_EQ(next, records.size());
+        DWORD next = ScanMessageStorage(source, start, firstNumber, records, block);
+        EXPECT_EQ(next, firstNumber + records.size());
         if (!haveFirst) {
             first = std::move(records);
             haveFirst = true;
@@ -88,6 +88,61 @@ TEST(RebuildScanTest, MessageRangesAndSeparators)
     EXPECT_EQ(extra[1]->m_strSubject, "");
     EXPECT_EQ(extra[1]->m_strFrom, "");
     EXPECT_EQ(extra[1]->m_dwFlags, kIndexFlagRebuilt);
+}
+
+// A scan from an offset (where messages stored after an index's last range
+// begin) gives absolute ranges, numbered on from the given number.
+TEST(RebuildScanTest, ScanFromAnOffset)
+{
+    const DWORD n1 = static_cast<DWORD>(kMsg1.size()), n2 = static_cast<DWORD>(kMsg2.size());
+    struct Case {
+        const char* what;
+        std::string storage;
+        std::uint64_t start;
+        std::vector<std::pair<DWORD, DWORD>> ranges;
+    } cases[] = {
+        {"second message after the empty line", kMsg1 + "\r\n" + kMsg2, n1 + 2, {{n1 + 2, n1 + 2 + n2}}},
+        {"two messages without empty lines", kMsg1 + kMsg2 + kMsg1, n1, {{n1, n1 + n2}, {n1 + n2, 2 * n1 + n2}}},
+        {"from 0: the whole storage", kMsg1 + kMsg2, 0, {{0, n1}, {n1, n1 + n2}}},
+        {"at the end", kMsg1, n1, {}},
+        {"past the end", kMsg1, n1 + 5, {}},
+    };
+    for (const Case& c : cases) {
+        CMailIndexList records = Scan(c.storage, c.start, 7);
+        EXPECT_EQ(Ranges(records), c.ranges) << c.what;
+        for (size_t i = 0; i < records.size(); ++i)
+            EXPECT_EQ(records[i]->m_nNumber, 7 + i) << c.what;
+    }
+    CMailIndexList second = Scan(kMsg1 + "\r\n" + kMsg2, n1 + 2);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0]->m_strSubject, "two");
+}
+
+TEST(RebuildScanTest, SkipEmptyLinesStepsOverEmptyLinesOnly)
+{
+    // "\n" then CR LF pairs put a CR LF across the 64 KB read block.
+    std::string many = "\n";
+    for (int i = 0; i < 40000; ++i)
+        many += "\r\n";
+    many += "X";
+    struct Case {
+        std::string storage;
+        std::uint64_t offset, want;
+    } cases[] = {
+        {"", 0, 0},
+        {"\r\n\r\nFrom: a\r\n", 0, 4},
+        {"\n\r\nX", 0, 3},
+        {"X\r\n\r\n", 1, 5},        // only empty lines to the end
+        {"\r", 0, 1},                  // a lone CR at the very end
+        {"\rX\r\n", 0, 0},           // a CR that ends no line
+        {" \r\n", 0, 0},              // a blank is no empty line
+        {"ab", 5, 5},                   // past the end
+        {many, 0, many.size() - 1},
+    };
+    for (const Case& c : cases) {
+        CMemoryStorageSource source(c.storage.data(), c.storage.size());
+        EXPECT_EQ(SkipEmptyLines(source, c.offset), c.want) << c.storage.size() << " from " << c.offset;
+    }
 }
 
 TEST(RebuildScanTest, MessageWithoutSubjectOrDateRunsIntoTheNext)
@@ -200,7 +255,7 @@ TEST(RebuildScanTest, LinesLongerThanTheBufferKeepExactPositions)
     std::string storage = m1 + "\r\n" + m2;
     CMemoryStorageSource source(storage.data(), storage.size());
     CMailIndexList records;
-    ScanMessageStorage(source, 5, records, 64 * 1024);
+    ScanMessageStorage(source, 0, 5, records, 64 * 1024);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0]->m_nNumber, 5u);
     EXPECT_EQ(records[0]->m_dwEnd, m1.size());

@@ -190,6 +190,15 @@ TEST_F(StoreToolTest, DumpAndRebuildPrintJsonLinesAndWriteNothing)
     EXPECT_NE(out.find("{\"number\":2,\"subject\":\"7468697264\",\"from\":\"634078") , std::string::npos) << out;
     EXPECT_NE(out.find("\"flags\":21,\"start\":0,"), std::string::npos) << out;
     EXPECT_NE(out.find("\n{\"count\":3,\"removed\":1,\"live\":2,\"info1\":3,\"info2\":4}\n"), std::string::npos) << out;
+    // A message stored after the index follows its records, as loading gives it.
+    const std::string index = tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName);
+    const std::string storage = Storage(tm, "仕事");
+    WriteHost(tray + "/Message Storage.mbx", storage + "Subject: new\r\n\r\n.\r\n");
+    ASSERT_EQ(RunTool("dump-index '" + tray + "/vmmail.idx'", &out), 0);
+    EXPECT_NE(out.find("{\"number\":3,\"subject\":\"6e6577\","), std::string::npos) << out;
+    EXPECT_NE(out.find("\n{\"count\":4,\"removed\":1,\"live\":3,\"info1\":3,\"info2\":4}\n"), std::string::npos) << out;
+    EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName), index);
+    WriteHost(tray + "/Message Storage.mbx", storage);
 
     fs::remove(tray + "/vmmail.idx");
     ASSERT_EQ(RunTool("rebuild '" + tray + "/Message Storage.mbx'", &out), 0);
@@ -224,4 +233,82 @@ TEST_F(StoreToolTest, ConvertRunsEveryFormat)
         EXPECT_TRUE(fs::exists(out + "/a.csv")) << format;
     }
     EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// Whole conversions of stores whose index does not list every message: an
+// index whose count was lowered by a damaged byte (unusable: rebuilt from the
+// storage), and storage that goes on past the index's furthest range. Every
+// live message comes out, no removed one does, and the index is not rewritten.
+TEST_F(StoreToolTest, ConvertFindsEveryLiveMessageTheIndexMisses)
+{
+    const std::string appended1 = "From: n@x.jp\r\nSubject: appended one\r\nDate: d\r\n\r\nnew\r\n.\r\n";
+    const std::string appended2 = "From: n@x.jp\r\nSubject: appended two\r\nDate: d\r\n\r\nnew\r\n.\r\n";
+    // One line that only each message holds (the mbox writer unfolds headers).
+    const std::string m0 = "Message-ID: <m1@x.jp>", m1 = "In-Reply-To: <m1@x.jp>", m2 = "Subject: third";
+    const std::string a1 = "Subject: appended one", a2 = "Subject: appended two";
+    struct Case {
+        const char* what;
+        std::string options;    // make-store
+        bool lowerCount;        // count 3 written as 2
+        std::string appended;   // stored after the index was saved
+        std::vector<std::string> live, removed;
+    } cases[] = {
+        {"count lowered by a damaged byte", "", true, "", {m0, m1, m2}, {}},
+        {"messages stored after the index", "--removed=1", false, appended1 + "\r\n" + appended2,
+         {m0, m2, a1, a2}, {m1}},
+        {"removed last message, then one stored", "--removed=2", false, appended1, {m0, m1, a1}, {m2}},
+        {"index of removed messages only, then one stored", "--removed=0,1,2", false, appended2, {a2}, {m0, m1, m2}},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        Make(c.options);
+        const std::string tray = tm.Host(GetTrayFolderPath("受信トレイ"));
+        std::string index = tm.ReadFile(GetTrayFolderPath("受信トレイ") + kIndexFileName);
+        ASSERT_EQ(index.substr(0, 4), std::string("\x03\0\0\0", 4)) << c.what;
+        if (c.lowerCount) {
+            index[0] = '\x02';
+            WriteHost(tray + "/vmmail.idx", index);
+        }
+        if (!c.appended.empty())
+            std::ofstream(tray + "/Message Storage.mbx", std::ios::binary | std::ios::app) << c.appended;
+
+        const std::string out = tm.root() + "/tail" + std::to_string(run++);
+        fs::create_directories(out);
+        std::string printed;
+        EXPECT_EQ(RunTool("convert --store '" + tm.Host("C:\\Store") + "' --format 1 --trays '" + Utf8(u8"受信トレイ") +
+                              "' --out '" + out + "'",
+                          &printed),
+                  0)
+            << c.what << printed;
+        std::ifstream in(out + "/" + Utf8(u8"受信トレイ") + ".mbx", std::ios::binary);
+        const std::string mbox((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        size_t separators = 0;
+        for (size_t at = mbox.find("From ???@??? "); at != std::string::npos; at = mbox.find("From ???@??? ", at + 1))
+            ++separators;
+        EXPECT_EQ(separators, c.live.size()) << c.what;
+        for (const std::string& line : c.live)
+            EXPECT_NE(mbox.find(line + "\r\n"), std::string::npos) << c.what << ": " << line;
+        for (const std::string& line : c.removed)
+            EXPECT_EQ(mbox.find(line + "\r\n"), std::string::npos) << c.what << ": " << line;
+        EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("受信トレイ") + kIndexFileName), index) << c.what;   // not rewritten
+    }
+}
+
+// Tray names that are no single folder are refused before anything is written.
+TEST_F(StoreToolTest, ConvertRefusesTrayNamesOutsideTheStore)
+{
+    Make("");
+    const std::string out = tm.root() + "/refused";
+    fs::create_directories(out);
+    const std::vector<std::string> refused = {"..", ".", "../" + Utf8(u8"受信トレイ"), "a\\b", "x:y",
+                                              Utf8(u8"受信トレイ") + ",..", ","};
+    for (const std::string& trays : refused) {
+        std::string printed;
+        EXPECT_EQ(RunTool("convert --store '" + tm.Host("C:\\Store") + "' --format 2 --trays '" + trays + "' --out '" +
+                              out + "'",
+                          &printed),
+                  2)
+            << trays;
+        EXPECT_TRUE(fs::is_empty(out)) << trays;
+    }
 }

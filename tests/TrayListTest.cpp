@@ -35,7 +35,13 @@ TEST(TrayListTest, FixedTraysComeFirstThenTheFileLines)
         {"  家族 \r\n", {"  家族 "}},                           // blanks belong to the name
         {"受信トレイ\r\n", {"受信トレイ"}},                     // a fixed name listed again
         {"a\r\r\n\n\nb\n", {"a", "b"}},                          // every trailing CR and LF goes
-        {"表\r\nソ\\\r\n", {"表", "ソ\\"}},                      // bytes kept as they are
+        {"表\r\nソ\r\n", {"表", "ソ"}},                          // trail byte 0x5C is no "\\"
+        // Names that are no single folder are left out.
+        {".\r\n..\r\n仕事\r\n", {"仕事"}},
+        {"a\\b\r\n\\\r\nソ\\..\r\n表\\\r\n", {}},               // "\\", also after a 0x5C trail byte
+        {"a/b\r\n..\\x\r\nc:\r\nC:x\r\n", {}},
+        {std::string("a\0b\r\nc\r\n", 8), {"c"}},
+        {" .. \r\n...\r\n. \r\n", {" .. ", "...", ". "}},        // blanks and three dots make names
     };
     for (const Case& c : cases) {
         tm.WriteFile("C:\\Store\\Data\\MailTray.dat", c.file);

@@ -8,6 +8,7 @@
 
 #include "app/MailConvApp.h"
 #include "framework/posix/Machine.h"
+#include "store/TrayList.h"
 #include "tools/vmtool/Command.h"
 #include "tools/vmtool/HostPath.h"
 #include "writers/Writers.h"
@@ -47,21 +48,32 @@ int Run(const std::vector<std::string>& args)
     if (!std::filesystem::is_directory(store))
         return VmUsageError(kConvert, "no store folder " + store);
 
+    // Names that cannot be a tray folder are refused before anything is
+    // written: they could lead paths out of the store or the output folder.
+    CStringArray selected;
+    for (size_t start = 0; start <= trays.size();) {
+        size_t comma = trays.find(',', start);
+        if (comma == std::string::npos)
+            comma = trays.size();
+        if (comma > start) {
+            const std::string name = trays.substr(start, comma - start);
+            CString tray(Utf8ToSjis(name));
+            if (!IsUsableTrayName(tray))
+                return VmUsageError(kConvert, "tray \"" + name + "\" refused: a tray name is one folder name "
+                                                    "(not empty, \".\" or \"..\", without \\, / or :)");
+            selected.Add(tray);
+        }
+        start = comma + 1;
+    }
+    if (selected.IsEmpty())
+        return VmUsageError(kConvert, "no tray named");
+
     UseHostRootMachine();
     CMailConvApp app;
     app.m_strStoreDir = WindowsPathForHost(store);
     app.m_strOutputDir = WindowsPathForHost(out);
     app.m_nFormat = format;
-    for (size_t start = 0; start <= trays.size();) {
-        size_t comma = trays.find(',', start);
-        if (comma == std::string::npos)
-            comma = trays.size();
-        if (comma > start)
-            app.m_arrSelectedTrays.Add(CString(Utf8ToSjis(trays.substr(start, comma - start))));
-        start = comma + 1;
-    }
-    if (app.m_arrSelectedTrays.IsEmpty())
-        return VmUsageError(kConvert, "no tray named");
+    app.m_arrSelectedTrays = selected;
     if (!csv.empty())
         app.m_strAddressCsvPath = WindowsPathForHost(csv);
 
@@ -75,7 +87,8 @@ const VmCommand kConvert{
     "convert", "vmtool convert --store DIR --format N --trays NAME,... --out DIR [--csv PATH]",
     "Converts the named trays (UTF-8, comma-separated) of the store in DIR to format N (1 UNIX mbox,\n"
     "      2 eml, 3 Eudora, 4 Netscape Mail) in the output folder, then the address book to PATH when\n"
-    "      given. Prints the result message last; exit 0 on success, 1 when the conversion failed.",
+    "      given. Prints the result message last; exit 0 on success, 1 when the conversion failed,\n"
+    "      2 on bad arguments (also a tray name that is empty, \".\" or \"..\", or holds \\, / or :).",
     &Run};
 
 }  // namespace

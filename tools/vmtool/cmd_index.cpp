@@ -66,10 +66,14 @@ int RunDumpIndex(const std::vector<std::string>& args)
         return 1;
     }
     if (result == CMailIndexLoader::kIndexUnusable) {
-        std::fprintf(stderr, "vmtool: %s is unusable; records rebuilt from the storage file beside it\n",
+        std::fprintf(stderr,
+                     "vmtool: %s cannot be read or is unusable; records rebuilt from the storage file beside it\n",
                      args[0].c_str());
         CMailIndexLoader::ScanStorageFile(storage, false);
         app.m_nLiveMessageCount = CMailIndexLoader::CountLiveRecords();
+    } else if (int added = CMailIndexLoader::ScanStorageTail(storage)) {
+        std::fprintf(stderr, "vmtool: %d message(s) stored after the index was saved, found in the storage file\n",
+                     added);
     }
     PrintRecords();
     return 0;
@@ -98,8 +102,9 @@ const VmCommand kDumpIndex{
     "dump-index", "vmtool dump-index FILE",
     "Prints the records that loading the index file FILE gives, one JSON line each\n"
     "      (strings as hexadecimal Shift_JIS bytes), then a line with the counts and\n"
-    "      trailer values. An unusable index is rebuilt from the \"Message Storage.mbx\"\n"
-    "      beside it, as the loader does; nothing is written.",
+    "      trailer values. As the loader does, an unusable index is rebuilt from the\n"
+    "      \"Message Storage.mbx\" beside it, and messages stored there past the index's\n"
+    "      furthest range follow the index's records; nothing is written.",
     &RunDumpIndex};
 
 const VmCommand kRebuild{

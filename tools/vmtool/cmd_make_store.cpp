@@ -348,6 +348,8 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
             size_t eq = a.find('=');
             if (eq == std::string::npos || eq == 0 || eq + 1 == a.size())
                 return VmUsageError(kMakeStore, "tray expected as TRAY=INPUT: " + a);
+            if (!IsUsableTrayName(CString(Utf8ToSjis(a.substr(0, eq)))))
+                return VmUsageError(kMakeStore, "tray \"" + a.substr(0, eq) + "\" refused: not one folder name");
             o.trays.emplace_back(a.substr(0, eq), a.substr(eq + 1));
         }
     }
