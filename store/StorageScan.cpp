@@ -51,11 +51,6 @@ namespace {
 
 enum class Header { kNone, kSubject, kFrom, kReplyTo, kDate, kTo, kCc, kBcc };
 
-bool IsSpaceByte(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 char Lower(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -145,7 +140,7 @@ void ScanHeaderLine(Message& m, const Line& line, std::string_view text)
     bool folded = line.preTrimmed || (!text.empty() && (text[0] == ' ' || text[0] == '\t'));
     if (folded) {
         std::size_t i = 0;
-        while (i < text.size() && IsSpaceByte(text[i]))
+        while (i < text.size() && IsAsciiWhiteSpace(text[i]))
             ++i;
         text.remove_prefix(i);
         if (CString* field = FieldOf(m, m.current))
@@ -326,7 +321,7 @@ private:
                 previous = chunk.back();
             if (skipping) {
                 std::size_t i = 0;
-                while (i < chunk.size() && IsSpaceByte(chunk[i]))
+                while (i < chunk.size() && IsAsciiWhiteSpace(chunk[i]))
                     ++i;
                 chunk.remove_prefix(i);
                 if (!chunk.empty())
