@@ -12,6 +12,8 @@ packages=(
   clang libclang-rt-14-dev
   # differential test data (ISO-2022-JP and Shift_JIS texts)
   golang-golang-x-text-dev
+  # round trip: an independent mbox reader beside Python's mailbox
+  mb2md
   # the Windows program, cross-built and run under Wine
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 fonts-wine

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: host unit tests (plain and under ASan+UBSan), the fuzz
-# targets for a short while, the Windows-side tests under Wine and the
-# end-to-end tests of the real program. Warnings are errors.
+# Runs every test: host unit tests (plain and under ASan+UBSan), the round
+# trip of a stored corpus through every format, the fuzz targets for a short
+# while, the Windows-side tests under Wine and the end-to-end tests of the
+# real program. Warnings are errors.
 #   FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,9 @@ step "host build and tests"
 cmake --preset host -DVELMORA_WERROR=ON >/dev/null
 cmake --build --preset host -j2
 ctest --preset host
+
+step "round trip: a stored corpus converted in every format, read back by Python and mb2md"
+python3 tests/roundtrip/run.py build/host/vmtool
 
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset host-asan -DVELMORA_WERROR=ON >/dev/null
