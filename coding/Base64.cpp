@@ -144,6 +144,7 @@ void DecodeHeaderValue(CString value, CString& result)
         return;
     CString decoded;
     int i = 0;
+    bool afterWord = false;   // the text so far ends with a decoded word
     while (i < n) {
         const int open = value.Find("=?", i);
         if (open < 0) {
@@ -155,7 +156,12 @@ void DecodeHeaderValue(CString value, CString& result)
             }
             return;
         }
-        decoded.Append(value.GetString() + i, open - i);
+        // White space between two encoded words is no part of the text (RFC 2047).
+        bool gapIsWhite = afterWord;
+        for (int k = i; k < open && gapIsWhite; ++k)
+            gapIsWhite = value[k] == ' ' || value[k] == '\t' || value[k] == '\r' || value[k] == '\n';
+        if (!gapIsWhite)
+            decoded.Append(value.GetString() + i, open - i);
         if (!MatchesOpening(value, open)) {
             result = value;
             return;
@@ -166,9 +172,11 @@ void DecodeHeaderValue(CString value, CString& result)
             result = value;
             return;
         }
-        const CString word = DecodeEncodedText(value.Mid(textStart, close - textStart));
+        const CString text = value.Mid(textStart, close - textStart);
+        const CString word = DecodeEncodedText(text);
         if (!word.IsEmpty())
             decoded += word;
+        afterWord = word != text;   // invalid Base64 comes back as it was: no word
         i = close + 2;
     }
     result = decoded;

@@ -37,7 +37,8 @@ CString DecodeEncodedText(const CString& base64Text);
 
 // Decodes a whole header value into result, which is emptied first. Encoded
 // words "=?iso-2022-jp?b?...?=" (case ignored) are decoded one by one; the text
-// around and between them (blanks included) is copied unchanged. A value
+// around and between them (blanks included) is copied unchanged, but for
+// white space alone between two encoded words, which goes (RFC 2047). A value
 // without any "=?" is converted from ISO-2022-JP as a whole. A "=?" that does
 // not open an ISO-2022-JP B word, or such an opening without its "?=", makes
 // the result the whole value unchanged. value is taken by copy, so result may

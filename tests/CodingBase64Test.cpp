@@ -103,9 +103,11 @@ TEST(CodingBase64Test, HeaderValues)
         {"plain ASCII", "Hello world", "Hello world"},
         {"one word", kWordA, "\x88\x9f"},
         {"text around a word", "Re: " + kWordA + " (x)", "Re: \x88\x9f (x)"},
-        {"blank between words kept", kWordA + " " + kWordB, "\x88\x9f \x82\xa0"},
+        // White space alone between two words goes (RFC 2047); other text stays.
+        {"blank between words", kWordA + " " + kWordB, "\x88\x9f\x82\xa0"},
         {"joined words", kWordA + kWordB, "\x88\x9f\x82\xa0"},
-        {"folded words keep CRLF TAB", kWordA + "\r\n\t" + kWordB, "\x88\x9f\r\n\t\x82\xa0"},
+        {"folded words", kWordA + "\r\n\t " + kWordB, "\x88\x9f\x82\xa0"},
+        {"text between words kept", kWordA + " - " + kWordB + " x", "\x88\x9f - \x82\xa0 x"},
         {"empty word adds nothing", "a=?iso-2022-jp?b?" "?=b", "ab"},
         {"invalid Base64 stays as text", "x =?iso-2022-jp?b?QUJ?= " + kWordB, "x QUJ \x82\xa0"},
         {"word decoding to a NUL first", "a=?iso-2022-jp?b?AEE=?=b", "ab"},
