@@ -104,21 +104,25 @@ def jis_to_sjis(data):
 
 
 def decode_header_value(value):
-    """ISO-2022-JP "B" encoded words to Shift_JIS; the text between them stays."""
-    out, i = b"", 0
+    """ISO-2022-JP "B" encoded words to Shift_JIS; the text between them stays,
+    but for white space alone between two words (RFC 2047)."""
+    out, i, after_word = b"", 0, False
     while i < len(value):
         at = value.find(b"=?", i)
         if at < 0:
             return out + value[i:] if i else jis_to_sjis(value)
-        out += value[i:at]
+        if not (after_word and value[i:at].strip(b" \t\r\n") == b""):
+            out += value[i:at]
         close = value.find(b"?=", at + 16)
         if value[at:at + 16].lower() != b"=?iso-2022-jp?b?" or close < 0:
             return value
         text = value[at + 16:close]
         try:
             out += jis_to_sjis(base64.b64decode(text, validate=True)).split(b"\0")[0]
+            after_word = True
         except binascii.Error:
             out += text
+            after_word = False
         i = close + 2
     return out
 
