@@ -17,7 +17,7 @@ namespace {
 
 using writer_test::StoredMessage;
 
-const char kSeparator[] = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
+const char kSeparator[] = "From ???@??? Mon Jan  6 09:05:03 2003\r\n";
 const char kRelabelled[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
 const std::string kEnd = "\r\n.\r\n\r\n";
 const char kInbox[] = "受信トレイ";
@@ -74,7 +74,8 @@ TEST_F(EudoraFixture, SeparatorOnlyWhenTheHeaderHasNone)
     EXPECT_EQ(Convert("From ???@??? Sun Feb  2 10:00:00 2003\r\nSubject: a\r\n\r\nb\r\n.\r\n"),
               "From ???@??? Sun Feb  2 10:00:00 2003\r\nSubject: a\r\n\r\nb\r\n" + kEnd);
     EXPECT_EQ(Convert(" \t\r\n XXFrom ???@??? x\r\n\r\n"), "From ???@??? x\r\n\r\n" + kEnd);
-    EXPECT_EQ(Convert("Subject: From ???@??? x\r\n\r\n"), "Subject: From ???@??? x\r\n\r\n" + kEnd);
+    // The marker inside a field is no separator line.
+    EXPECT_EQ(Convert("Subject: From ???@??? x\r\n\r\n"), kSeparator + std::string("Subject: From ???@??? x\r\n\r\n") + kEnd);
 }
 
 TEST_F(EudoraFixture, MessagesByKind)
@@ -111,10 +112,10 @@ TEST_F(EudoraFixture, MessagesByKind)
         {"folded encoded subject",
          "Subject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n =?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nx\r\n.\r\n",
          "Subject: 件名テスト\r\n\r\n", "x\r\n"},
-        // An encoded word at the second byte of a line joins the line before.
+        // The empty line ends the header even when an indented line follows.
         {"encoded word after an empty line and a TAB",
          "Subject: a\r\n\r\n\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody",
-         "Subject: a\tテスト\r\n\r\n", "\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody"},
+         "Subject: a\r\n\r\n", "\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody"},
         {"zero byte cuts a body line", std::string("S: z\r\n\r\nab\0cd\r\nef\r\n", 19), "S: z\r\n\r\n",
          "abef\r\n"},
         // Mend: a multipart cut short is written as one text part.
@@ -141,14 +142,23 @@ TEST_F(EudoraFixture, RemovedRecordsAreLeftOutAndTheBarCountsLiveOnes)
 
 TEST_F(EudoraFixture, TrayFailures)
 {
-    // No storage file: that tray's mailbox is removed, the next tray is done.
-    MakeTray("a", {{"Subject: 1\r\n\r\n"}});
+    // No storage file for a tray without live messages: that tray's mailbox
+    // is removed, the next tray is done.
+    MakeTray("a", {{"Subject: 1\r\n\r\n", "", 0x10}});
     MakeTray("b", {{"Subject: 2\r\n\r\n"}});
     std::remove(tm.Host(GetTrayFolderPath("a") + kStorageFileName).c_str());
     Select({"a", "b"});
     EXPECT_EQ(app.ConvertMail(), 1);
     EXPECT_FALSE(tm.Exists("C:\\out\\a.mbx"));
     EXPECT_EQ(tm.ReadFile("C:\\out\\b.mbx"), kSeparator + std::string("Subject: 2\r\n\r\n") + kEnd);
+
+    // Without the storage file of live messages: a file error, nothing lost
+    // silently.
+    std::remove(tm.Host("C:\\out\\b.mbx").c_str());
+    std::remove(tm.Host(GetTrayFolderPath("b") + kStorageFileName).c_str());
+    EXPECT_EQ(app.ConvertMail(), 0);
+    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_FALSE(tm.Exists("C:\\out\\b.mbx"));
 
     // The mailbox cannot be created.
     app.m_strOutputDir = "C:\\NoSuchFolder";
