@@ -120,6 +120,9 @@ TEST(CodingMimePartTest, SinglePartDefaultsAndTypes)
         {"bare LF, other first line", "Subject: s\nContent-Type: text/html\n\n", "0 text/plain 7bit 0-36\n"},
         {"folded with a space", "Content-Type: text/html;\r\n charset=x\r\n\r\n", "0 text/html 7bit 0-40\n"},
         {"multipart without boundary fails", "Content-Type: multipart/mixed\r\n\r\n--b\r\n", "0 multipart/mixed 7bit 0-38\n"},
+        {"raw Shift_JIS file name before Content-Type",
+         "Content-Disposition: attachment; filename=\"予定表\"\r\nContent-Type: text/html\r\n\r\n",
+         "0 text/html 7bit 0-79\n"},
     };
     for (const Case& c : cases) {
         Parsed p = ParseText(tm, c.message);
