@@ -105,6 +105,14 @@ TEST_F(EudoraFixture, MessagesByKind)
     const std::string deep = deepHead + "\r\ndeep text" + deepTail + "\r\n.\r\n";
     const std::size_t deepBodyStart = deep.find("\r\n\r\n") + 4;
     const std::string deepBody = deep.substr(deepBodyStart, deep.size() - deepBodyStart - 3);
+    // So many parts that the first one, a multipart, is left unsplit.
+    std::string many = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                       "Content-Type: multipart/alternative; boundary=i\r\n\r\n--i\r\n\r\nfirst\r\n--i--\r\n";
+    for (int i = 0; i < kMaxMimeParts; ++i)
+        many += "--b\r\n\r\n" + std::to_string(i) + "\r\n";
+    many += "--b--\r\n.\r\n";
+    const std::size_t manyBodyStart = many.find("\r\n\r\n") + 4;
+    const std::string manyBody = many.substr(manyBodyStart, many.size() - manyBodyStart - 3);
 
     struct Case {
         const char* name;
@@ -164,6 +172,7 @@ TEST_F(EudoraFixture, MessagesByKind)
          std::string("Content-Disposition: inline; filename=\"open\r\n") + kRelabelled + "\r\n",
          "--zz\r\n\r\ntext\r\n--zz--\r\n"},
         {"nested beyond the bound", deep, std::string(kRelabelled) + "\r\n", deepBody},
+        {"beyond the part limit", many, std::string(kRelabelled) + "\r\n", manyBody},
         // Mend: a raw Shift_JIS file name no longer fails its field.
         {"raw Shift_JIS file name before Content-Type",
          "Content-Disposition: inline; filename=\"予定表\"\r\nContent-Type: multipart/mixed; boundary=zz\r\n\r\n"
