@@ -499,15 +499,15 @@ CMimeMessage::~CMimeMessage()
 
 int CMimeMessage::Parse(const char* path)
 {
-    return Parse(CMimeSource::File(CString(path)));
+    return ParseSource(CMimeSource::File(CString(path)));
 }
 
 int CMimeMessage::ParseMemory(const char* data, std::size_t size)
 {
-    return Parse(CMimeSource::Memory(data, size));
+    return ParseSource(CMimeSource::Memory(data, size));
 }
 
-int CMimeMessage::Parse(const CMimeSource& source)
+int CMimeMessage::ParseSource(const CMimeSource& source)
 {
     if (m_pRoot)
         return 0;

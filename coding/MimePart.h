@@ -216,7 +216,7 @@ public:
     CMimePart* GetCurrent() const { return m_pCurrent; }
 
 private:
-    int Parse(const CMimeSource& source);
+    int ParseSource(const CMimeSource& source);
 
     CMimePart* m_pRoot = nullptr;      // owned
     CMimePart* m_pCurrent = nullptr;
