@@ -19,7 +19,6 @@
 
 #include "app/MailConvApp.h"
 #include "coding/MimePart.h"
-#include "framework/File.h"
 #include "framework/posix/Machine.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
@@ -162,54 +161,44 @@ void BM_MboxStore(benchmark::State& state) { RunFormat(state, kFormatMbox); }
 void BM_EudoraStore(benchmark::State& state) { RunFormat(state, kFormatEudora); }
 
 // The per-message steps on the sample messages (plain, alternative, mixed
-// with attachment), cumulatively: temporary file; + MIME parse; + body text;
-// the whole conversion.
+// with attachment), cumulatively: MIME parse in memory; + body text; the
+// whole conversion.
 void RunSteps(benchmark::State& state, int steps)
 {
     BenchStore& store = Store();
-    const CString temp = CString("C:\\Temp\\") + kEudoraTempFileName;
     std::int64_t bytes = 0;
     for (auto _ : state) {
         for (const std::string& m : store.sample) {
             bytes += static_cast<std::int64_t>(m.size());
-            if (steps == 4) {
+            if (steps == 3) {
                 CString out;
-                ConvertMessageToEudora(m.c_str(), m.size(), temp, out);
+                ConvertMessageToEudora(m.c_str(), m.size(), out);
                 benchmark::DoNotOptimize(out.GetString());
                 continue;
             }
-            CFile file;
-            file.Open(temp, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary);
-            file.Write(m.data(), static_cast<UINT>(m.size()));
-            file.Close();
+            CMimeMessage message;
+            message.ParseMemory(m.data(), m.size());
             if (steps >= 2) {
-                CMimeMessage message;
-                message.Parse(temp);
-                if (steps >= 3) {
-                    message.FirstLeaf();
-                    store.app.m_pMimeMessage = &message;
-                    CString body;
-                    AppendBodyText(body);
-                    store.app.m_pMimeMessage = nullptr;
-                    benchmark::DoNotOptimize(body.GetString());
-                }
+                message.FirstLeaf();
+                store.app.m_pMimeMessage = &message;
+                CString body;
+                AppendBodyText(body);
+                store.app.m_pMimeMessage = nullptr;
+                benchmark::DoNotOptimize(body.GetString());
             }
-            CFile::Remove(temp);
         }
     }
     state.SetBytesProcessed(bytes);
 }
 
-void BM_StepTempFile(benchmark::State& state) { RunSteps(state, 1); }
-void BM_StepParse(benchmark::State& state) { RunSteps(state, 2); }
-void BM_StepBody(benchmark::State& state) { RunSteps(state, 3); }
-void BM_StepWhole(benchmark::State& state) { RunSteps(state, 4); }
+void BM_StepParse(benchmark::State& state) { RunSteps(state, 1); }
+void BM_StepBody(benchmark::State& state) { RunSteps(state, 2); }
+void BM_StepWhole(benchmark::State& state) { RunSteps(state, 3); }
 
 }  // namespace
 
 BENCHMARK(BM_MboxStore)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_EudoraStore)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
-BENCHMARK(BM_StepTempFile)->UseRealTime();
 BENCHMARK(BM_StepParse)->UseRealTime();
 BENCHMARK(BM_StepBody)->UseRealTime();
 BENCHMARK(BM_StepWhole)->UseRealTime();

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/Sjis.h"
+
 namespace {
 
 constexpr char kSpecials[] = "()<>@,;:\\\".[]";
@@ -26,83 +28,55 @@ bool EqualsNoCase(const CString& a, const char* b)
     return a.CompareNoCase(b) == 0;
 }
 
+// Bytes of the character at text[pos] (pos < length): 2 for a Shift_JIS lead
+// byte and a valid trail byte when walking Shift_JIS, else 1.
+int CharLength(const CString& text, int pos, int walk)
+{
+    if (walk != kHeaderWalkSjis || pos + 1 >= text.GetLength())
+        return 1;
+    return IsSjisLeadByte(static_cast<BYTE>(text[pos])) && IsSjisTrailByte(static_cast<BYTE>(text[pos + 1])) ? 2
+                                                                                                             : 1;
+}
+
 // Reads a bracketed token body: text[pos] is just behind the opening byte.
 // Answers false when the text or the buffer ends before the closing byte.
-bool ReadDelimited(const CString& text, int& pos, char* buffer, int capacity, char open,
-                   char close, bool nested, bool secondOpenFails)
+bool ReadDelimited(const CString& text, int& pos, char* buffer, int capacity, int walk, char open, char close,
+                   bool nested, bool secondOpenFails)
 {
     const int n = text.GetLength();
     int out = 0;
     int depth = 1;
     while (pos < n) {
-        char c = text[pos++];
-        if (c == '\\') {
-            if (pos >= n)
-                break;
-            c = text[pos++];
-        } else if (c == close) {
-            if (--depth == 0) {
+        int len = CharLength(text, pos, walk);
+        if (len == 1) {
+            const char c = text[pos];
+            if (c == '\\') {
+                if (++pos >= n)
+                    break;
+                len = CharLength(text, pos, walk);   // the next character, taken literally
+            } else if (c == close && --depth == 0) {
+                ++pos;
                 buffer[out] = '\0';
                 return true;
+            } else if (c == open) {
+                if (secondOpenFails)
+                    break;
+                if (nested)
+                    ++depth;
             }
-        } else if (c == open) {
-            if (secondOpenFails)
-                break;
-            if (nested)
-                ++depth;
         }
-        if (out >= capacity - 1)
+        if (out + len > capacity - 1)
             break;
-        buffer[out++] = c;
+        for (; len > 0; --len)
+            buffer[out++] = text[pos++];
     }
     buffer[out] = '\0';
     return false;
 }
 
-// Next token that is not a comment.
-int NextToken(int mode, const CString& text, int& pos, char* buffer, int capacity)
-{
-    for (;;) {
-        const int kind = NextHeaderToken(mode, text, pos, buffer, capacity);
-        if (kind != kHeaderTokenComment)
-            return kind;
-    }
-}
-
 bool IsSpecialToken(int kind, const char* buffer, char c)
 {
     return kind == kHeaderTokenSpecial && buffer[0] == c;
-}
-
-// Parses the rest of a Content-Type or Content-Disposition field: any number
-// of "; name = value" and then the end of the field.
-int ParseParameters(const CString& line, int pos, std::vector<char>& buf, CMimeHeaderFacts& facts,
-                    bool nameTakesRawRest)
-{
-    char* b = buf.data();
-    const int cap = static_cast<int>(buf.size());
-    for (;;) {
-        int kind = NextToken(kHeaderModeMime, line, pos, b, cap);
-        if (kind == kHeaderTokenEnd)
-            return 1;
-        if (!IsSpecialToken(kind, b, ';'))
-            return 0;
-        if (NextToken(kHeaderModeMime, line, pos, b, cap) != kHeaderTokenAtom)
-            return 0;
-        CMimeParam param;
-        param.m_strName = b;
-        if (!IsSpecialToken(NextToken(kHeaderModeMime, line, pos, b, cap), b, '='))
-            return 0;
-        const int rawStart = pos;
-        kind = NextToken(kHeaderModeMime, line, pos, b, cap);
-        if (kind != kHeaderTokenAtom && kind != kHeaderTokenQuoted)
-            return 0;
-        if (nameTakesRawRest && param.m_strName.Left(4) == "name")
-            param.m_strValue = line.Mid(rawStart);
-        else
-            param.m_strValue = b;
-        facts.m_params.Append(param);
-    }
 }
 
 // Position just behind the line's first ":", or -1.
@@ -112,12 +86,121 @@ int AfterColon(const CString& line)
     return colon < 0 ? -1 : colon + 1;
 }
 
-std::vector<char> TokenBuffer(const CString& line)
+// The tokens of one field line after its first ":", comments skipped, in a
+// buffer as long as the line.
+class FieldTokens {
+public:
+    FieldTokens(const CString& line, int mode)
+        : m_line(line), m_mode(mode), m_pos(AfterColon(line)),
+          m_buf(static_cast<size_t>(line.GetLength()) + 1),
+          m_walk(m_pos < 0 ? kHeaderWalkBytes : HeaderTextWalkFor(line))
+    {
+    }
+    bool HasColon() const { return m_pos >= 0; }
+    int Position() const { return m_pos; }
+    const char* Text() const { return m_buf.data(); }
+
+    // Kind of the next token that is not a comment.
+    int Next()
+    {
+        for (;;) {
+            const int kind =
+                NextHeaderToken(m_mode, m_line, m_pos, m_buf.data(), static_cast<int>(m_buf.size()), m_walk);
+            if (kind != kHeaderTokenComment)
+                return kind;
+        }
+    }
+    bool NextIsSpecial(char c) { return IsSpecialToken(Next(), Text(), c); }
+    bool NextIsAtom(const char* text = nullptr)
+    {
+        return Next() == kHeaderTokenAtom && (text == nullptr || std::strcmp(Text(), text) == 0);
+    }
+
+private:
+    const CString& m_line;
+    int m_mode;
+    int m_pos;
+    std::vector<char> m_buf;
+    int m_walk;
+};
+
+// Parses the rest of a Content-Type or Content-Disposition field: any number
+// of "; name = value" and then the end of the field.
+int ParseParameters(const CString& line, FieldTokens& tokens, CMimeHeaderFacts& facts, bool nameTakesRawRest)
 {
-    return std::vector<char>(static_cast<size_t>(line.GetLength()) + 1);
+    for (;;) {
+        int kind = tokens.Next();
+        if (kind == kHeaderTokenEnd)
+            return 1;
+        if (!IsSpecialToken(kind, tokens.Text(), ';') || !tokens.NextIsAtom())
+            return 0;
+        CMimeParam param;
+        param.m_strName = tokens.Text();
+        if (!tokens.NextIsSpecial('='))
+            return 0;
+        const int rawStart = tokens.Position();
+        kind = tokens.Next();
+        if (kind != kHeaderTokenAtom && kind != kHeaderTokenQuoted)
+            return 0;
+        if (nameTakesRawRest && param.m_strName.Left(4) == "name")
+            param.m_strValue = line.Mid(rawStart);
+        else
+            param.m_strValue = tokens.Text();
+        facts.m_params.Append(param);
+    }
+}
+
+// True when text is valid UTF-8 (no overlong forms, surrogates or code points
+// beyond U+10FFFF) and holds at least one byte of 128 or above.
+bool IsUtf8Text(const CString& text)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.GetString());
+    const int n = text.GetLength();
+    bool high = false;
+    for (int i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        high = true;
+        int len = 0;
+        unsigned char lo = 0x80;
+        unsigned char hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            len = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            len = 3;
+            if (b == 0xE0)
+                lo = 0xA0;
+            else if (b == 0xED)
+                hi = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            len = 4;
+            if (b == 0xF0)
+                lo = 0x90;
+            else if (b == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (len > n - i || p[i + 1] < lo || p[i + 1] > hi)
+            return false;
+        for (int k = 2; k < len; ++k) {
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+                return false;
+        }
+        i += len;
+    }
+    return high;
 }
 
 }  // namespace
+
+int HeaderTextWalkFor(const CString& line)
+{
+    return IsUtf8Text(line) ? kHeaderWalkBytes : kHeaderWalkSjis;
+}
 
 const CMimeParam* CMimeParamList::GetFirst()
 {
@@ -141,7 +224,7 @@ const CMimeParam* CMimeParamList::Find(const char* name) const
     return nullptr;
 }
 
-int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int capacity)
+int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int capacity, int walk)
 {
     // Below 2 bytes no token byte fits beside the NUL, and an atom would never
     // move forward.
@@ -162,18 +245,18 @@ int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int c
     const unsigned char c = static_cast<unsigned char>(text[pos]);
     if (c == '"') {
         ++pos;
-        return ReadDelimited(text, pos, buffer, capacity, '"', '"', false, false) ? kHeaderTokenQuoted
-                                                                                 : kHeaderTokenError;
+        return ReadDelimited(text, pos, buffer, capacity, walk, '"', '"', false, false) ? kHeaderTokenQuoted
+                                                                                       : kHeaderTokenError;
     }
     if (c == '[') {
         ++pos;
-        return ReadDelimited(text, pos, buffer, capacity, '[', ']', false, true) ? kHeaderTokenDomain
-                                                                                : kHeaderTokenError;
+        return ReadDelimited(text, pos, buffer, capacity, walk, '[', ']', false, true) ? kHeaderTokenDomain
+                                                                                      : kHeaderTokenError;
     }
     if (c == '(') {
         ++pos;
-        return ReadDelimited(text, pos, buffer, capacity, '(', ')', true, false) ? kHeaderTokenComment
-                                                                                : kHeaderTokenError;
+        return ReadDelimited(text, pos, buffer, capacity, walk, '(', ')', true, false) ? kHeaderTokenComment
+                                                                                      : kHeaderTokenError;
     }
     if (IsControl(c) || IsSpecial(mode, c)) {
         buffer[0] = static_cast<char>(c);
@@ -182,12 +265,20 @@ int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int c
         return IsControl(c) ? kHeaderTokenControl : kHeaderTokenSpecial;
     }
     int out = 0;
-    while (pos < n && out < capacity - 1) {
-        const unsigned char b = static_cast<unsigned char>(text[pos]);
-        if (b == ' ' || IsControl(b) || IsSpecial(mode, b))
-            break;
-        buffer[out++] = static_cast<char>(b);
-        ++pos;
+    while (pos < n) {
+        int len = CharLength(text, pos, walk);
+        if (len == 1) {
+            const unsigned char b = static_cast<unsigned char>(text[pos]);
+            if (b == ' ' || IsControl(b) || IsSpecial(mode, b))
+                break;
+        }
+        if (out + len > capacity - 1) {
+            if (out > 0)
+                break;
+            len = 1;   // nothing fits beside it: one byte, so that the atom moves on
+        }
+        for (; len > 0; --len)
+            buffer[out++] = text[pos++];
     }
     buffer[out] = '\0';
     return kHeaderTokenAtom;
@@ -201,66 +292,39 @@ bool IsHeaderField(const CString& line, const char* name)
 
 int ParseMimeVersion(const CString& line, CMimeHeaderFacts& /*facts*/)
 {
-    int pos = AfterColon(line);
-    if (pos < 0)
-        return 0;
-    std::vector<char> buf = TokenBuffer(line);
-    char* b = buf.data();
-    const int cap = static_cast<int>(buf.size());
-    if (NextToken(kHeaderModeRfc822, line, pos, b, cap) != kHeaderTokenAtom || std::strcmp(b, "1") != 0)
-        return 0;
-    if (!IsSpecialToken(NextToken(kHeaderModeRfc822, line, pos, b, cap), b, '.'))
-        return 0;
-    if (NextToken(kHeaderModeRfc822, line, pos, b, cap) != kHeaderTokenAtom || std::strcmp(b, "0") != 0)
-        return 0;
-    return 1;
+    FieldTokens tokens(line, kHeaderModeRfc822);
+    return tokens.HasColon() && tokens.NextIsAtom("1") && tokens.NextIsSpecial('.') && tokens.NextIsAtom("0") ? 1
+                                                                                                             : 0;
 }
 
 int ParseContentType(const CString& line, CMimeHeaderFacts& facts)
 {
-    int pos = AfterColon(line);
-    if (pos < 0)
+    FieldTokens tokens(line, kHeaderModeMime);
+    if (!tokens.HasColon() || !tokens.NextIsAtom())
         return 0;
-    std::vector<char> buf = TokenBuffer(line);
-    char* b = buf.data();
-    const int cap = static_cast<int>(buf.size());
-    if (NextToken(kHeaderModeMime, line, pos, b, cap) != kHeaderTokenAtom)
+    facts.m_strType = tokens.Text();
+    if (!tokens.NextIsSpecial('/') || !tokens.NextIsAtom())
         return 0;
-    facts.m_strType = b;
-    if (!IsSpecialToken(NextToken(kHeaderModeMime, line, pos, b, cap), b, '/'))
-        return 0;
-    if (NextToken(kHeaderModeMime, line, pos, b, cap) != kHeaderTokenAtom)
-        return 0;
-    facts.m_strSubtype = b;
-    return ParseParameters(line, pos, buf, facts, true);
+    facts.m_strSubtype = tokens.Text();
+    return ParseParameters(line, tokens, facts, true);
 }
 
 int ParseContentTransferEncoding(const CString& line, CMimeHeaderFacts& facts)
 {
-    int pos = AfterColon(line);
-    if (pos < 0)
+    FieldTokens tokens(line, kHeaderModeMime);
+    if (!tokens.HasColon() || !tokens.NextIsAtom())
         return 0;
-    std::vector<char> buf = TokenBuffer(line);
-    char* b = buf.data();
-    const int cap = static_cast<int>(buf.size());
-    if (NextToken(kHeaderModeMime, line, pos, b, cap) != kHeaderTokenAtom)
-        return 0;
-    facts.m_strEncoding = b;
-    return NextToken(kHeaderModeMime, line, pos, b, cap) == kHeaderTokenEnd ? 1 : 0;
+    facts.m_strEncoding = tokens.Text();
+    return tokens.Next() == kHeaderTokenEnd ? 1 : 0;
 }
 
 int ParseContentDisposition(const CString& line, CMimeHeaderFacts& facts)
 {
-    int pos = AfterColon(line);
-    if (pos < 0)
+    FieldTokens tokens(line, kHeaderModeMime);
+    if (!tokens.HasColon() || !tokens.NextIsAtom())
         return 0;
-    std::vector<char> buf = TokenBuffer(line);
-    char* b = buf.data();
-    const int cap = static_cast<int>(buf.size());
-    if (NextToken(kHeaderModeMime, line, pos, b, cap) != kHeaderTokenAtom)
-        return 0;
-    facts.m_strDisposition = b;
-    return ParseParameters(line, pos, buf, facts, false);
+    facts.m_strDisposition = tokens.Text();
+    return ParseParameters(line, tokens, facts, false);
 }
 
 int ParseContentId(const CString& line, CMimeHeaderFacts& facts)

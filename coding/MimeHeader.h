@@ -66,19 +66,39 @@ enum HeaderTokenKind {
 constexpr int kHeaderModeRfc822 = 0;   // specials ()<>@,;:\".[]
 constexpr int kHeaderModeMime = 1;     // tspecials ()<>@,;:\"/[]?=
 
+// How the tokenizer walks the bytes of a field line.
+enum HeaderTextWalk {
+    // Byte by byte: ASCII, ISO-2022-JP and UTF-8 (which never holds an ASCII
+    // byte inside a character).
+    kHeaderWalkBytes = 0,
+    // A Shift_JIS lead byte and a valid trail byte are one character inside
+    // atoms, quoted strings, comments and domain literals, so that a trail
+    // byte such as 0x5C or 0x40 is neither a quoting backslash nor a special.
+    kHeaderWalkSjis = 1,
+};
+
+// The walk for one field line: byte by byte when the line is valid UTF-8
+// holding bytes of 128 or above, else Shift_JIS (ASCII and 7-bit text read
+// the same either way).
+int HeaderTextWalkFor(const CString& line);
+
 // Reads the token that starts at text[pos] (spaces and tabs skipped first),
 // writes it NUL-terminated into buffer (at most capacity - 1 bytes), moves pos
-// behind it and answers its kind. An atom stops early when the buffer is full;
-// a quoted string, domain literal or comment that does not fit is an error.
-// A capacity below 2 is an error (nothing would fit beside the NUL).
-int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int capacity);
+// behind it and answers its kind. An atom stops early when the buffer is full
+// (before a double-byte character that would not fit, unless the atom would
+// be empty: with a capacity of 2 such a character is split); a quoted string,
+// domain literal or comment that does not fit is an error. A backslash takes
+// the following character literally. A capacity below 2 is an error (nothing
+// would fit beside the NUL).
+int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int capacity, int walk);
 
 // True when the line's first bytes equal name without regard to case (a
 // prefix test: the colon is not looked at).
 bool IsHeaderField(const CString& line, const char* name);
 
-// Field parsers: each takes one whole unfolded field line and fills facts.
-// They answer 1 on success and 0 on failure; what they stored before failing
+// Field parsers: each takes one whole unfolded field line and fills facts,
+// walking it as HeaderTextWalkFor says (raw Shift_JIS file names were common
+// in Japanese mail). They answer 1 on success and 0 on failure; what they stored before failing
 // stays stored. Each begins after the line's first ":" (none: failure).
 int ParseMimeVersion(const CString& line, CMimeHeaderFacts& facts);   // "1.0" only
 int ParseContentType(const CString& line, CMimeHeaderFacts& facts);

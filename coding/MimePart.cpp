@@ -1,5 +1,5 @@
-// MIME part tree: windowed file reader, header reading, multipart splitting
-// and body lines.
+// MIME part tree: windowed reader (file or memory), header reading,
+// multipart splitting and body lines.
 #include "coding/MimePart.h"
 
 #include <algorithm>
@@ -15,6 +15,24 @@ constexpr int LF = '\n';
 constexpr std::int64_t kMaxMimeFileSize = INT_MAX - 4;
 
 }  // namespace
+
+// ---- CMimeSource -------------------------------------------------------------
+
+CMimeSource CMimeSource::File(const CString& path)
+{
+    CMimeSource source;
+    source.m_strPath = path;
+    return source;
+}
+
+CMimeSource CMimeSource::Memory(const char* data, std::size_t size)
+{
+    CMimeSource source;
+    source.m_pData = reinterpret_cast<const unsigned char*>(data);
+    source.m_nSize = size;
+    source.m_bMemory = true;
+    return source;
+}
 
 // ---- CMimeFileReader --------------------------------------------------------
 
@@ -49,6 +67,31 @@ int CMimeFileReader::Open(const char* path)
     return m_nStatus;
 }
 
+int CMimeFileReader::OpenMemory(const unsigned char* data, std::size_t size)
+{
+    if (m_bOpen)
+        Close();
+    m_nStatus = kMimeReadOk;
+    if (data == nullptr && size > 0) {
+        m_nStatus = kMimeOpenFailed;
+        return m_nStatus;
+    }
+    m_pMemory = data;
+    m_nMemorySize = size;
+    m_bMemory = true;
+    m_pWindow = nullptr;
+    m_nWindowStart = 0;
+    m_dwValid = 0;
+    m_bLoaded = false;
+    m_bOpen = 1;
+    return m_nStatus;
+}
+
+int CMimeFileReader::Open(const CMimeSource& source)
+{
+    return source.m_bMemory ? OpenMemory(source.m_pData, source.m_nSize) : Open(source.m_strPath);
+}
+
 int CMimeFileReader::Close()
 {
     if (m_file.IsOpen())
@@ -57,6 +100,9 @@ int CMimeFileReader::Close()
     m_bLoaded = false;
     m_dwValid = 0;
     m_pWindow = nullptr;
+    m_pMemory = nullptr;
+    m_nMemorySize = 0;
+    m_bMemory = false;
     m_dwBlockValid = 0;
     m_block.clear();
     m_block.shrink_to_fit();
@@ -65,7 +111,9 @@ int CMimeFileReader::Close()
 
 std::int64_t CMimeFileReader::GetFileSize() const
 {
-    return m_bOpen ? static_cast<std::int64_t>(m_file.GetLength()) : 0;
+    if (!m_bOpen)
+        return 0;
+    return m_bMemory ? static_cast<std::int64_t>(m_nMemorySize) : static_cast<std::int64_t>(m_file.GetLength());
 }
 
 bool CMimeFileReader::MoveWindow(std::int64_t pos)
@@ -74,6 +122,13 @@ bool CMimeFileReader::MoveWindow(std::int64_t pos)
     m_bLoaded = false;
     m_dwValid = 0;
     m_nWindowStart = start;
+    if (m_bMemory) {
+        const std::int64_t size = static_cast<std::int64_t>(m_nMemorySize);
+        m_pWindow = start < size ? m_pMemory + start : nullptr;
+        m_dwValid = start < size ? static_cast<std::uint32_t>(std::min<std::int64_t>(m_nWindowSize, size - start)) : 0;
+        m_bLoaded = true;
+        return true;
+    }
     const std::int64_t blockEnd = m_nBlockStart + m_dwBlockValid;
     if (m_pWindow && start >= m_nBlockStart && start < blockEnd) {
         m_pWindow = m_block.data() + (start - m_nBlockStart);
@@ -137,11 +192,16 @@ int CMimeFileReader::GetSpan(std::int64_t pos, const unsigned char** data)
 
 // ---- CMimePart --------------------------------------------------------------
 
-CMimePart::CMimePart(CMimePart* parent, const CString& path, int start, int end)
-    : m_strPath(path), m_reader(kMimeWindowSize), m_nStart(start), m_nEnd(end), m_pParent(parent)
+CMimePart::CMimePart(CMimePart* parent, const CMimeSource& source, int start, int end)
+    : m_source(source), m_reader(kMimeWindowSize), m_nStart(start), m_nEnd(end), m_pParent(parent)
 {
     if (parent)
         m_nDepth = parent->m_nDepth + 1;
+}
+
+CMimePart::CMimePart(CMimePart* parent, const CString& path, int start, int end)
+    : CMimePart(parent, CMimeSource::File(path), start, end)
+{
 }
 
 CMimePart::~CMimePart()
@@ -167,7 +227,7 @@ CMimePart* CMimePart::Root()
 
 int CMimePart::Open()
 {
-    return m_reader.Open(m_strPath) == kMimeReadOk ? 1 : 0;
+    return m_reader.Open(m_source) == kMimeReadOk ? 1 : 0;
 }
 
 void CMimePart::Close()
@@ -351,7 +411,7 @@ int CMimePart::ParseMultipart()
                 closed = true;   // enough parts: stop as if closed
                 break;
             }
-            CMimePart* child = new CMimePart(this, m_strPath, bodyStart, p);
+            CMimePart* child = new CMimePart(this, m_source, bodyStart, p);
             ++root->m_nPartCount;
             if (last)
                 last->m_pNextSibling = child;
@@ -439,9 +499,19 @@ CMimeMessage::~CMimeMessage()
 
 int CMimeMessage::Parse(const char* path)
 {
+    return ParseSource(CMimeSource::File(CString(path)));
+}
+
+int CMimeMessage::ParseMemory(const char* data, std::size_t size)
+{
+    return ParseSource(CMimeSource::Memory(data, size));
+}
+
+int CMimeMessage::ParseSource(const CMimeSource& source)
+{
     if (m_pRoot)
         return 0;
-    m_pRoot = new CMimePart(nullptr, CString(path), 0, -1);
+    m_pRoot = new CMimePart(nullptr, source, 0, -1);
     if (!m_pRoot->Open())
         return 0;
     if (!m_pRoot->Parse())

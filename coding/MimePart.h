@@ -1,11 +1,12 @@
-// The MIME part tree of one message that lies in a file of its own.
+// The MIME part tree of one message that lies in a file of its own or in a
+// block of memory.
 //
-// The file is read in place through a 1024-byte window aligned to multiples of
-// 1024 (backed by a bounded read-ahead block); the message is never loaded
-// whole. Nothing is decoded: transfer
-// encodings, encoded words and character sets stay as written, and body lines
-// come out as raw bytes. Offsets are 32-bit: a file of 2 GB or more does not
-// parse.
+// The message is read in place through a 1024-byte window aligned to
+// multiples of 1024: a file's window is backed by a bounded read-ahead block
+// (the file is never loaded whole), a memory block's window points into the
+// block (nothing is copied). Nothing is decoded: transfer encodings, encoded
+// words and character sets stay as written, and body lines come out as raw
+// bytes. Offsets are 32-bit: a message of 2 GB or more does not parse.
 //
 // Limits on hostile input (a crafted message must not exhaust the stack, the
 // open-file limit or memory):
@@ -19,6 +20,7 @@
 //    the parse succeeds.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -38,7 +40,21 @@ constexpr int kMimeReadFailed = -5;
 constexpr int kMimeCloseFailed = -6;
 constexpr int kMimeSeekFailed = -7;
 
-// Random access to the bytes of one file through an aligned window.
+// Where the bytes of one message lie: a file (a Windows path), or a block of
+// memory that stays unchanged while any part of the parse reads it (the
+// source does not own it).
+struct CMimeSource {
+    static CMimeSource File(const CString& path);
+    static CMimeSource Memory(const char* data, std::size_t size);
+
+    CString m_strPath;                        // the file
+    const unsigned char* m_pData = nullptr;   // the memory block
+    std::size_t m_nSize = 0;
+    bool m_bMemory = false;
+};
+
+// Random access to the bytes of one file, or of one memory block, through an
+// aligned window.
 class CMimeFileReader {
 public:
     explicit CMimeFileReader(int windowSize = kMimeWindowSize);
@@ -49,11 +65,17 @@ public:
     // Opens path (a Windows path) for reading; answers the status (0 or -3).
     // An open reader is closed first.
     int Open(const char* path);
+    // Opens the size bytes at data for reading; they must stay unchanged
+    // until the reader is closed. Answers the status (0, or -3 for null data
+    // with a size). An open reader is closed first.
+    int OpenMemory(const unsigned char* data, std::size_t size);
+    // Opens the source as one of the two above.
+    int Open(const CMimeSource& source);
     // Closes the file and frees the window; answers the status.
     int Close();
     bool IsOpen() const { return m_bOpen != 0; }
     int GetStatus() const { return m_nStatus; }
-    // Size of the open file in bytes (0 when closed).
+    // Size of the open file or memory block in bytes (0 when closed).
     std::int64_t GetFileSize() const;
 
     // The byte at pos as 0..255, or -1 when absent (negative position, beyond
@@ -75,7 +97,11 @@ private:
     int GetByteSlow(std::int64_t pos);
     bool MoveWindow(std::int64_t pos);
 
-    // The window lies inside a read-ahead block: reads start at a window
+    // A memory block: the window points into it.
+    const unsigned char* m_pMemory = nullptr;
+    std::size_t m_nMemorySize = 0;
+    bool m_bMemory = false;
+    // A file: the window lies inside a read-ahead block: reads start at a window
     // boundary and double in size (up to kMimeReadAhead) while the file is
     // read in order, so a sequential scan makes few system calls while a
     // small part still reads one window.
@@ -99,12 +125,17 @@ private:
 // empty until parsed.
 class CMimePart : public CMimeHeaderFacts {
 public:
+    // A part of the message in source, from start to end (-1: to the end of
+    // the message, fixed when the part is parsed).
+    CMimePart(CMimePart* parent, const CMimeSource& source, int start, int end);
+    // The same for the message in the file at path.
     CMimePart(CMimePart* parent, const CString& path, int start, int end);
     ~CMimePart();
     CMimePart(const CMimePart&) = delete;
     CMimePart& operator=(const CMimePart&) = delete;
 
-    // Opens the part's file; 1 when the reader's status is 0, else 0.
+    // Opens the part's file or memory block; 1 when the reader's status is 0,
+    // else 0.
     int Open();
     void Close();
 
@@ -146,7 +177,7 @@ public:
     CMimePart* GetNextSibling() const { return m_pNextSibling; }
     int GetDepth() const { return m_nDepth; }
 
-    CString m_strPath;
+    CMimeSource m_source;   // every part of one message has the same
     CMimeFileReader m_reader;
     int m_nStart;
     int m_nEnd;
@@ -163,7 +194,7 @@ private:
     int m_nPartCount = 0;                  // root only: body parts made so far
 };
 
-// The parse of one message file.
+// The parse of one message.
 class CMimeMessage {
 public:
     CMimeMessage() = default;
@@ -174,6 +205,9 @@ public:
     // Parses the file at path (a Windows path). 1 on success, 0 on failure;
     // 0 without doing anything when this message was parsed before.
     int Parse(const char* path);
+    // Parses the size bytes at data, which must stay unchanged until this
+    // message is destroyed; the same answers.
+    int ParseMemory(const char* data, std::size_t size);
     // Selects the root, then its first child as long as there is one, and
     // answers the selected part (null before Parse).
     CMimePart* FirstLeaf();
@@ -182,6 +216,8 @@ public:
     CMimePart* GetCurrent() const { return m_pCurrent; }
 
 private:
+    int ParseSource(const CMimeSource& source);
+
     CMimePart* m_pRoot = nullptr;      // owned
     CMimePart* m_pCurrent = nullptr;
 };

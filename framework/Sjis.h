@@ -11,6 +11,13 @@ inline bool IsSjisLeadByte(BYTE b)
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// True for a byte that may follow a lead byte as the second byte of a
+// double-byte character in code page 932.
+inline bool IsSjisTrailByte(BYTE b)
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
 // Length in bytes of the character at text[index]: 2 for a lead byte followed
 // by another byte, else 1.
 int SjisCharLength(const CString& text, int index);

@@ -1,5 +1,6 @@
-// Fuzz target: the header tokenizer in both modes with small capacities, the
-// field-name test and the five field parsers.
+// Fuzz target: the header tokenizer in both modes and both walks (bytes,
+// Shift_JIS) with small capacities, the field-name test and the five field
+// parsers.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -14,12 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int capacity = 1 + data[0] % 16;
     const CString line(reinterpret_cast<const char*>(data + 1), static_cast<int>(size - 1));
 
-    for (int mode = 0; mode <= 1; ++mode) {
+    for (int run = 0; run < 4; ++run) {
+        const int mode = run & 1;
+        const int walk = run >> 1 ? kHeaderWalkSjis : kHeaderWalkBytes;
         std::vector<char> buf(static_cast<size_t>(capacity));   // exactly capacity bytes
         int pos = 0;
         for (;;) {
             const int before = pos;
-            const int kind = NextHeaderToken(mode, line, pos, buf.data(), capacity);
+            const int kind = NextHeaderToken(mode, line, pos, buf.data(), capacity, walk);
             if (kind == kHeaderTokenEnd || kind == kHeaderTokenError)
                 break;
             if (pos <= before || pos > line.GetLength())
@@ -27,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    HeaderTextWalkFor(line);
     CMimeHeaderFacts facts;
     IsHeaderField(line, "Content-Type");
     ParseMimeVersion(line, facts);

@@ -1,6 +1,7 @@
-// Fuzz target: the whole MIME parse of one message file, the first leaf and
-// its lines. The input is written to a file on a machine whose drive C is a
-// temporary host folder made once per process.
+// Fuzz target: the whole MIME parse of one message, the first leaf and its
+// lines, from a file and from memory; both must give the same tree and lines.
+// The file lies on a machine whose drive C is a temporary host folder made
+// once per process.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,9 +24,10 @@ std::string SetUp()
     return std::string(dir) + "/m.eml";
 }
 
-void ReadAllLines(CMimePart* part, int capacity)
+std::string ReadAllLines(CMimePart* part, int capacity)
 {
     std::vector<char> buf(static_cast<size_t>(capacity));
+    std::string all;
     long total = 0;
     for (int n = part->ReadFirstLine(buf.data(), capacity); n >= 0; n = part->ReadLine(buf.data(), capacity)) {
         if (n >= capacity)
@@ -33,7 +35,35 @@ void ReadAllLines(CMimePart* part, int capacity)
         total += n;
         if (total > part->m_nEnd - part->m_nStart)
             std::abort();   // lines never hold more than the part
+        all.append(buf.data(), static_cast<size_t>(n));
+        all += '|';
     }
+    return all;
+}
+
+void Dump(const CMimePart* p, std::string& out)
+{
+    for (; p; p = p->GetNextSibling()) {
+        out += p->m_strType.Str() + "/" + p->m_strSubtype.Str() + " " + std::to_string(p->m_nStart) + "-" +
+               std::to_string(p->m_nEnd) + "(";
+        Dump(p->GetFirstChild(), out);
+        out += ")";
+    }
+}
+
+// The tree, then the first leaf's lines or "failed".
+std::string Parse(CMimeMessage& message, int result)
+{
+    std::string out;
+    Dump(message.GetRoot(), out);
+    if (!result)
+        return out + "failed";
+    CMimePart* leaf = message.FirstLeaf();
+    if (!leaf || !leaf->Open())
+        std::abort();
+    out += ReadAllLines(leaf, 4096);
+    out += ReadAllLines(leaf, 3);
+    return out;
 }
 
 }  // namespace
@@ -50,13 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     std::fclose(f);
 
-    CMimeMessage message;
-    if (!message.Parse("C:\\m.eml"))
-        return 0;
-    CMimePart* leaf = message.FirstLeaf();
-    if (!leaf || !leaf->Open())
+    CMimeMessage fromFile;
+    const std::string file = Parse(fromFile, fromFile.Parse("C:\\m.eml"));
+    // The memory block is a copy of its own, so that reading past its end shows.
+    const std::vector<char> bytes(data, data + size);
+    CMimeMessage fromMemory;
+    const std::string memory = Parse(fromMemory, fromMemory.ParseMemory(bytes.data(), bytes.size()));
+    if (file != memory)
         std::abort();
-    ReadAllLines(leaf, 4096);
-    ReadAllLines(leaf, 3);
     return 0;
 }

@@ -19,14 +19,14 @@ std::ostream& operator<<(std::ostream& os, const Tok& t)
     return os << t.kind << ":" << t.text;
 }
 
-std::vector<Tok> Tokens(int mode, const std::string& text, int capacity = 64)
+std::vector<Tok> Tokens(int mode, const std::string& text, int capacity = 64, int walk = kHeaderWalkSjis)
 {
     CString s(text);
     std::vector<char> buf(static_cast<size_t>(capacity) + 1, 'x');
     std::vector<Tok> out;
     int pos = 0;
     for (int guard = 0; guard < 50; ++guard) {
-        const int kind = NextHeaderToken(mode, s, pos, buf.data(), capacity);
+        const int kind = NextHeaderToken(mode, s, pos, buf.data(), capacity, walk);
         EXPECT_EQ(buf[static_cast<size_t>(capacity)], 'x') << "wrote past the capacity";
         out.push_back({kind, kind == kHeaderTokenError ? "" : std::string(buf.data())});
         if (kind == kHeaderTokenEnd || kind == kHeaderTokenError)
@@ -56,6 +56,7 @@ TEST(CodingMimeHeaderTest, Tokenizer)
         std::string in;
         std::vector<Tok> want;
         int capacity = 64;
+        int walk = kHeaderWalkSjis;
     } cases[] = {
         {0, " \t1.0", {{A, "1"}, {S, "."}, {A, "0"}, {E, ""}}},
         {1, "1.0", {{A, "1.0"}, {E, ""}}},                       // "." is no tspecial
@@ -77,16 +78,35 @@ TEST(CodingMimeHeaderTest, Tokenizer)
         {1, "\"abcd\"", {{X, ""}}, 4},                            // quoted string must fit
         {1, "(abcd)", {{X, ""}}, 4},
         {1, "", {{E, ""}}},
+        // Shift_JIS: a trail byte 0x5C, 0x40, 0x5B or 0x5D belongs to its
+        // character (予 97 5C, ァ 83 40, ー 81 5B, ソ 83 5C); byte by byte it
+        // would quote, be a special or open a second bracket.
+        {1, "\"予定表\"", {{Q, "予定表"}, {E, ""}}},
+        {1, "\"予定表\"", {{X, ""}}, 64, kHeaderWalkBytes},
+        {1, "予定表;x", {{A, "予定表"}, {S, ";"}, {A, "x"}, {E, ""}}},
+        {0, "ァ@x", {{A, "ァ"}, {S, "@"}, {A, "x"}, {E, ""}}},
+        {0, "ァ@x", {{A, "\x83"}, {S, "@"}, {S, "@"}, {A, "x"}, {E, ""}}, 64, kHeaderWalkBytes},
+        {0, "[ー]", {{D, "ー"}, {E, ""}}},
+        {0, "[ー]", {{X, ""}}, 64, kHeaderWalkBytes},
+        {1, "(ソ)x", {{C, "ソ"}, {A, "x"}, {E, ""}}},
+        {1, "\"\\予\"", {{Q, "予"}, {E, ""}}},                  // an escaped character is taken whole
+        {1, "\"\x81\"x", {{Q, "\x81"}, {A, "x"}, {E, ""}}},     // no trail byte: the lead byte alone
+        {1, "a\x81", {{A, "a\x81"}, {E, ""}}},                    // a lead byte at the end
+        {1, "予定", {{A, "予"}, {A, "定"}, {E, ""}}, 4},              // atoms split between characters
+        {1, "予", {{A, "\x97"}, {S, "\\"}, {E, ""}}, 2},            // ... or, with room for one byte, inside
+        {1, "\"予定\"", {{X, ""}}, 4},
+        // ISO-2022-JP is 7-bit: walked as before, its 0x5C quoting the next byte.
+        {1, "\"\x1b$BK\\J8\x1b(B\"", {{Q, "\x1b$BKJ8\x1b(B"}, {E, ""}}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Tokens(c.mode, c.in, c.capacity), c.want) << c.in;
+        EXPECT_EQ(Tokens(c.mode, c.in, c.capacity, c.walk), c.want) << c.in;
 
     char b[4] = "zz";
     int pos = 0;
-    EXPECT_EQ(NextHeaderToken(1, CString("a"), pos, b, 0), kHeaderTokenError);
+    EXPECT_EQ(NextHeaderToken(1, CString("a"), pos, b, 0, kHeaderWalkSjis), kHeaderTokenError);
     EXPECT_EQ(b[0], 'z');
-    EXPECT_EQ(NextHeaderToken(1, CString("a"), pos, b, 1), kHeaderTokenError);   // would never advance
-    EXPECT_EQ(NextHeaderToken(1, CString(";"), pos, b, 2), kHeaderTokenSpecial);
+    EXPECT_EQ(NextHeaderToken(1, CString("a"), pos, b, 1, kHeaderWalkSjis), kHeaderTokenError);   // would never advance
+    EXPECT_EQ(NextHeaderToken(1, CString(";"), pos, b, 2, kHeaderWalkSjis), kHeaderTokenSpecial);
     EXPECT_EQ(pos, 1);
 }
 
@@ -149,6 +169,21 @@ TEST(CodingMimeHeaderTest, FieldParsers)
         {ParseContentDisposition, "Content-Disposition: inline; name=\"a\"; x=1", 1, "", "",
          "[name=a][x=1]", "", "inline"},
         {ParseContentDisposition, "Content-Disposition: inline;", 0, "", "", "", "", "inline"},
+        // Raw Shift_JIS file names; UTF-8 and ISO-2022-JP ones read as before.
+        {ParseContentDisposition, "Content-Disposition: attachment; filename=\"予定表\"", 1, "", "",
+         "[filename=予定表]", "", "attachment"},
+        {ParseContentDisposition, "Content-Disposition: attachment; filename=予定表.xls", 1, "", "",
+         "[filename=予定表.xls]", "", "attachment"},
+        {ParseContentType, "Content-Type: application/octet-stream; name=\"予定表\"; x=ソ", 1, "application",
+         "octet-stream", "[name=\"予定表\"; x=ソ][x=ソ]"},
+        {ParseContentDisposition, "Content-Disposition: attachment; filename=\"\xE4\xBA\x88\xE5\xAE\x9A\"", 1, "",
+         "", "[filename=\xE4\xBA\x88\xE5\xAE\x9A]", "", "attachment"},
+        // UTF-8 ending in a byte that looks like a Shift_JIS lead byte: the
+        // backslash after it still quotes.
+        {ParseContentDisposition, "Content-Disposition: a; filename=\"\xE4\xBA\x88\\\"q\"", 1, "", "",
+         "[filename=\xE4\xBA\x88\"q]", "", "a"},
+        {ParseContentDisposition, "Content-Disposition: a; filename=\"\x1b$BK\\J8\x1b(B\"", 1, "", "",
+         "[filename=\x1b$BKJ8\x1b(B]", "", "a"},
     };
     for (const Case& c : cases) {
         CMimeHeaderFacts f;
@@ -159,6 +194,26 @@ TEST(CodingMimeHeaderTest, FieldParsers)
         EXPECT_EQ(f.m_strEncoding.Str(), c.encoding) << c.line;
         EXPECT_EQ(f.m_strDisposition.Str(), c.disposition) << c.line;
     }
+}
+
+TEST(CodingMimeHeaderTest, ShiftJisIsWalkedUnlessTheLineIsUtf8)
+{
+    struct Case {
+        std::string line;
+        int walk;
+    } cases[] = {
+        {"Content-Type: text/plain", kHeaderWalkSjis},
+        {"filename=\"予定表\"", kHeaderWalkSjis},
+        {"filename=\"\xE4\xBA\x88\xE5\xAE\x9A\xF0\x9F\x98\x80\xC3\xA9\"", kHeaderWalkBytes},
+        {"\xC0\x80", kHeaderWalkSjis},            // overlong
+        {"\xE0\x9F\xBF", kHeaderWalkSjis},       // overlong
+        {"\xED\xA0\x80", kHeaderWalkSjis},       // surrogate
+        {"\xF4\x90\x80\x80", kHeaderWalkSjis},  // beyond U+10FFFF
+        {"a\xE4\xBA", kHeaderWalkSjis},           // cut short
+        {"\xE4\xBA\x88\x81", kHeaderWalkSjis},  // a lone continuation byte
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HeaderTextWalkFor(CString(c.line)), c.walk) << c.line;
 }
 
 TEST(CodingMimeHeaderTest, ContentId)

@@ -44,15 +44,27 @@ struct Parsed {
     std::vector<std::string> leaf;   // the first leaf's raw lines
 };
 
-Parsed ParseText(TempMachine& tm, const std::string& message)
+Parsed ParseWith(CMimeMessage& msg, int result)
 {
-    tm.WriteFile(kPath, message);
-    CMimeMessage msg;
     Parsed p;
-    p.result = msg.Parse(kPath);
+    p.result = result;
     DumpPart(msg.GetRoot(), 0, p.tree);
     if (p.result)
         p.leaf = Lines(msg.FirstLeaf());
+    return p;
+}
+
+// Parses the message from a file and from memory; both must give the same.
+Parsed ParseText(TempMachine& tm, const std::string& message)
+{
+    tm.WriteFile(kPath, message);
+    CMimeMessage fromFile;
+    const Parsed p = ParseWith(fromFile, fromFile.Parse(kPath));
+    CMimeMessage fromMemory;
+    const Parsed m = ParseWith(fromMemory, fromMemory.ParseMemory(message.data(), message.size()));
+    EXPECT_EQ(m.result, p.result);
+    EXPECT_EQ(m.tree, p.tree);
+    EXPECT_EQ(m.leaf, p.leaf);
     return p;
 }
 
@@ -120,6 +132,9 @@ TEST(CodingMimePartTest, SinglePartDefaultsAndTypes)
         {"bare LF, other first line", "Subject: s\nContent-Type: text/html\n\n", "0 text/plain 7bit 0-36\n"},
         {"folded with a space", "Content-Type: text/html;\r\n charset=x\r\n\r\n", "0 text/html 7bit 0-40\n"},
         {"multipart without boundary fails", "Content-Type: multipart/mixed\r\n\r\n--b\r\n", "0 multipart/mixed 7bit 0-38\n"},
+        {"raw Shift_JIS file name before Content-Type",
+         "Content-Disposition: attachment; filename=\"予定表\"\r\nContent-Type: text/html\r\n\r\n",
+         "0 text/html 7bit 0-79\n"},
     };
     for (const Case& c : cases) {
         Parsed p = ParseText(tm, c.message);
@@ -223,6 +238,15 @@ TEST(CodingMimePartTest, MessageParsesOnceAndUnreadableFileFails)
     EXPECT_EQ(second.Parse(kPath), 1);
     EXPECT_EQ(second.Parse(kPath), 0);
     EXPECT_EQ(second.FirstLeaf(), second.GetRoot());
+    // Memory: no bytes at all is an empty message; a null block with a size
+    // cannot be opened.
+    CMimeMessage empty;
+    EXPECT_EQ(empty.ParseMemory(nullptr, 0), 1);
+    EXPECT_EQ(empty.FirstLeaf()->m_strType, "text");
+    CMimeMessage null;
+    EXPECT_EQ(null.ParseMemory(nullptr, 5), 0);
+    EXPECT_EQ(null.GetRoot()->m_reader.GetStatus(), kMimeOpenFailed);
+    EXPECT_EQ(null.ParseMemory("\r\nx", 3), 0);   // the message already has a root
 }
 
 TEST(CodingMimePartTest, LongLinesComeInPieces)

@@ -4,10 +4,12 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "coding/MimePart.h"
 #include "framework/Ui.h"
 #include "tests/WriterFixture.h"
 #include "writers/EudoraWriter.h"
@@ -17,7 +19,7 @@ namespace {
 
 using writer_test::StoredMessage;
 
-const char kSeparator[] = "From ???@??? Mon Jan  6  9: 5: 3 2003\r\n";
+const char kSeparator[] = "From ???@??? Mon Jan  6 09:05:03 2003\r\n";
 const char kRelabelled[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
 const std::string kEnd = "\r\n.\r\n\r\n";
 const char kInbox[] = "受信トレイ";
@@ -36,6 +38,10 @@ struct EudoraFixture : writer_test::WriterFixture {
             messageBoxes.push_back(text);
             return kIdOk;
         });
+        // Messages are parsed in memory: nothing is written in the temporary
+        // folder, not even through a link lying there under a fixed name.
+        tm.WriteFile("C:\\victim.txt", "victim");
+        std::filesystem::create_symlink(tm.Host("C:\\victim.txt"), tm.Host("C:\\Temp\\mime.txt"));
     }
     ~EudoraFixture() override { SetMessageBoxHandler(nullptr); }
 
@@ -46,12 +52,20 @@ struct EudoraFixture : writer_test::WriterFixture {
         MakeTray(kInbox, messages);
         Select({kInbox});
         EXPECT_EQ(app.ConvertMail(), 1);
-        EXPECT_FALSE(tm.Exists("C:\\Temp\\mime.txt"));
+        EXPECT_TRUE(TempFolderUntouched());
         std::string out = tm.ReadFile(kMailbox);
         std::remove(tm.Host(kMailbox).c_str());
         return out;
     }
     std::string Convert(const std::string& message) { return Convert(std::vector<StoredMessage>{{message}}); }
+
+    bool TempFolderUntouched() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(tm.Host("C:\\Temp")))
+            names.push_back(entry.path().filename().string());
+        return names == std::vector<std::string>{"mime.txt"} && tm.ReadFile("C:\\victim.txt") == "victim";
+    }
 };
 
 }  // namespace
@@ -74,11 +88,32 @@ TEST_F(EudoraFixture, SeparatorOnlyWhenTheHeaderHasNone)
     EXPECT_EQ(Convert("From ???@??? Sun Feb  2 10:00:00 2003\r\nSubject: a\r\n\r\nb\r\n.\r\n"),
               "From ???@??? Sun Feb  2 10:00:00 2003\r\nSubject: a\r\n\r\nb\r\n" + kEnd);
     EXPECT_EQ(Convert(" \t\r\n XXFrom ???@??? x\r\n\r\n"), "From ???@??? x\r\n\r\n" + kEnd);
-    EXPECT_EQ(Convert("Subject: From ???@??? x\r\n\r\n"), "Subject: From ???@??? x\r\n\r\n" + kEnd);
+    // The marker inside a field is no separator line.
+    EXPECT_EQ(Convert("Subject: From ???@??? x\r\n\r\n"), kSeparator + std::string("Subject: From ???@??? x\r\n\r\n") + kEnd);
 }
 
 TEST_F(EudoraFixture, MessagesByKind)
 {
+    // Multiparts nested one level deeper than the parser splits, text at the
+    // bottom: the whole body is written.
+    std::string deepHead, deepTail;
+    for (int i = 0; i <= kMaxMimeDepth; ++i) {
+        const std::string b = "q" + std::to_string(i) + "z";
+        deepHead += "Content-Type: multipart/mixed; boundary=" + b + "\r\n\r\n--" + b + "\r\n";
+        deepTail = "\r\n--" + b + "--" + deepTail;
+    }
+    const std::string deep = deepHead + "\r\ndeep text" + deepTail + "\r\n.\r\n";
+    const std::size_t deepBodyStart = deep.find("\r\n\r\n") + 4;
+    const std::string deepBody = deep.substr(deepBodyStart, deep.size() - deepBodyStart - 3);
+    // So many parts that the first one, a multipart, is left unsplit.
+    std::string many = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                       "Content-Type: multipart/alternative; boundary=i\r\n\r\n--i\r\n\r\nfirst\r\n--i--\r\n";
+    for (int i = 0; i < kMaxMimeParts; ++i)
+        many += "--b\r\n\r\n" + std::to_string(i) + "\r\n";
+    many += "--b--\r\n.\r\n";
+    const std::size_t manyBodyStart = many.find("\r\n\r\n") + 4;
+    const std::string manyBody = many.substr(manyBodyStart, many.size() - manyBodyStart - 3);
+
     struct Case {
         const char* name;
         std::string message;
@@ -111,10 +146,10 @@ TEST_F(EudoraFixture, MessagesByKind)
         {"folded encoded subject",
          "Subject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n =?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nx\r\n.\r\n",
          "Subject: 件名テスト\r\n\r\n", "x\r\n"},
-        // An encoded word at the second byte of a line joins the line before.
+        // The empty line ends the header even when an indented line follows.
         {"encoded word after an empty line and a TAB",
          "Subject: a\r\n\r\n\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody",
-         "Subject: a\tテスト\r\n\r\n", "\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody"},
+         "Subject: a\r\n\r\n", "\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody"},
         {"zero byte cuts a body line", std::string("S: z\r\n\r\nab\0cd\r\nef\r\n", 19), "S: z\r\n\r\n",
          "abef\r\n"},
         // Mend: a multipart cut short is written as one text part.
@@ -126,6 +161,23 @@ TEST_F(EudoraFixture, MessagesByKind)
         // Mend: no empty line after the header: the header is kept.
         {"no header end", "Subject: a\r\nX-Cut: b", "Subject: a\r\nX-Cut: b", ""},
         {"bare LF lines", "Subject: a\nTo: b\n\nbody\n", "Subject: a\nTo: b\n\nbody\n", ""},
+        // Mend: a MIME structure that cannot be used gives the whole body as
+        // text, as for a message without one.
+        {"MIME-Version 1.1: the top part has no media type",
+         "MIME-Version: 1.1\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n.\r\n",
+         std::string("MIME-Version: 1.1\r\n") + kRelabelled + "\r\n", "<p>x</p>\r\n"},
+        {"a field before Content-Type fails",
+         "Content-Disposition: inline; filename=\"open\r\nContent-Type: multipart/mixed; boundary=zz\r\n\r\n"
+         "--zz\r\n\r\ntext\r\n--zz--\r\n.\r\n",
+         std::string("Content-Disposition: inline; filename=\"open\r\n") + kRelabelled + "\r\n",
+         "--zz\r\n\r\ntext\r\n--zz--\r\n"},
+        {"nested beyond the bound", deep, std::string(kRelabelled) + "\r\n", deepBody},
+        {"beyond the part limit", many, std::string(kRelabelled) + "\r\n", manyBody},
+        // Mend: a raw Shift_JIS file name no longer fails its field.
+        {"raw Shift_JIS file name before Content-Type",
+         "Content-Disposition: inline; filename=\"予定表\"\r\nContent-Type: multipart/mixed; boundary=zz\r\n\r\n"
+         "--zz\r\nContent-Type: text/plain\r\n\r\n" + kJisBody + "\r\n--zz--\r\n.\r\n",
+         std::string("Content-Disposition: inline; filename=\"予定表\"\r\n") + kRelabelled + "\r\n", "本文です"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Convert(c.message), kSeparator + c.header + c.body + kEnd) << c.name;
@@ -141,14 +193,23 @@ TEST_F(EudoraFixture, RemovedRecordsAreLeftOutAndTheBarCountsLiveOnes)
 
 TEST_F(EudoraFixture, TrayFailures)
 {
-    // No storage file: that tray's mailbox is removed, the next tray is done.
-    MakeTray("a", {{"Subject: 1\r\n\r\n"}});
+    // No storage file for a tray without live messages: that tray's mailbox
+    // is removed, the next tray is done.
+    MakeTray("a", {{"Subject: 1\r\n\r\n", "", 0x10}});
     MakeTray("b", {{"Subject: 2\r\n\r\n"}});
     std::remove(tm.Host(GetTrayFolderPath("a") + kStorageFileName).c_str());
     Select({"a", "b"});
     EXPECT_EQ(app.ConvertMail(), 1);
     EXPECT_FALSE(tm.Exists("C:\\out\\a.mbx"));
     EXPECT_EQ(tm.ReadFile("C:\\out\\b.mbx"), kSeparator + std::string("Subject: 2\r\n\r\n") + kEnd);
+
+    // Without the storage file of live messages: a file error, nothing lost
+    // silently.
+    std::remove(tm.Host("C:\\out\\b.mbx").c_str());
+    std::remove(tm.Host(GetTrayFolderPath("b") + kStorageFileName).c_str());
+    EXPECT_EQ(app.ConvertMail(), 0);
+    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_FALSE(tm.Exists("C:\\out\\b.mbx"));
 
     // The mailbox cannot be created.
     app.m_strOutputDir = "C:\\NoSuchFolder";
@@ -161,11 +222,13 @@ TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
     MakeTray(kInbox, {{"Subject: 1\r\n\r\nbody\r\n.\r\n"}});
     Select({kInbox});
 
-    // The temporary file cannot be written.
+    // No file is written but the mailbox: a temporary folder that cannot be
+    // written does not matter.
     tm.machine().temp = "C:\\NoTemp\\";
     tm.Apply();
-    EXPECT_EQ(app.ConvertMail(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(tm.ReadFile(kMailbox), kSeparator + std::string("Subject: 1\r\n\r\nbody\r\n") + kEnd);
+    std::remove(tm.Host(kMailbox).c_str());
 
     // The mailbox fills the disk at the second message.
     tm.machine().temp = "C:\\Temp\\";
@@ -184,7 +247,7 @@ TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(app.m_nErrorCode, kErrorFile);
-    EXPECT_FALSE(tm.Exists("C:\\Temp\\mime.txt"));
+    EXPECT_TRUE(TempFolderUntouched());
 }
 
 TEST_F(EudoraFixture, BodyPartThatCannotBeOpenedIsReported)

@@ -1,16 +1,13 @@
 #include "writers/EudoraWriter.h"
 
 #include <climits>
-#include <cstdint>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "coding/Base64.h"
 #include "coding/Jis.h"
 #include "coding/MimePart.h"
 #include "framework/File.h"
-#include "framework/Platform.h"
 #include "framework/Ui.h"
 #include "store/Job.h"
 #include "store/MailIndexLoader.h"
@@ -21,7 +18,6 @@
 #include "writers/StoredMessage.h"
 #include "writers/Writers.h"
 
-const char* const kEudoraTempFileName = "mime.txt";
 const char* const kEudoraTerminator = "\r\n.\r\n\r\n";
 
 namespace {
@@ -30,24 +26,6 @@ const char kPlainTextContentType[] = "Content-type: text/plain; charset=\"ISO-20
 const char kBodyPartError[] = "Bodyパートを開くことができませんでした。";
 // Body lines are read in pieces of at most this many bytes less one.
 constexpr int kLineBufferSize = 4096;
-
-void TrimRightWhiteSpace(CString& text)
-{
-    int keep = text.GetLength();
-    while (keep > 0 && IsAsciiWhiteSpace(text[keep - 1]))
-        --keep;
-    if (keep < text.GetLength())
-        text = text.Left(keep);
-}
-
-void TrimLeftWhiteSpace(CString& text)
-{
-    int skip = 0;
-    while (skip < text.GetLength() && IsAsciiWhiteSpace(text[skip]))
-        ++skip;
-    if (skip > 0)
-        text = text.Mid(skip);
-}
 
 bool IsCrLf(const char* line, int length)
 {
@@ -79,25 +57,34 @@ struct CurrentParse {
     CurrentParse& operator=(const CurrentParse&) = delete;
 };
 
-// The body text of the message in tempPath (length bytes): the text lines of
-// its first leaf part. A message whose MIME structure does not parse (a
-// multipart cut short, without a boundary or without any body part) is read
-// as one text part, so that its text is not lost.
-CString ReadBodyText(const CString& tempPath, std::size_t length)
+// True when the parse's structure can be used: its top part has a media type
+// (a field before Content-Type did not fail) and its first leaf, which this
+// selects, is not a multipart that was left unsplit (nested too deep, or
+// beyond the part limit).
+bool SelectUsableLeaf(CMimeMessage& parse)
+{
+    const CMimePart* leaf = parse.FirstLeaf();
+    return leaf && !parse.GetRoot()->m_strType.IsEmpty() && leaf->m_strType.CompareNoCase("multipart") != 0;
+}
+
+// The body text of the message (length bytes at message): the text lines of
+// its first leaf part. A message whose MIME structure cannot be used (its
+// parse fails: a multipart cut short, without a boundary or without any body
+// part; or SelectUsableLeaf says no) is read as one text part, so that its
+// text is not lost.
+CString ReadBodyText(const char* message, std::size_t length)
 {
     CString body;
-    auto message = std::make_unique<CMimeMessage>();
     {
-        CurrentParse current(message.get());
-        if (message->Parse(tempPath)) {
-            message->FirstLeaf();
+        CMimeMessage parse;
+        CurrentParse current(&parse);
+        if (parse.ParseMemory(message, length) && SelectUsableLeaf(parse)) {
             AppendBodyText(body);
             return body;
         }
     }
-    message.reset();
     const int end = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
-    CMimePart whole(nullptr, tempPath, 0, end);
+    CMimePart whole(nullptr, CMimeSource::Memory(message, length), 0, end);
     if (whole.Open())
         AppendPartLines(whole, body);
     else
@@ -123,7 +110,7 @@ CString BuildHeaderText(const char* message, std::size_t length)
             // An encoded word right after the line's first byte continues
             // the previous line.
             if (found == 1)
-                TrimRightWhiteSpace(header);
+                header.TrimRight();
             DecodeHeaderValue(line, line);
         }
         if (line.GetLength() >= 12 && line.Left(12).CompareNoCase("content-type") == 0 &&
@@ -143,16 +130,6 @@ CString BuildHeaderText(const char* message, std::size_t length)
     return header;
 }
 
-bool WriteTempFile(const CString& path, const char* bytes, std::size_t length)
-{
-    CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
-        return false;
-    bool ok = file.Write(bytes, static_cast<UINT>(length));
-    file.Close();
-    return ok && !file.HasError();
-}
-
 }  // namespace
 
 int AppendBodyText(CString& body)
@@ -168,17 +145,13 @@ int AppendBodyText(CString& body)
     return 1;
 }
 
-int ConvertMessageToEudora(const char* message, std::size_t length, const CString& tempPath, CString& out)
+void ConvertMessageToEudora(const char* message, std::size_t length, CString& out)
 {
-    if (!WriteTempFile(tempPath, message, length)) {
-        CFile::Remove(tempPath);
-        return 0;
-    }
-    CString body = ReadBodyText(tempPath, length);
+    CString body = ReadBodyText(message, length);
     ConvertStringJisToSjis(body);
 
     CString header = BuildHeaderText(message, length);
-    TrimLeftWhiteSpace(header);
+    header.TrimLeft();
     const SeparatorRule rule = ApplySeparatorRule(header.GetString(), static_cast<std::size_t>(header.GetLength()));
     if (rule.drop > 0)
         header = header.Mid(static_cast<int>(rule.drop));
@@ -188,8 +161,6 @@ int ConvertMessageToEudora(const char* message, std::size_t length, const CStrin
     out += header;
     out += body;
     out += kEudoraTerminator;
-    CFile::Remove(tempPath);
-    return 1;
 }
 
 int ConvertToEudora()
@@ -197,7 +168,6 @@ int ConvertToEudora()
     CMailConvJob& job = GetJob();
     std::unique_ptr<CProgressSink> progress = CreateProgressWindow();
     CMailIndexLoader loader;
-    const CString tempPath = platform::GetTempFolder() + kEudoraTempFileName;
     CStoredMessage stored;
     CString text;
 
@@ -239,9 +209,12 @@ int ConvertToEudora()
                 continue;
             progress->SetProgress(++count);
             text.Empty();
-            if (!stored.Read(storage, *record) ||
-                !ConvertMessageToEudora(stored.Data(), stored.Length(), tempPath, text) ||
-                !output.Write(text.GetString(), static_cast<UINT>(text.GetLength()))) {
+            if (!stored.Read(storage, *record)) {
+                failed = true;
+                break;
+            }
+            ConvertMessageToEudora(stored.Data(), stored.Length(), text);
+            if (!output.Write(text.GetString(), static_cast<UINT>(text.GetLength()))) {
                 failed = true;
                 break;
             }
@@ -249,7 +222,6 @@ int ConvertToEudora()
         output.Close();
         storage.Close();
         if (failed || output.HasError()) {
-            CFile::Remove(tempPath);
             progress.reset();
             job.m_nErrorCode = kErrorFile;
             return 0;

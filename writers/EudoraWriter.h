@@ -10,8 +10,6 @@
 
 #include "framework/CString.h"
 
-// The name of the temporary file, in the user's temporary folder.
-extern const char* const kEudoraTempFileName;   // "mime.txt"
 // What ends every message in the mailbox.
 extern const char* const kEudoraTerminator;     // "\r\n.\r\n\r\n"
 
@@ -24,6 +22,8 @@ int AppendBodyText(CString& body);
 
 // Converts one stored message (length bytes at message; message[length] must
 // be a zero byte) into its mailbox form and appends that to out. The message
-// is written to tempPath for the parse and the file is deleted again.
-// Answers 1, or 0 when the temporary file could not be written.
-int ConvertMessageToEudora(const char* message, std::size_t length, const CString& tempPath, CString& out);
+// is parsed where it lies, in memory; no file is written. A message whose
+// MIME structure cannot be used (the parse fails, its first leaf is a
+// multipart left unsplit at a limit, or its top part has no media type) is
+// read as one text part, so that its text is not lost.
+void ConvertMessageToEudora(const char* message, std::size_t length, CString& out);
