@@ -99,7 +99,7 @@ CString BuildHeaderText(const char* message, std::size_t length)
 {
     CString header;
     CString line;
-    CUnfoldedLineReader reader(message, length);
+    CUnfoldedLineReader reader(message, length, true);
     const char* position = message;
     while (const char* next = reader.ReadLine(position, line)) {
         position = next;
@@ -213,7 +213,15 @@ int ConvertToEudora()
                 failed = true;
                 break;
             }
-            ConvertMessageToEudora(stored.Data(), stored.Length(), text);
+            // Neither empty lines before the message nor the store's
+            // terminator after it are part of it.
+            const char* message = stored.Data();
+            std::size_t length = LengthWithoutTerminator(message, stored.Length());
+            while (length > 0 && IsAsciiWhiteSpace(*message)) {
+                ++message;
+                --length;
+            }
+            ConvertMessageToEudora(message, length, text);
             if (!output.Write(text.GetString(), static_cast<UINT>(text.GetLength()))) {
                 failed = true;
                 break;

@@ -20,8 +20,9 @@ extern const char* const kEudoraTerminator;     // "\r\n.\r\n\r\n"
 // opened.
 int AppendBodyText(CString& body);
 
-// Converts one stored message (length bytes at message; message[length] must
-// be a zero byte) into its mailbox form and appends that to out. The message
+// Converts one stored message (length bytes at message; nothing beyond them
+// is read) into its mailbox form and appends that to out. The header is
+// unfolded keeping its white space (RFC 5322). The message
 // is parsed where it lies, in memory; no file is written. A message whose
 // MIME structure cannot be used (the parse fails, its first leaf is a
 // multipart left unsplit at a limit, or its top part has no media type) is
