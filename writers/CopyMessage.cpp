@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <vector>
 #include <string_view>
 
 #include "framework/DateTime.h"
@@ -149,24 +147,18 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
         return kCopyReadError;
     if (stored.Reversed())
         return kCopySkipped;
-    const char* const text = stored.Data();
-    const std::size_t fullLength = stored.Length();
-    // The terminator only counts when the whole range was read.
-    const std::size_t length = stored.MissingLength() == 0 ? LengthWithoutTerminator(text, fullLength) : fullLength;
-    const bool terminated = length != fullLength;
+    const CStoredMessage::Span message = stored.Message();
+    const char* const text = message.text;
+    const std::size_t length = message.length;
     const char* const textEnd = text + length;
 
-    // The header, line by line, up to its empty line; white space before it
-    // (empty lines at the range's start) is no part of it.
-    const char* start = text;
-    while (start < textEnd && IsAsciiWhiteSpace(*start))
-        ++start;
+    // The header, line by line, up to its empty line.
     CString header;
     CUnfoldedLineReader reader(text, length, true);
     CString line;
     const char* bodyStart = nullptr;
     bool cut = false;
-    for (const char* p = start; (p = reader.ReadLine(p, line)) != nullptr;) {
+    for (const char* p = text; (p = reader.ReadLine(p, line)) != nullptr;) {
         header += line;
         cut = cut || reader.LastLineWasCut();
         if (line == "\r\n" || line == "\n") {
@@ -184,15 +176,11 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
         bodyStart = textEnd;
     } else if (cut) {
         // A line too long to unfold: the header goes out as stored.
-        head = start;
-        headLength = static_cast<std::size_t>(bodyStart - start);
+        head = text;
+        headLength = static_cast<std::size_t>(bodyStart - text);
     } else {
         head = header.GetString();
         headLength = static_cast<std::size_t>(header.GetLength());
-    }
-    while (headLength > 0 && IsAsciiWhiteSpace(*head)) {
-        ++head;
-        --headLength;
     }
 
     const SeparatorRule rule = ApplySeparatorRule(head, headLength);
@@ -214,7 +202,7 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
         output.Write(bodyStart, static_cast<std::size_t>(textEnd - bodyStart));
     }
     output.WriteZeros(stored.MissingLength());
-    if (terminated && intoMailbox)
+    if (message.terminated && intoMailbox)
         output.Write("\r\n", 2);
     return output.Ok() ? kCopyWritten : kCopyWriteError;
 }

@@ -213,15 +213,8 @@ int ConvertToEudora()
                 failed = true;
                 break;
             }
-            // Neither empty lines before the message nor the store's
-            // terminator after it are part of it.
-            const char* message = stored.Data();
-            std::size_t length = LengthWithoutTerminator(message, stored.Length());
-            while (length > 0 && IsAsciiWhiteSpace(*message)) {
-                ++message;
-                --length;
-            }
-            ConvertMessageToEudora(message, length, text);
+            const CStoredMessage::Span message = stored.Message();
+            ConvertMessageToEudora(message.text, message.length, text);
             if (!output.Write(text.GetString(), static_cast<UINT>(text.GetLength()))) {
                 failed = true;
                 break;

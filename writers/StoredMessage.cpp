@@ -2,10 +2,28 @@
 
 #include <algorithm>
 
+#include "framework/CString.h"
+
 namespace {
 
 constexpr std::size_t kKeptBuffer = 1u << 20;     // a buffer up to this size is kept
 constexpr std::size_t kReadChunk = 16u << 20;     // bytes asked of one read call
+
+// Length of text[0, length) without the store's terminator: when the text
+// ends with a line that is exactly "." CR LF followed by nothing but empty
+// lines (CR LF), where that "." line starts; otherwise length.
+std::size_t LengthWithoutTerminator(const char* text, std::size_t length)
+{
+    auto lineStart = [text](std::size_t at) { return at == 0 || text[at - 1] == '\n'; };
+    std::size_t end = length;
+    // Empty lines after the terminator (an index range may hold the one that
+    // follows it in the storage file).
+    while (end >= 2 && text[end - 2] == '\r' && text[end - 1] == '\n' && lineStart(end - 2))
+        end -= 2;
+    if (end >= 3 && text[end - 3] == '.' && text[end - 2] == '\r' && text[end - 1] == '\n' && lineStart(end - 3))
+        return end - 3;
+    return length;
+}
 
 }  // namespace
 
@@ -39,15 +57,11 @@ bool CStoredMessage::Read(CFile& storage, const CMailIndexData& record)
     return got == m_length && !storage.HasError();
 }
 
-std::size_t LengthWithoutTerminator(const char* text, std::size_t length)
+CStoredMessage::Span CStoredMessage::Message() const
 {
-    auto lineStart = [text](std::size_t at) { return at == 0 || text[at - 1] == '\n'; };
-    std::size_t end = length;
-    // Empty lines after the terminator (an index range may hold the one that
-    // follows it in the storage file).
-    while (end >= 2 && text[end - 2] == '\r' && text[end - 1] == '\n' && lineStart(end - 2))
-        end -= 2;
-    if (end >= 3 && text[end - 3] == '.' && text[end - 2] == '\r' && text[end - 1] == '\n' && lineStart(end - 3))
-        return end - 3;
-    return length;
+    const std::size_t end = m_missing == 0 ? LengthWithoutTerminator(Data(), m_length) : m_length;
+    std::size_t start = 0;
+    while (start < end && IsAsciiWhiteSpace(Data()[start]))
+        ++start;
+    return Span{Data() + start, end - start, end != m_length};
 }

@@ -25,14 +25,19 @@ public:
     std::size_t MissingLength() const { return m_missing; }
     bool Reversed() const { return m_reversed; }
 
+    // The message proper within the bytes read: white space before it (empty
+    // lines at the range's start) and the store's terminator after it left
+    // out. The terminator only counts when the whole range was read.
+    struct Span {
+        const char* text;
+        std::size_t length;
+        bool terminated;   // a terminator was left out
+    };
+    Span Message() const;
+
 private:
     std::vector<char> m_buf = std::vector<char>(1, '\0');
     std::size_t m_length = 0;
     std::size_t m_missing = 0;
     bool m_reversed = false;
 };
-
-// Length of text[0, length) without the store's terminator: when the text
-// ends with a line that is exactly "." CR LF followed by nothing but empty
-// lines (CR LF), the answer is where that "." line starts; otherwise length.
-std::size_t LengthWithoutTerminator(const char* text, std::size_t length);
