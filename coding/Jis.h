@@ -16,8 +16,8 @@
 // Puts the converter back into its initial state (ASCII, nothing pending).
 void ResetJisDecoder();
 
-// Converts exactly inputLength bytes of input (NUL bytes included) and appends
-// the result to output. On entry outLength is the output capacity; on return
+// Converts exactly inputLength bytes of input (NUL bytes included) and writes
+// the result to output, from its first byte. On entry outLength is the output capacity; on return
 // it is the number of bytes written. output[outLength] is always set to NUL,
 // so the buffer must hold capacity + 1 bytes. Bytes that do not fit into the
 // capacity are dropped without notice; a capacity of inputLength always

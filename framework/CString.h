@@ -105,7 +105,6 @@ public:
     CString& operator[](int index) { return ElementAt(index); }
     int Add(const CString& item) { m_items.push_back(item); return GetSize() - 1; }
     void RemoveAll() { m_items.clear(); }
-    void RemoveAt(int index) { m_items.erase(m_items.begin() + index); }
     void SetAt(int index, const CString& item) { ElementAt(index) = item; }
 
     auto begin() const { return m_items.begin(); }

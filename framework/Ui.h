@@ -12,8 +12,6 @@
 // Message box types and answers (the Windows values).
 constexpr UINT kMbOk = 0x0;
 constexpr UINT kMbYesNo = 0x4;
-constexpr UINT kMbIconExclamation = 0x30;
-constexpr UINT kMbIconQuestion = 0x20;
 constexpr UINT kMbDefButton2 = 0x100;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;

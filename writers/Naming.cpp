@@ -167,11 +167,6 @@ void CUniqueNameCache::Remember(const CString& path, int number)
     m_next[path.Str()] = number;
 }
 
-void CUniqueNameCache::Forget(const CString& path)
-{
-    m_next.erase(path.Str());
-}
-
 CString NumberedFileName(const CString& path, int number)
 {
     if (number <= 0)

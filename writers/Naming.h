@@ -67,7 +67,6 @@ public:
     // The first number worth testing for path (0: the name itself).
     int StartFor(const CString& path) const;
     void Remember(const CString& path, int number);
-    void Forget(const CString& path);
 
 private:
     std::map<std::string, int> m_next;
