@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/MailConvApp.h"
+#include "coding/Jis.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
 #include "tests/TestSupport.h"
@@ -311,4 +312,23 @@ TEST_F(StoreToolTest, ConvertRefusesTrayNamesOutsideTheStore)
             << trays;
         EXPECT_TRUE(fs::is_empty(out)) << trays;
     }
+}
+
+TEST(VmToolCodingTest, Jis2SjisStreamsAsOneConversion)
+{
+    // Kanji pairs, escapes and a kana shift cut at every 1 MiB block end.
+    std::string jis = "\x1b$B";
+    while (jis.size() < (3u << 20) + 7)
+        jis += "0!";
+    jis += "\x1b(Bab\x0e\x31\x0f\x1b$B0!\x1b(B\r\n";
+    const fs::path in = fs::temp_directory_path() / ("jis-in-" + std::to_string(::getpid()));
+    for (std::size_t shift : {0, 1, 2}) {
+        WriteHost(in, std::string(shift, 'x') + jis);
+        std::string out;
+        ASSERT_EQ(RunTool("jis2sjis < '" + in.string() + "'", &out), 0);
+        CString expected(std::string(shift, 'x') + jis);
+        ConvertStringJisToSjis(expected);
+        EXPECT_EQ(out, expected.Str()) << shift;
+    }
+    fs::remove(in);
 }
