@@ -1,4 +1,5 @@
 #include "framework/win32/Dialog.h"
+#include "framework/win32/DialogRouting.h"
 #include "framework/win32/WindowText.h"
 
 CDialog::CDialog(UINT nIDTemplate, HWND hParent) : m_nIDTemplate(nIDTemplate), m_hParent(hParent) {}
@@ -104,12 +105,6 @@ void CDialog::CenterWindow()
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CDialog::Attach(HWND hWnd)
-{
-    m_hWnd = hWnd;
-    ::SetWindowLongPtrA(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
-}
-
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -157,34 +152,8 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-INT_PTR CDialog::RouteMessage(CDialog* dialog, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    INT_PTR result = FALSE;
-    if (dialog) {
-        try {
-            result = dialog->HandleMessage(message, wParam, lParam);
-        } catch (...) {
-            // Windows' code cannot unwind: the message counts as not handled.
-            result = FALSE;
-        }
-    }
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
-        if (dialog && dialog->m_hWnd == hWnd)
-            dialog->m_hWnd = nullptr;
-    }
-    return result;
-}
-
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CDialog* dialog = nullptr;
-    if (message == WM_INITDIALOG) {
-        dialog = reinterpret_cast<CDialog*>(lParam);
-        if (dialog)
-            dialog->Attach(hWnd);
-    } else {
-        dialog = FromHandle(hWnd);
-    }
-    return RouteMessage(dialog, hWnd, message, wParam, lParam);
+    return RouteDialogMessage(message == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam) : nullptr, hWnd, message,
+                              wParam, lParam);
 }

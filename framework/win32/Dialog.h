@@ -1,11 +1,8 @@
 // CDialog: a dialog over a Win32 dialog template, modal (DoModal) or modeless
 // (Create). The static dialog procedure keeps `this` in the window's user data
 // (DWLP_USER) and routes each message to the virtual handlers below; nothing
-// thrown by a handler ever crosses into Windows' code.
-//
-// A derived window (a property page, say) whose WM_INITDIALOG carries `this`
-// some other way binds itself with Attach() and routes its messages through
-// RouteMessage(), so it gets the same handlers and the same protection.
+// thrown by a handler ever crosses into Windows' code (RouteDialogMessage,
+// shared with the property pages).
 #pragma once
 
 #include <windows.h>
@@ -66,11 +63,8 @@ protected:
     // Dispatches one message to the handlers above.
     virtual INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // Binds this object to hWnd: m_hWnd and the window's user data.
-    void Attach(HWND hWnd);
-    // Runs one message of dialog (may be null) through HandleMessage, catching
-    // everything; unbinds the object when the window is gone (WM_NCDESTROY).
-    static INT_PTR RouteMessage(CDialog* dialog, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <class T>
+    friend INT_PTR RouteDialogMessage(T* object, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_nIDTemplate;
     HWND m_hParent;

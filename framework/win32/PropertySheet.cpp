@@ -1,4 +1,5 @@
 #include "framework/win32/PropertySheet.h"
+#include "framework/win32/DialogRouting.h"
 #include "framework/win32/WindowText.h"
 
 #include <cstring>
@@ -65,26 +66,8 @@ INT_PTR CALLBACK CPropertyPage::DialogProc(HWND hwnd, UINT message, WPARAM wPara
         // lParam is comctl32's copy of our PROPSHEETPAGEA; its lParam is the page.
         auto* psp = reinterpret_cast<PROPSHEETPAGEA*>(lParam);
         page = psp ? reinterpret_cast<CPropertyPage*>(psp->lParam) : nullptr;
-        if (!page)
-            return FALSE;
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
-        page->m_hWnd = hwnd;
-    } else {
-        page = reinterpret_cast<CPropertyPage*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
-        if (!page)
-            return FALSE;
     }
-    INT_PTR result = FALSE;
-    try {
-        result = page->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        result = FALSE;
-    }
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-        page->m_hWnd = nullptr;
-    }
-    return result;
+    return RouteDialogMessage(page, hwnd, message, wParam, lParam);
 }
 
 INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

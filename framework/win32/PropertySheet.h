@@ -51,6 +51,8 @@ public:
 
 private:
     friend class CPropertySheet;
+    template <class T>
+    friend INT_PTR RouteDialogMessage(T* object, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleSheetNotify(NMHDR* header);

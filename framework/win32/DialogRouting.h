@@ -1,0 +1,37 @@
+// The one dialog procedure body of the framework's dialogs and property pages:
+// the object lives in the window's DWLP_USER.
+#pragma once
+
+#include <windows.h>
+
+// Binds object (may be null) to hWnd at WM_INITDIALOG, finds it in the
+// window's data for every later message, runs its HandleMessage with
+// everything thrown stopped here (Windows' code cannot unwind), and unbinds
+// it when the window is gone (WM_NCDESTROY). T needs m_hWnd and HandleMessage
+// and makes this function its friend.
+template <class T>
+INT_PTR RouteDialogMessage(T* object, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        if (object) {
+            object->m_hWnd = hWnd;
+            ::SetWindowLongPtrA(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(object));
+        }
+    } else {
+        object = reinterpret_cast<T*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+    }
+    INT_PTR result = FALSE;
+    if (object) {
+        try {
+            result = object->HandleMessage(message, wParam, lParam);
+        } catch (...) {
+            result = FALSE;   // the message counts as not handled
+        }
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        if (object && object->m_hWnd == hWnd)
+            object->m_hWnd = nullptr;
+    }
+    return result;
+}
