@@ -11,7 +11,7 @@
 
 // ---- Address book file ---------------------------------------------------------
 
-CWizardPage06::CWizardPage06() : CPropertyPage(IDD_WIZARD_PAGE06) {}
+CWizardPage06::CWizardPage06() : CPathPage(IDD_WIZARD_PAGE06, IDC_CSV_PATH, IDC_CSV_BROWSE) {}
 
 BOOL CWizardPage06::OnInitDialog()
 {
@@ -25,21 +25,8 @@ BOOL CWizardPage06::OnInitDialog()
 
 BOOL CWizardPage06::OnSetActive()
 {
-    SetWizardButtons(BackNextButtons(::GetWindowTextLengthA(m_editFileName) > 0));
+    UpdateButtons();
     return CPropertyPage::OnSetActive();
-}
-
-bool CWizardPage06::OnCommand(UINT id, UINT code)
-{
-    if (id == IDC_CSV_PATH && code == EN_CHANGE) {
-        SetWizardButtons(BackNextButtons(::GetWindowTextLengthA(m_editFileName) > 0));
-        return true;
-    }
-    if (id == IDC_CSV_BROWSE && code == BN_CLICKED) {
-        OnBrowse();
-        return true;
-    }
-    return false;
 }
 
 void CWizardPage06::OnBrowse()

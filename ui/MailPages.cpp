@@ -156,7 +156,7 @@ bool CWizardPage03::OnCommand(UINT id, UINT code)
 
 // ---- Output folder -------------------------------------------------------------
 
-CWizardPage04::CWizardPage04() : CPropertyPage(IDD_WIZARD_PAGE04) {}
+CWizardPage04::CWizardPage04() : CPathPage(IDD_WIZARD_PAGE04, IDC_OUTPUT_DIR, IDC_OUTPUT_BROWSE) {}
 
 BOOL CWizardPage04::OnInitDialog()
 {
@@ -173,21 +173,8 @@ BOOL CWizardPage04::OnSetActive()
         ::SetWindowTextA(m_editOutputDir, folder);
         job.m_bResetOutputDir = 0;
     }
-    SetWizardButtons(BackNextButtons(::GetWindowTextLengthA(m_editOutputDir) > 0));
+    UpdateButtons();
     return CPropertyPage::OnSetActive();
-}
-
-bool CWizardPage04::OnCommand(UINT id, UINT code)
-{
-    if (id == IDC_OUTPUT_DIR && code == EN_CHANGE) {
-        SetWizardButtons(BackNextButtons(::GetWindowTextLengthA(m_editOutputDir) > 0));
-        return true;
-    }
-    if (id == IDC_OUTPUT_BROWSE && code == BN_CLICKED) {
-        OnBrowse();
-        return true;
-    }
-    return false;
 }
 
 void CWizardPage04::OnBrowse()

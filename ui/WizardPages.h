@@ -42,19 +42,38 @@ private:
     void PostButtons();
 };
 
+// A page whose path box has a Browse button beside it: Next is enabled
+// while the box is not empty.
+class CPathPage : public CPropertyPage {
+public:
+    bool OnCommand(UINT id, UINT code) override;
+
+protected:
+    CPathPage(UINT templateId, UINT editId, UINT browseId)
+        : CPropertyPage(templateId), m_nEditId(editId), m_nBrowseId(browseId) {}
+    // Back and Next, Next only with text in the path box.
+    void UpdateButtons();
+    virtual HWND PathEdit() const = 0;
+    virtual void OnBrowse() = 0;
+
+private:
+    UINT m_nEditId;
+    UINT m_nBrowseId;
+};
+
 // Output folder.
-class CWizardPage04 : public CPropertyPage {
+class CWizardPage04 : public CPathPage {
 public:
     CWizardPage04();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
-    bool OnCommand(UINT id, UINT code) override;
 
     HWND m_editOutputDir = nullptr;   // edit 1005
 
 private:
-    void OnBrowse();
+    HWND PathEdit() const override { return m_editOutputDir; }
+    void OnBrowse() override;
 };
 
 // Summary.
@@ -71,18 +90,18 @@ public:
 };
 
 // Address book file.
-class CWizardPage06 : public CPropertyPage {
+class CWizardPage06 : public CPathPage {
 public:
     CWizardPage06();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
-    bool OnCommand(UINT id, UINT code) override;
 
     HWND m_editFileName = nullptr;   // edit 1012
     CString m_strDefaultFolder;      // the documents folder, when found
     CString m_strFileName;           // the proposed path; the file dialog starts here
 
 private:
-    void OnBrowse();
+    HWND PathEdit() const override { return m_editFileName; }
+    void OnBrowse() override;
 };
