@@ -2,8 +2,11 @@
 
 #include <cstring>
 
+#include "app/CommandLine.h"
+#include "framework/File.h"
 #include "framework/Platform.h"
 #include "framework/Registry.h"
+#include "res/resource.h"
 #include "writers/Writers.h"
 
 const char* const kMessageSuccess = "メール変換が正常に終了しました。";
@@ -17,6 +20,16 @@ CString ErrorMessageFor(int errorCode)
     case kErrorNoNetscapeAccount: return "Netscapeにメールアカウントがありません。";
     default: return "メール変換が中断しました。";
     }
+}
+
+CString MissingStoreMessage(const CString& mailFolder)
+{
+    CString text;
+    text.Format("Velmoraのメールデータが見つかりませんでした。\n\n探した場所：\n%s\n\n"
+                "「Data」フォルダを含むVelmoraのフォルダを、このプログラムのアイコンにドロップするか、"
+                "引数に指定して起動してください。",
+                mailFolder.GetString());
+    return text;
 }
 
 CString CMailConvApp::ResultMessage(int mailResult, int addressResult) const
@@ -42,7 +55,12 @@ BOOL CMailConvApp::InitInstance()
     ReadRegistryString(platform::kHkeyLocalMachine,
                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\velmora.exe", "Path",
                        installDir);
-    if (platform::GetPlatformId() == 2)
+    // A folder given on the command line (or dropped onto the icon) replaces
+    // the detected one.
+    CString given;
+    if (ParseStoreArgument(m_lpCmdLine, given))
+        m_strStoreDir = given;
+    else if (platform::GetPlatformId() == 2)
         m_strStoreDir = m_strAppDataDir + "\\Orvane\\Velmora";
     else
         m_strStoreDir = installDir;
@@ -63,6 +81,16 @@ BOOL CMailConvApp::InitInstance()
                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Netscp6.exe", "Path", value);
     if (!value.IsEmpty())
         m_nNetscapeKind = 2;
+
+    // Without its mail folder the store has nothing to convert: say where we
+    // looked and end, rather than run the wizard on the fixed tray names.
+    const CString mailFolder = m_strStoreDir + platform::LoadResString(IDS_PATH_MAILBOX);
+    CFileStatus status;
+    if (!CFile::GetStatus(mailFolder, status) || !(status.m_attribute & platform::kAttrDirectory)) {
+        if (m_pUi)
+            m_pUi->ShowMessage(MissingStoreMessage(mailFolder));
+        return 0;
+    }
 
     int wizard = m_pUi ? m_pUi->RunWizard() : kIdWizFinish;
     if (wizard == kIdWizFinish) {

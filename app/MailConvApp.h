@@ -7,8 +7,8 @@
 #include "framework/WinApp.h"
 #include "store/Job.h"
 
-// What InitInstance shows: the wizard and the result dialog. The Windows
-// program installs the real ones; tests install fakes.
+// What InitInstance shows: the wizard, the result dialog and a message box.
+// The Windows program installs the real ones; tests install fakes.
 class CAppUi {
 public:
     virtual ~CAppUi() = default;
@@ -16,6 +16,9 @@ public:
     virtual int RunWizard() = 0;
     // Shows the result dialog (template 137) with message, modally.
     virtual void ShowResult(const CString& message) = 0;
+    // Shows message in a message box with the program's caption, an OK
+    // button and the exclamation icon, modally.
+    virtual void ShowMessage(const CString& message) = 0;
 };
 
 class CMailConvApp : public CWinApp, public CMailConvJob {
@@ -26,6 +29,9 @@ public:
     // counts as finished and the result is not shown.
     void SetUi(CAppUi* ui) { m_pUi = ui; }
 
+    // Detects the store (or takes the folder given on the command line,
+    // m_lpCmdLine) and the target clients; says so and ends when the store
+    // has no mail folder; else runs the wizard and, on Finish, converts.
     BOOL InitInstance() override;
     // Runs the writer of m_nFormat, releases the index list, answers its result.
     int ConvertMail();
@@ -41,3 +47,6 @@ private:
 extern const char* const kMessageSuccess;
 // The text for an error code (any unknown code: the general text).
 CString ErrorMessageFor(int errorCode);
+// The text shown instead of the wizard when mailFolder (the store folder +
+// "\Data\MailBox") is not a folder; it names mailFolder.
+CString MissingStoreMessage(const CString& mailFolder);

@@ -15,6 +15,10 @@ public:
 
     // Turns on the three-dimensional look of dialog controls (common controls).
     void Enable3dControls();
+
+    // The command line after the program's name (Shift_JIS; never null).
+    // WinMain sets it before InitInstance runs.
+    const char* m_lpCmdLine = "";
 };
 
 // The current application object, or null before one is constructed.

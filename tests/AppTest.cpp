@@ -1,21 +1,40 @@
 // Start-up detection, the conversion dispatch and the result message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
 #include "app/MailConvApp.h"
 #include "framework/Ui.h"
+#include "store/TrayList.h"
 #include "tests/TestSupport.h"
 
 namespace {
 
 const char* const kAppPaths = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+// Where start-up finds the store on the NT family with TempMachine's folders.
+const char* const kDetectedStore = "C:\\Users\\u\\AppData\\Roaming\\Orvane\\Velmora";
 
 class FakeUi : public CAppUi {
 public:
     int wizardResult = kIdWizFinish;
     int wizardRuns = 0;
-    std::vector<CString> shown;
-    int RunWizard() override { ++wizardRuns; return wizardResult; }
+    std::vector<CString> shown;      // result dialogs
+    std::vector<CString> messages;   // message boxes
+    std::function<void()> onWizard;
+    int RunWizard() override
+    {
+        ++wizardRuns;
+        if (onWizard)
+            onWizard();
+        return wizardResult;
+    }
     void ShowResult(const CString& message) override { shown.push_back(message); }
+    void ShowMessage(const CString& message) override { messages.push_back(message); }
 };
 
 }  // namespace
@@ -108,6 +127,7 @@ TEST(AppTest, TargetClientsAreDetectedFromTheRegistry)
 TEST(AppTest, CancelConvertsNothingAndShowsNothing)
 {
     TempMachine tm;
+    tm.MakeDirs(CString(kDetectedStore) + "\\Data\\MailBox");
     FakeUi ui;
     ui.wizardResult = kIdCancel;
     CMailConvApp app;
@@ -116,12 +136,14 @@ TEST(AppTest, CancelConvertsNothingAndShowsNothing)
     app.InitInstance();
     EXPECT_EQ(ui.wizardRuns, 1);
     EXPECT_TRUE(ui.shown.empty());
+    EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(app.m_nErrorCode, 0);
 }
 
 TEST(AppTest, FinishWithoutFormatIsTheSystemError)
 {
     TempMachine tm;
+    tm.MakeDirs(CString(kDetectedStore) + "\\Data\\MailBox");
     for (int format : {0, 5, -1}) {
         FakeUi ui;
         CMailConvApp app;
@@ -171,5 +193,133 @@ TEST(AppTest, ConvertMailReleasesTheIndexList)
         app.m_nFormat = 0;
         EXPECT_EQ(app.ConvertMail(), 0);
         EXPECT_EQ(app.GetIndexList(), nullptr);
+    }
+}
+
+TEST(AppTest, StoreFolderArgument)
+{
+    struct Case {
+        const char* commandLine;
+        bool given;
+        const char* folder;
+    } cases[] = {
+        {nullptr, false, "keep"},
+        {"", false, "keep"},
+        {" \t ", false, "keep"},
+        {"\"\"", false, "keep"},
+        {"\" \"", false, "keep"},
+        {"C:\\Store", true, "C:\\Store"},
+        {"\"C:\\Store\"", true, "C:\\Store"},
+        {"\"C:\\Copied mail\\Velmora\"", true, "C:\\Copied mail\\Velmora"},   // dropped: quoted
+        {"  C:\\Copied mail\\Velmora \t", true, "C:\\Copied mail\\Velmora"},  // typed without quotes
+        {"C:\\Store\\", true, "C:\\Store"},
+        {"C:\\Store\\\\\\", true, "C:\\Store"},
+        {"\"C:\\My Store\\\"", true, "C:\\My Store"},
+        {"\"C:\\My Store\\\\\"", true, "C:\\My Store"},   // "\" doubled before the quote
+        {"D:\\表\\", true, "D:\\表"},                     // 表 ends in 0x5C
+        {"\"D:\\古い表\\\\\"", true, "D:\\古い表"},
+        {"D:\\ソ", true, "D:\\ソ"},
+        {"C:\\", true, "C:"},
+        {"\\", true, ""},                                 // root of the current drive
+        {"\"C:\\a b\" \"C:\\c\"", true, "C:\\a b"},       // several dropped: the first
+        {"\"C:\\a b", true, "C:\\a b"},                   // no closing quote
+    };
+    for (const Case& c : cases) {
+        CString folder = "keep";
+        EXPECT_EQ(ParseStoreArgument(c.commandLine, folder), c.given) << (c.commandLine ? c.commandLine : "null");
+        EXPECT_EQ(folder, c.folder) << (c.commandLine ? c.commandLine : "null");
+    }
+}
+
+namespace {
+
+// Every path below the machine's root, for "nothing was written".
+std::vector<std::string> Tree(const TempMachine& tm)
+{
+    std::vector<std::string> paths;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tm.root()))
+        paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// A store with one message in 受信トレイ (no index: rebuilt on conversion),
+// the tray 旅行 in its tray list and an address book.
+void MakeStore(const TempMachine& tm, const CString& store)
+{
+    tm.WriteFile(store + "\\Data\\MailBox\\受信トレイ\\Message Storage.mbx", "Subject: copied\r\n\r\nbody\r\n.\r\n");
+    tm.MakeDirs(store + "\\Data\\MailBox\\旅行");
+    tm.WriteFile(store + "\\Data\\MailTray.dat", "旅行\r\n");
+    tm.WriteFile(store + "\\Data\\AddressBook.txt", "山田 太郎\tyamada@example.jp\r\n");
+}
+
+}  // namespace
+
+TEST(AppTest, MissingStoreIsSaidAndAGivenStoreIsConverted)
+{
+    const CString given = "D:\\Copied mail\\古い表";
+    struct Case {
+        const char* name;
+        const char* commandLine;
+        bool detectedStore;   // a store where start-up looks
+        bool givenStore;      // a store at the given folder
+        bool mailBoxIsFile;   // the given folder's "\Data\MailBox" is a file
+        const char* storeDir;
+        bool wizard;          // else the message naming storeDir + "\Data\MailBox"
+    } cases[] = {
+        {"detected store missing", "", false, false, false, kDetectedStore, false},
+        {"detected store present", "", true, false, false, kDetectedStore, true},
+        {"given store missing", "\"D:\\Copied mail\\古い表\\\"", true, false, false, given, false},
+        {"given store present", "\"D:\\Copied mail\\古い表\\\"", false, true, false, given, true},
+        {"mail folder is a file", "D:\\Copied mail\\古い表", false, false, true, given, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempMachine tm;
+        if (c.detectedStore)
+            MakeStore(tm, kDetectedStore);
+        if (c.givenStore)
+            MakeStore(tm, given);
+        if (c.mailBoxIsFile)
+            tm.WriteFile(given + "\\Data\\MailBox", "");
+        tm.MakeDirs("C:\\out");
+        const std::vector<std::string> before = Tree(tm);
+
+        FakeUi ui;
+        CMailConvApp app;
+        app.SetUi(&ui);
+        app.m_lpCmdLine = c.commandLine;
+        CStringArray trays;
+        ui.onWizard = [&] {
+            // The tray page reads the trays of the store in use.
+            ReadTraySequence(GetJob().m_strStoreDir, trays);
+            app.m_arrSelectedTrays.Add("受信トレイ");
+            app.m_nFormat = kFormatMbox;
+            app.m_strOutputDir = "C:\\out";
+            app.m_strAddressCsvPath = "C:\\out\\book.csv";
+        };
+        EXPECT_EQ(app.InitInstance(), 0);
+        EXPECT_EQ(app.m_strStoreDir, c.storeDir);
+        EXPECT_EQ(app.m_nNetscapeKind, 0);
+        if (!c.wizard) {
+            const CString mailFolder = CString(c.storeDir) + "\\Data\\MailBox";
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(ui.messages[0], MissingStoreMessage(mailFolder));
+            EXPECT_GE(ui.messages[0].Find(mailFolder), 0);
+            EXPECT_EQ(ui.wizardRuns, 0);
+            EXPECT_TRUE(ui.shown.empty());
+            EXPECT_EQ(Tree(tm), before);
+            continue;
+        }
+        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_EQ(ui.wizardRuns, 1);
+        ASSERT_EQ(trays.GetSize(), 5);
+        EXPECT_EQ(trays[4], "旅行");
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0], kMessageSuccess);
+        const std::string mbox = tm.ReadFile("C:\\out\\受信トレイ.mbx");
+        EXPECT_EQ(mbox.rfind("From ???@??? ", 0), 0u) << mbox;
+        EXPECT_NE(mbox.find("Subject: copied\r\n"), std::string::npos) << mbox;
+        EXPECT_EQ(tm.ReadFile("C:\\out\\book.csv"), "山田 太郎,yamada@example.jp\r\n");
     }
 }

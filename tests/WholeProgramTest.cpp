@@ -31,6 +31,7 @@ public:
         return kIdWizFinish;
     }
     void ShowResult(const CString& message) override { shown.push_back(message); }
+    void ShowMessage(const CString& message) override { shown.push_back(message); }
 };
 
 std::string Mixed(const std::string& first, const std::string& second, bool closed = true)

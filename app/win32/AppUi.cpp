@@ -4,6 +4,7 @@
 
 #include "app/win32/ProgressDialog.h"
 #include "app/win32/ResultDialog.h"
+#include "framework/Ui.h"
 #include "writers/Progress.h"
 
 int CWin32AppUi::RunWizard()
@@ -16,6 +17,11 @@ void CWin32AppUi::ShowResult(const CString& message)
     CResultDialog dialog;
     dialog.m_strMessage = message;
     dialog.DoModal();
+}
+
+void CWin32AppUi::ShowMessage(const CString& message)
+{
+    AfxMessageBox(message, kMbOk | kMbIconExclamation);
 }
 
 void InstallWin32Ui(CMailConvApp& app)

@@ -1,5 +1,5 @@
 // The Windows user interface of the application object: the wizard, the
-// result dialog and the progress window.
+// result dialog, the message box and the progress window.
 #pragma once
 
 #include "app/MailConvApp.h"
@@ -8,6 +8,7 @@ class CWin32AppUi : public CAppUi {
 public:
     int RunWizard() override;
     void ShowResult(const CString& message) override;
+    void ShowMessage(const CString& message) override;
 };
 
 // Runs the wizard sheet modally and answers its result (kIdWizFinish on

@@ -4,11 +4,12 @@
 
 #include "framework/WinApp.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int)
 {
     CWinApp* app = AfxGetApp();
     if (!app)
         return 1;
+    app->m_lpCmdLine = lpCmdLine ? lpCmdLine : "";
     try {
         return app->InitInstance();
     } catch (...) {

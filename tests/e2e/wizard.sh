@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end: the real VelmoraConv.exe under Wine in Xvfb, walked by keyboard
-# for each of the four formats and for Cancel, on the demo store.
+# for each of the four formats and for Cancel, on the demo store; then with the
+# store given as the argument, and with a folder that holds no store.
 #   tests/e2e/wizard.sh [BUILD_DIR [VMTOOL]]
 # BUILD_DIR holds VelmoraConv.exe and dlgtext.exe (default build/windows);
 # VMTOOL is the host store tool (default build/host/vmtool; one is built when
@@ -62,8 +63,8 @@ check_csv() {   # check_csv WINPATH WITH_HEADER
   grep -q $'\r$' "$file" || fail "CSV $1 lines do not end in CR LF"
 }
 
-walk() {   # walk FORMAT OUTDIR CSV
-  if ! e2e_walk "$1" "$2" "$3" "$shots/$1"; then
+walk() {   # walk FORMAT OUTDIR CSV [SHOTS-NAME]
+  if ! e2e_walk "$1" "$2" "$3" "$shots/${4:-$1}"; then
     fail "$1: the walk stopped"
     return 1
   fi
@@ -134,6 +135,43 @@ if walk cancel '' ''; then
     -newer "$prefix/.velmora-cancel" 2>/dev/null)
   [ -z "$changed" ] || fail "cancel: files were written: $changed"
   ok "cancel"
+fi
+
+# The store given as the argument, away from the detected place (which is left
+# empty, so that only the argument can lead to it): a path with a blank and a
+# last name whose trail byte is 0x5C (表), typed with a trailing "\".
+given='C:\移行 データ\表'
+rm -rf "$(e2e_unix 'C:\移行 データ')"
+mkdir -p "$(e2e_unix 'C:\移行 データ')"
+mv "$(e2e_appdata)/Orvane/Velmora" "$(e2e_unix "$given")"
+mkdir -p "$(e2e_unix 'C:\out\given')"
+mark
+E2E_STORE_ARG="$given\\"
+if walk mbox 'C:\out\given' 'C:\out\given.csv' argument; then
+  d=$(e2e_unix 'C:\out\given')
+  [ "$(count "$d/受信トレイ.mbx" 'From ???@??? ')" = 6 ] || fail "argument: 受信トレイ.mbx should hold 6 messages"
+  [ "$(count "$d/旅行.mbx" 'From ???@??? ')" = 1 ] || fail "argument: 旅行.mbx should hold 1 message"
+  check_csv 'C:\out\given.csv' 0
+  ok "store given as the argument"
+fi
+unset E2E_STORE_ARG
+
+# A folder without a store: one message naming where it looked, then the end,
+# with nothing written.
+empty='C:\out\空のフォルダ'
+mkdir -p "$(e2e_unix "$empty")"
+touch "$prefix/.velmora-missing"
+mark
+if e2e_message "$empty" "$shots/missing/message.png"; then
+  want=$(printf '%s\n' "Velmoraのメールデータが見つかりませんでした。" "" "探した場所：" "$empty\Data\MailBox" "" \
+    "「Data」フォルダを含むVelmoraのフォルダを、このプログラムのアイコンにドロップするか、引数に指定して起動してください。")
+  [ "$E2E_MESSAGE" = "$want" ] || fail "missing store: message \"$E2E_MESSAGE\""
+  changed=$(find "$WINEPREFIX/drive_c" -newer "$prefix/.velmora-missing" -not -path "$WINEPREFIX/drive_c/windows/*" \
+    2>/dev/null)
+  [ -z "$changed" ] || fail "missing store: files were written: $changed"
+  ok "missing store"
+else
+  fail "missing store: the run stopped"
 fi
 
 echo "e2e: screenshots in $shots"

@@ -1,4 +1,5 @@
-// CDialog, the result dialog and the progress window, driven in-process.
+// CDialog, the result dialog, the progress window and the program's message
+// box, driven in-process.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -6,8 +7,10 @@
 
 #include <stdexcept>
 
+#include "app/win32/AppUi.h"
 #include "app/win32/ProgressDialog.h"
 #include "app/win32/ResultDialog.h"
+#include "framework/Platform.h"
 #include "framework/Ui.h"
 #include "framework/win32/Dialog.h"
 #include "res/resource.h"
@@ -54,7 +57,50 @@ void CALLBACK PressOk(HWND, UINT, UINT_PTR id, DWORD)
         ::PostMessageA(active, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+// What AnswerMessageBox saw of the active window before it pressed OK.
+struct SeenBox {
+    CString caption, text;
+    bool wizard = false;
+} g_seenBox;
+
+void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    HWND box = ::GetActiveWindow();
+    if (!box)
+        return;
+    g_seenBox.caption = WindowText(box);
+    g_seenBox.text = WindowText(::GetDlgItem(box, 0xFFFF));   // a message box's text
+    g_seenBox.wizard = ::GetDlgItem(box, 0x3024) != nullptr;  // the wizard's Next button
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
 }  // namespace
+
+TEST(Win32App, FolderWithoutStoreIsSaidInAMessageBoxAndNothingIsWritten)
+{
+    // Given with a trailing "\" after a name whose trail byte is 0x5C.
+    CString folder;
+    folder.Format("%svelmora-表-%lu", platform::GetTempFolder().GetString(), ::GetCurrentProcessId());
+    ASSERT_EQ(platform::CreateDirectory(folder), 0u);
+    const CString commandLine = "\"" + folder + "\\\"";
+    SetMessageBoxHandler(nullptr);
+    CWin32AppUi ui;
+    CMailConvApp app;
+    app.SetUi(&ui);
+    app.m_lpCmdLine = commandLine;
+    g_seenBox = SeenBox();
+    ::SetTimer(nullptr, 0, 10, AnswerMessageBox);
+    EXPECT_EQ(app.InitInstance(), 0);
+    EXPECT_EQ(app.m_strStoreDir, folder);
+    EXPECT_EQ(g_seenBox.caption, "Velmoraメールコンバータ");
+    EXPECT_EQ(g_seenBox.text, MissingStoreMessage(folder + "\\Data\\MailBox"));
+    EXPECT_FALSE(g_seenBox.wizard);
+    CStringArray names;
+    EXPECT_TRUE(platform::ListDirectory(folder, &names));
+    EXPECT_EQ(names.GetSize(), 0);
+    ::RemoveDirectoryA(folder);
+}
 
 TEST(Win32Dialog, ResultDialogShowsItsMessage)
 {

@@ -12,6 +12,11 @@
 #       SHOTS   host folder for a screenshot of every page (and the result)
 #     Sets E2E_RESULT (the result message, UTF-8), E2E_FOLDER (the folder page's
 #     text before typing) and E2E_SUMMARY (the summary page's four texts).
+#     E2E_STORE_ARG, when set, is passed to the program as its one argument.
+#   e2e_message ARG SHOT                runs the program with the argument ARG, waits
+#     for its message box, saves SHOT, presses OK and waits for the program to end.
+#     Sets E2E_MESSAGE (the box's text, UTF-8). Fails when no box came, a wizard
+#     opened, or the program did not end after OK.
 #   e2e_unix PATH                       host path of a Windows path in the prefix
 #
 # The walk selects 受信トレイ (row 0) and 旅行 (row 4, from the store's tray list);
@@ -99,7 +104,7 @@ e2e_walk() {
   local format=$1 outdir=$2 csv=$3 shots=$4
   E2E_RESULT="" E2E_FOLDER="" E2E_SUMMARY=""
   mkdir -p "$shots"
-  (cd "$E2E_BIN" && exec wine ./VelmoraConv.exe </dev/null >/dev/null 2>&1) &
+  (cd "$E2E_BIN" && exec wine ./VelmoraConv.exe ${E2E_STORE_ARG+"$E2E_STORE_ARG"} </dev/null >/dev/null 2>&1) &
   E2E_PID=$!
   if ! _e2e_walk_steps "$format" "$outdir" "$csv" "$shots"; then
     e2e_shot "$shots/failed.png"
@@ -190,4 +195,39 @@ _e2e_walk_steps() {
     return 1
   fi
   wait "$pid" 2>/dev/null || true
+}
+
+e2e_message() {
+  local arg=$1 shot=$2 pid i status=0
+  E2E_MESSAGE=""
+  mkdir -p "$(dirname "$shot")"
+  (cd "$E2E_BIN" && exec wine ./VelmoraConv.exe "$arg" </dev/null >/dev/null 2>&1) &
+  pid=$!
+  # The text of a message box is its static control 0xFFFF.
+  if ! E2E_MESSAGE=$(wine "$E2E_BIN/dlgtext.exe" "$E2E_CAPTION" 65535 20000 </dev/null 2>/dev/null); then
+    e2e_shot "$shot"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    e2e_fail "no message box"
+    return 1
+  fi
+  E2E_MESSAGE=$(echo "$E2E_MESSAGE" | tr -d '\r')
+  e2e_shot "$shot"
+  e2e_page -1 >/dev/null || { e2e_fail "a wizard is open beside the message box"; status=1; }
+  local window
+  window=$(xdotool search --name "^$E2E_CAPTION\$" | head -1)
+  [ -n "$window" ] && xdotool windowfocus --sync "$window" 2>/dev/null || true
+  e2e_key Return
+  for i in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    e2e_fail "the program did not end after the message"
+    return 1
+  fi
+  wait "$pid" 2>/dev/null || true
+  return "$status"
 }
