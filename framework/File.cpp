@@ -106,6 +106,11 @@ std::uint64_t CFile::GetPosition() const
     return pos;
 }
 
+bool CFile::SetModifiedTime(std::int64_t seconds)
+{
+    return IsOpen() && platform::SetFileModifiedTime(m_hFile, seconds);
+}
+
 bool CFile::GetStatus(const char* path, CFileStatus& status)
 {
     platform::FileStatus st;

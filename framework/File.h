@@ -55,6 +55,11 @@ public:
     std::uint64_t GetLength() const;
     std::uint64_t GetPosition() const;
 
+    // Sets the file's last-write time to an instant, in seconds since 1970
+    // UTC; do it after the last write, which would move it again. False when
+    // that failed; the error flag stays as it was (no byte is at stake).
+    bool SetModifiedTime(std::int64_t seconds);
+
     bool HasError() const { return m_bError; }
     const CString& GetFilePath() const { return m_strPath; }
 

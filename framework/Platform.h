@@ -42,6 +42,10 @@ bool SeekFile(FileHandle file, std::int64_t offset, int origin, std::uint64_t* p
 // The file's length in bytes; false on failure.
 bool GetFileSize(FileHandle file, std::uint64_t* size);
 void CloseFile(FileHandle file);
+// Sets the last-write time of an open file to an instant in seconds since
+// 1970-01-01 00:00 UTC; set it after the last write (a write moves it again).
+// False when that failed or the file system cannot hold the instant.
+bool SetFileModifiedTime(FileHandle file, std::int64_t seconds);
 
 // What a status query of a path reports.
 constexpr BYTE kAttrReadOnly = 0x01;
@@ -98,6 +102,11 @@ struct LocalTime {
     int hour = 0, minute = 0, second = 0;
 };
 LocalTime GetLocalTime();
+// The instant, in seconds since 1970-01-01 00:00 UTC, of a date and time on
+// this machine's local clock (dayOfWeek is not looked at; second may be 60).
+// A time that a change to summer time skips or repeats gets one of its
+// possible readings. False when it cannot be converted.
+bool LocalTimeToUtc(const LocalTime& local, std::int64_t* seconds);
 
 // UTF-16LE text to Shift_JIS (the ANSI code page); characters without a
 // Shift_JIS form become "?".

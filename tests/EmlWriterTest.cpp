@@ -1,5 +1,8 @@
 // The eml writer: one file per message, named after its subject.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <ctime>
 
 #include "tests/WriterFixture.h"
 #include "writers/EmlWriter.h"
@@ -168,6 +171,49 @@ TEST_F(EmlWriterTest, EveryMessageGetsItsFile)
     // Every name, with "[NN]" and ".eml", fits in 255 bytes of UTF-8.
     for (const std::string& f : files)
         EXPECT_LE(f.size(), 255u - 7u + 4u) << f;
+}
+
+TEST_F(EmlWriterTest, FilesShowTheMessageDate)
+{
+    tm.machine().zoneMinutes = 9 * 60;   // local time is UTC + 9 hours
+    tm.Apply();
+    constexpr std::int64_t kWritten = -1;   // the time of the conversion
+    const struct Case {
+        std::string field;
+        std::int64_t time;   // seconds since 1970 UTC: 1041811503 is 2003-01-06 00:05:03
+    } cases[] = {
+        {"Date: Mon, 6 Jan 2003 09:05:03 +0900\r\n", 1041811503},
+        {"Date: 5 Jan 03 19:05:03 EST\r\n", 1041811503},
+        {"X-Date: 1 Jan 2000 00:00 GMT\r\ndate : (sent) Mon, 6 Jan 2003 00:05:03 (UTC) GMT\r\n", 1041811503},
+        {"Date: Mon, 6 Jan 2003 09:05:03\r\n", 1041811503},   // no zone: local time
+        {"", kWritten},
+        {"Date: yesterday\r\n", kWritten},
+        {"Date: 31 Feb 2003 09:05:03 +0900\r\n", kWritten},
+    };
+    std::vector<StoredMessage> messages;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string subject = "d" + std::to_string(i);
+        messages.push_back({cases[i].field + "Subject: " + subject + "\r\n\r\ntext\r\n.\r\n", subject});
+    }
+    MakeTray("t", messages);
+    Select({"t"});
+    app.m_nFormat = kFormatEml;
+    const std::time_t before = std::time(nullptr);
+    EXPECT_EQ(app.ConvertMail(), 1);
+    const std::time_t after = std::time(nullptr);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const CString path = CString("C:\\out\\t\\d") + CString(std::to_string(i)) + ".eml";
+        EXPECT_EQ(tm.ReadFile(path), kSep + c.field + "Subject: d" + std::to_string(i) + "\r\n\r\ntext\r\n");
+        struct stat st;
+        ASSERT_EQ(::stat(tm.Host(path).c_str(), &st), 0);
+        if (c.time == kWritten) {
+            EXPECT_GE(st.st_mtime, before) << c.field;
+            EXPECT_LE(st.st_mtime, after) << c.field;
+        } else {
+            EXPECT_EQ(st.st_mtime, c.time) << c.field;
+        }
+    }
 }
 
 TEST_F(EmlWriterTest, BaseNames)

@@ -1,7 +1,13 @@
 // The framework stand-in: strings, files, Shift_JIS walking, the POSIX machine.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "framework/File.h"
 #include "framework/Platform.h"
@@ -97,6 +103,67 @@ TEST(PosixMachineTest, RegistryValuesAreCutToTheBuffer)
     EXPECT_TRUE(platform::ReadRegistryValue(platform::kHkeyCurrentUser, "SOFTWARE\\Empty", "", other, 255));
     EXPECT_EQ(other[0], 0);
     EXPECT_FALSE(platform::ReadRegistryValue(platform::kHkeyCurrentUser, "SOFTWARE\\None", "", other, 255));
+}
+
+TEST(PosixMachineTest, LocalTimesAndFileTimes)
+{
+    TempMachine tm;
+    const char* const savedTz = std::getenv("TZ");
+    const std::string saved = savedTz ? savedTz : "";
+    struct Case {
+        std::optional<int> machineZone;   // the machine's zone wins over the host's TZ
+        const char* tz;
+        platform::LocalTime local;
+        std::int64_t utc;
+    } cases[] = {
+        {540, "EST5EDT", {2003, 1, 6, 0, 9, 5, 3}, 1041811503},
+        {-210, "JST-9", {2003, 1, 6, 0, 9, 5, 3}, 1041856503},
+        {std::nullopt, "JST-9", {2003, 1, 6, 0, 9, 5, 3}, 1041811503},
+        {std::nullopt, "EST5EDT", {2003, 7, 1, 0, 12, 0, 0}, 1057075200},   // summer time
+        {std::nullopt, "UTC0", {2008, 12, 31, 0, 23, 59, 60}, 1230768000},   // a leap second
+    };
+    for (const Case& c : cases) {
+        setenv("TZ", c.tz, 1);
+        tzset();
+        tm.machine().zoneMinutes = c.machineZone;
+        tm.Apply();
+        std::int64_t utc = 0;
+        EXPECT_TRUE(platform::LocalTimeToUtc(c.local, &utc)) << c.tz;
+        EXPECT_EQ(utc, c.utc) << c.tz;
+    }
+    // Without a fixed clock the machine's zone also makes the local time.
+    std::int64_t now = 0;
+    EXPECT_TRUE(platform::LocalTimeToUtc(platform::GetLocalTime(), &now));
+    EXPECT_NEAR(static_cast<double>(now), static_cast<double>(std::time(nullptr)), 2.0);
+    if (savedTz)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+
+    // The description's "zone" line.
+    const std::string description = tm.root() + "/machine.txt";
+    PosixMachine m;
+    std::string error;
+    for (const char* bad : {"zone 0900", "zone +09:00", "zone +0960"}) {
+        std::ofstream(description) << bad << "\n";
+        EXPECT_FALSE(LoadPosixMachine(description, &m, &error)) << bad;
+    }
+    std::ofstream(description) << "zone -0930\n";
+    ASSERT_TRUE(LoadPosixMachine(description, &m, &error)) << error;
+    EXPECT_EQ(m.zoneMinutes, -570);
+
+    // A file's last-write time, set on the open file after its last write.
+    CFile f;
+    EXPECT_FALSE(f.SetModifiedTime(0));
+    ASSERT_TRUE(f.Open("C:\\t.eml", CFile::modeCreate | CFile::modeWrite));
+    ASSERT_TRUE(f.Write("x", 1));
+    EXPECT_TRUE(f.SetModifiedTime(1041811503));
+    f.Close();
+    struct stat st;
+    ASSERT_EQ(::stat(tm.Host("C:\\t.eml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1041811503);
+    EXPECT_FALSE(f.HasError());
 }
 
 TEST(StdioFileTest, TextModeTranslatesLineEnds)

@@ -23,7 +23,8 @@ protected:
 
     // Stores text at offset 3 of a storage file and copies [3, 3 + length).
     std::string Copy(const std::string& text, bool mailbox = false, long length = -1,
-                     const char* format = kMboxSeparatorFormat, CopyResult* result = nullptr)
+                     const char* format = kMboxSeparatorFormat, CopyResult* result = nullptr,
+                     CString* date = nullptr)
     {
         tm.WriteFile("C:\\s.mbx", "xyz" + text);
         CFile storage, out;
@@ -34,7 +35,7 @@ protected:
         rec.m_dwEnd = static_cast<DWORD>(3 + (length < 0 ? static_cast<long>(text.size()) : length));
         {
             CMessageOutput o(out);
-            CopyResult r = CopyStoredMessage(storage, rec, format, o, mailbox);
+            CopyResult r = CopyStoredMessage(storage, rec, format, o, mailbox, date);
             if (result)
                 *result = r;
         }
@@ -147,6 +148,32 @@ TEST_F(CopyTest, RangesAndLongHeaders)
     const std::string stored = "Subject: a\r\n b\r\n" + refs + "\r\n\r\nbody\r\n";
     EXPECT_EQ(Copy(stored, false, -1, kMboxSeparatorFormat, &r), kSep + stored);
     EXPECT_EQ(r, kCopyWritten);
+}
+
+TEST_F(CopyTest, TheHeadersFirstDateFieldIsReported)
+{
+    std::string refs = "References:";
+    for (int i = 0; i < 300; ++i)
+        refs += "\r\n <message-" + std::to_string(i) + "@example.jp>";
+    struct Case {
+        std::string stored;
+        const char* date;
+    } cases[] = {
+        {"Subject: a\r\nDate: Mon, 6 Jan 2003\r\n 09:05 +0900\r\n\r\nb\r\n", " Mon, 6 Jan 2003 09:05 +0900"},
+        {"X-Date: 1\r\nDATE :x\r\nDate: 2\r\n\r\n", "x"},              // the first one, any case
+        {"From ???@??? x\ndate:\t1\nA: 2\n\n", "\t1"},                  // bare LF
+        {"Date: 1\r\nA: no header end\r\n", " 1"},
+        {refs + "\r\nDate: 1\r\n\r\n", " 1"},                          // after a line too long
+        {"Dated: 1\r\nDat: 2\r\n\r\nDate: body\r\n", ""},             // not in the body
+        {"Date: " + std::string(5000, '1') + "\r\nDate: 2\r\n\r\n", ""},   // too long itself
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        CString date = "stale";
+        const std::string written = Copy(c.stored, false, -1, kMboxSeparatorFormat, nullptr, &date);
+        EXPECT_EQ(date, c.date) << c.stored.substr(0, 60);
+        EXPECT_EQ(written, Copy(c.stored)) << c.stored.substr(0, 60);   // the bytes are the same
+    }
 }
 
 TEST_F(CopyTest, WriteFailureIsReported)

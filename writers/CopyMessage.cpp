@@ -137,11 +137,37 @@ const char* AfterFirstLine(const char* p, const char* end)
     return lf ? static_cast<const char*>(lf) + 1 : end;
 }
 
+// True when the logical line is a "Date" field ("Date", white space, ":",
+// without regard to case); value receives what follows the colon, its line
+// end left out.
+bool ReadDateField(const CString& line, CString& value)
+{
+    static constexpr char kName[] = "date";
+    const char* p = line.GetString();
+    const char* const end = p + line.GetLength();
+    for (const char* n = kName; *n; ++n, ++p)
+        if (p == end || (*p | 0x20) != *n)
+            return false;
+    while (p < end && (*p == ' ' || *p == '\t'))
+        ++p;
+    if (p == end || *p != ':')
+        return false;
+    ++p;
+    const char* valueEnd = end;
+    while (valueEnd > p && (valueEnd[-1] == '\n' || valueEnd[-1] == '\r'))
+        --valueEnd;
+    value = CString(p, static_cast<int>(valueEnd - p));
+    return true;
+}
+
 }  // namespace
 
 CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const char* separatorFormat,
-                             CMessageOutput& output, bool intoMailbox)
+                             CMessageOutput& output, bool intoMailbox, CString* dateField)
 {
+    if (dateField)
+        dateField->Empty();
+    bool dateSeen = dateField == nullptr;
     static CStoredMessage stored;
     if (!stored.Read(storage, record))
         return kCopyReadError;
@@ -161,6 +187,11 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
     for (const char* p = text; (p = reader.ReadLine(p, line)) != nullptr;) {
         header += line;
         cut = cut || reader.LastLineWasCut();
+        if (!dateSeen && ReadDateField(line, *dateField)) {
+            dateSeen = true;
+            if (reader.LastLineWasCut())
+                dateField->Empty();
+        }
         if (line == "\r\n" || line == "\n") {
             bodyStart = p;
             break;

@@ -81,5 +81,8 @@ enum CopyResult {
 //    its separator, as stored; so is a header with a logical line too long
 //    to unfold;
 //  - a range running past the end of the storage file is filled with zero bytes.
+// dateField, when given, receives the value of the header's first "Date"
+// field (name without regard to case), unfolded, without its line end; empty
+// when the header has none or that line was too long to unfold.
 CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const char* separatorFormat,
-                             CMessageOutput& output, bool intoMailbox);
+                             CMessageOutput& output, bool intoMailbox, CString* dateField = nullptr);

@@ -2,7 +2,9 @@
 // after the message's subject.
 #include "writers/EmlWriter.h"
 
+#include "coding/MailDate.h"
 #include "framework/File.h"
+#include "framework/Platform.h"
 #include "framework/Sjis.h"
 #include "framework/Ui.h"
 #include "store/Job.h"
@@ -119,6 +121,27 @@ bool CreateMessageFile(const CString& folder, const CString& subject, int number
     return file.Open(MakeUniqueFileName(folder + "\\" + numbered + kEml, &names), flags);
 }
 
+// The instant that a Date field's value names; a date without a zone is
+// read on this machine's local clock. False when the value is no date.
+bool MessageTime(const CString& value, std::int64_t* seconds)
+{
+    MailDate date;
+    if (value.IsEmpty() || !ParseMailDate(value.GetString(), static_cast<std::size_t>(value.GetLength()), &date))
+        return false;
+    if (date.hasZone) {
+        *seconds = date.seconds;
+        return true;
+    }
+    platform::LocalTime local;
+    local.year = date.year;
+    local.month = date.month;
+    local.day = date.day;
+    local.hour = date.hour;
+    local.minute = date.minute;
+    local.second = date.second;
+    return platform::LocalTimeToUtc(local, seconds);
+}
+
 }  // namespace
 
 int ConvertToEml()
@@ -129,6 +152,7 @@ int ConvertToEml()
     CMailIndexLoader loader;
     CUniqueNameCache names;
     CMessageOutput out;   // one buffer for every message file
+    CString date;         // the Date field of the message being written
 
     auto fail = [&](int code) {
         progress.reset();
@@ -167,9 +191,14 @@ int ConvertToEml()
             if (!CreateMessageFile(folder, record->m_strSubject, count, names, file))
                 return fail(kErrorFile);
             out.Attach(file);
-            CopyResult result = CopyStoredMessage(storage, *record, kMboxSeparatorFormat, out, false);
+            CopyResult result = CopyStoredMessage(storage, *record, kMboxSeparatorFormat, out, false, &date);
             if (!out.Flush())
                 result = kCopyWriteError;
+            // The file shows the message's own date; without one it keeps the
+            // time it was written. A file system without that time loses nothing.
+            std::int64_t written = 0;
+            if (result == kCopyWritten && MessageTime(date, &written))
+                file.SetModifiedTime(written);
             file.Close();
             if (result == kCopyReadError || result == kCopyWriteError || file.HasError())
                 return fail(kErrorFile);

@@ -12,6 +12,8 @@
 //   documents C:\Users\u\Documents\ (trailing "\" kept)
 //   temp C:\Temp\ (ends with "\")
 //   clock 2003-01-06 09:05:03   fixed local time (default: the host's)
+//   zone +0900                  local time's fixed offset from UTC (default:
+//                               the host's time zone, TZ)
 //   reg HKLM\SOFTWARE\Key|Value=text      a value (empty name: default value)
 //   regkey HKCU\SOFTWARE\Key              a key without values
 //
@@ -37,6 +39,7 @@ struct PosixMachine {
     CString documents;
     CString temp = "C:\\Temp\\";
     std::optional<platform::LocalTime> clock;  // unset: the host's local time
+    std::optional<int> zoneMinutes;            // local = UTC + this; unset: the host's zone
     // Registry: key path "HKLM\..." or "HKCU\..." -> value name -> value text.
     // Names compare without case. A key listed with no values exists but is empty.
     std::map<std::string, std::map<std::string, CString>> registry;

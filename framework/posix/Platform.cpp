@@ -168,6 +168,14 @@ bool LoadPosixMachine(const std::string& file, PosixMachine* machine, std::strin
             timegm(&tm);
             t.dayOfWeek = tm.tm_wday;
             m.clock = t;
+        } else if (word == "zone") {
+            const bool digits = rest.size() == 5 && rest.find_first_not_of("0123456789", 1) == std::string::npos;
+            const int hhmm = digits ? std::atoi(rest.c_str() + 1) : 0;
+            if (!digits || (rest[0] != '+' && rest[0] != '-') || hhmm % 100 > 59) {
+                *error = "line " + std::to_string(number) + ": zone wants +hhmm or -hhmm";
+                return false;
+            }
+            m.zoneMinutes = (hhmm / 100 * 60 + hhmm % 100) * (rest[0] == '-' ? -1 : 1);
         } else if (word == "reg" || word == "regkey") {
             std::string s = sjis.Str();
             size_t bar = word == "reg" ? s.find('|') : std::string::npos;
@@ -351,6 +359,16 @@ void CloseFile(FileHandle file)
     ::close(static_cast<int>(file));
 }
 
+bool SetFileModifiedTime(FileHandle file, std::int64_t seconds)
+{
+    struct timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;   // the access time stays
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    if (static_cast<std::int64_t>(times[1].tv_sec) != seconds)
+        return false;
+    return ::futimens(static_cast<int>(file), times) == 0;
+}
+
 bool GetFileStatus(const char* path, FileStatus* status)
 {
     std::string host = HostPathFor(path);
@@ -459,7 +477,12 @@ LocalTime GetLocalTime()
         return *Machine().clock;
     std::time_t now = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&now, &tm);
+    if (Machine().zoneMinutes) {
+        now += static_cast<std::time_t>(*Machine().zoneMinutes) * 60;
+        gmtime_r(&now, &tm);
+    } else {
+        localtime_r(&now, &tm);
+    }
     LocalTime t;
     t.year = tm.tm_year + 1900;
     t.month = tm.tm_mon + 1;
@@ -469,6 +492,25 @@ LocalTime GetLocalTime()
     t.minute = tm.tm_min;
     t.second = tm.tm_sec;
     return t;
+}
+
+bool LocalTimeToUtc(const LocalTime& local, std::int64_t* seconds)
+{
+    std::tm tm{};
+    tm.tm_year = local.year - 1900;
+    tm.tm_mon = local.month - 1;
+    tm.tm_mday = local.day;
+    tm.tm_hour = local.hour;
+    tm.tm_min = local.minute;
+    tm.tm_sec = local.second;
+    tm.tm_isdst = -1;
+    tm.tm_wday = -1;   // set by a conversion that succeeded (-1 is a valid time)
+    const std::optional<int> zone = Machine().zoneMinutes;
+    const std::time_t t = zone ? timegm(&tm) : std::mktime(&tm);
+    if (tm.tm_wday < 0)
+        return false;
+    *seconds = static_cast<std::int64_t>(t) - (zone ? static_cast<std::int64_t>(*zone) * 60 : 0);
+    return true;
 }
 
 CString WideToAnsi(const std::uint16_t* text, std::size_t length)

@@ -31,6 +31,10 @@ HKEY ToHkey(RegistryRoot root)
 // Largest piece handed to one ReadFile/WriteFile call.
 constexpr UINT kMaxChunk = 1u << 30;
 
+// FILETIME counts 100-nanosecond ticks since 1601-01-01 00:00 UTC.
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
 }  // namespace
 
 // ---- Files ---------------------------------------------------------------
@@ -115,6 +119,17 @@ bool GetFileSize(FileHandle file, std::uint64_t* size)
 void CloseFile(FileHandle file)
 {
     ::CloseHandle(ToHandle(file));
+}
+
+bool SetFileModifiedTime(FileHandle file, std::int64_t seconds)
+{
+    if (seconds < -kSecondsFrom1601To1970 || seconds > INT64_MAX / kTicksPerSecond - kSecondsFrom1601To1970)
+        return false;
+    const std::uint64_t ticks = static_cast<std::uint64_t>(seconds + kSecondsFrom1601To1970) * kTicksPerSecond;
+    FILETIME written;
+    written.dwLowDateTime = static_cast<DWORD>(ticks);
+    written.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return ::SetFileTime(ToHandle(file), nullptr, nullptr, &written) != 0;
 }
 
 bool GetFileStatus(const char* path, FileStatus* status)
@@ -316,6 +331,30 @@ LocalTime GetLocalTime()
     t.minute = st.wMinute;
     t.second = st.wSecond;
     return t;
+}
+
+bool LocalTimeToUtc(const LocalTime& local, std::int64_t* seconds)
+{
+    // SYSTEMTIME holds 1601..30827 and no leap second: convert the minute,
+    // then add the seconds.
+    if (local.year < 1601 || local.year > 30827 || local.month < 1 || local.month > 12 || local.day < 1 ||
+        local.day > 31 || local.hour < 0 || local.hour > 23 || local.minute < 0 || local.minute > 59 ||
+        local.second < 0 || local.second > 60)
+        return false;
+    SYSTEMTIME wall;
+    std::memset(&wall, 0, sizeof wall);
+    wall.wYear = static_cast<WORD>(local.year);
+    wall.wMonth = static_cast<WORD>(local.month);
+    wall.wDay = static_cast<WORD>(local.day);
+    wall.wHour = static_cast<WORD>(local.hour);
+    wall.wMinute = static_cast<WORD>(local.minute);
+    SYSTEMTIME utc;
+    FILETIME ticks;
+    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &wall, &utc) || !::SystemTimeToFileTime(&utc, &ticks))
+        return false;
+    const std::uint64_t n = (static_cast<std::uint64_t>(ticks.dwHighDateTime) << 32) | ticks.dwLowDateTime;
+    *seconds = static_cast<std::int64_t>(n / kTicksPerSecond) - kSecondsFrom1601To1970 + local.second;
+    return true;
 }
 
 CString WideToAnsi(const std::uint16_t* text, std::size_t length)

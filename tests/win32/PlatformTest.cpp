@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 
 #include "framework/Platform.h"
@@ -146,6 +147,31 @@ TEST(Win32Files, StatusOfFileAndFolder)
     ASSERT_TRUE(platform::GetFileStatus(dir / "表", &st));
     EXPECT_EQ(st.attribute & platform::kAttrDirectory, platform::kAttrDirectory);
     EXPECT_FALSE(platform::GetFileStatus(dir / "nothing", &st));
+}
+
+TEST(Win32Files, ModifiedTimeOfAnOpenFile)
+{
+    ScratchFolder dir;
+    const CString path = dir / "m.eml";
+    platform::FileHandle f = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    ASSERT_NE(f, platform::kInvalidFile);
+    ASSERT_TRUE(platform::WriteFile(f, "x", 1));
+    EXPECT_TRUE(platform::SetFileModifiedTime(f, 1041811503));   // 2003-01-06 00:05:03 UTC
+    EXPECT_FALSE(platform::SetFileModifiedTime(f, -11644473601));  // before 1601
+    platform::CloseFile(f);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(::GetFileAttributesExA(path, GetFileExInfoStandard, &data));
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    EXPECT_EQ(ticks, (1041811503ull + 11644473600ull) * 10000000ull);
+
+    // The local clock read back as an instant is now.
+    std::int64_t now = 0;
+    ASSERT_TRUE(platform::LocalTimeToUtc(platform::GetLocalTime(), &now));
+    EXPECT_NEAR(static_cast<double>(now), static_cast<double>(std::time(nullptr)), 2.0);
+    platform::LocalTime bad;
+    bad.month = 13;
+    EXPECT_FALSE(platform::LocalTimeToUtc(bad, &now));
 }
 
 TEST(Win32Files, CreateDirectoryErrors)
