@@ -12,6 +12,7 @@
 // Message box types and answers (the Windows values).
 constexpr UINT kMbOk = 0x0;
 constexpr UINT kMbYesNo = 0x4;
+constexpr UINT kMbIconExclamation = 0x30;
 constexpr UINT kMbDefButton2 = 0x100;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
