@@ -145,12 +145,17 @@ int FormatCode(const std::string& name)
     return kFormatNone;
 }
 
-// The program names files in Shift_JIS: a host path with a character that
-// has no Shift_JIS form cannot be reached through it.
-bool NameableInShiftJis(const std::string& path)
+// The program names files in Shift_JIS and takes a backslash for a
+// separator: a host path with a character that has no Shift_JIS form, or with
+// a backslash in a name, would lead it somewhere else.
+std::string CheckNameable(const std::string& what, const std::string& path)
 {
     const std::string abs = fs::absolute(path).lexically_normal().string();
-    return SjisToUtf8(Utf8ToSjis(abs)) == abs;
+    if (SjisToUtf8(Utf8ToSjis(abs)) != abs)
+        return what + " " + path + ": its path has characters that Shift_JIS cannot name";
+    if (abs.find('\\') != std::string::npos)
+        return what + " " + path + ": its path holds a \"\\\"";
+    return std::string();
 }
 
 bool Writable(const fs::path& path)
@@ -175,8 +180,8 @@ std::string CheckStore(const std::string& store)
         return "store folder " + store + ": no such folder";
     if (!fs::is_directory(store, ec))
         return "store folder " + store + " is not a folder";
-    if (!NameableInShiftJis(store))
-        return "store folder " + store + ": its path has characters that Shift_JIS cannot name";
+    if (std::string error = CheckNameable("store folder", store); !error.empty())
+        return error;
     const std::string mailbox =
         HostPathFor(WindowsPathForHost(store) + platform::LoadResString(IDS_PATH_MAILBOX));
     if (!fs::is_directory(mailbox, ec))
@@ -188,8 +193,8 @@ std::string CheckStore(const std::string& store)
 std::string CheckOutput(const std::string& output, const std::string& store)
 {
     std::error_code ec;
-    if (!NameableInShiftJis(output))
-        return "output folder " + output + ": its path has characters that Shift_JIS cannot name";
+    if (std::string error = CheckNameable("output folder", output); !error.empty())
+        return error;
     if (Inside(output, fs::path(store) / "Data"))
         return "output folder " + output + " lies inside the store's Data folder";
     if (fs::exists(output, ec)) {
@@ -212,8 +217,8 @@ std::string CheckOutput(const std::string& output, const std::string& store)
 std::string CheckCsv(const std::string& csv, const std::string& output, const std::string& store)
 {
     std::error_code ec;
-    if (!NameableInShiftJis(csv))
-        return "--csv " + csv + ": its path has characters that Shift_JIS cannot name";
+    if (std::string error = CheckNameable("--csv", csv); !error.empty())
+        return error;
     if (Inside(csv, fs::path(store) / "Data"))
         return "--csv " + csv + " lies inside the store's Data folder";
     const fs::path file = fs::absolute(csv).lexically_normal();
@@ -356,9 +361,7 @@ int Convert(const HostConversion& job, bool quiet)
     return 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Main(int argc, char** argv)
 {
     Arguments args;
     if (std::string error = Parse(argc, argv, args); !error.empty())
@@ -382,6 +385,10 @@ int main(int argc, char** argv)
     }
     if (args.folders.size() > 2)
         return UsageError("too many folders: " + args.folders[2]);
+    for (const std::string& folder : args.folders) {
+        if (folder.empty())
+            return UsageError("an empty folder name");
+    }
 
     UseHostRootMachine();
     HostConversion job;
@@ -401,7 +408,20 @@ int main(int argc, char** argv)
         if (!error.empty())
             return InputError(error);
     }
-    if (!fs::is_directory(job.output) && !CreateFolderPath(WindowsPathForHost(job.output)))
+    std::error_code ec;
+    if (!fs::is_directory(job.output, ec) && !CreateFolderPath(WindowsPathForHost(job.output)))
         return InputError("output folder " + job.output + " could not be created");
     return Convert(job, args.quiet);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", kName, e.what());
+        return 1;
+    }
 }

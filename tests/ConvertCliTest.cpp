@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -218,15 +219,25 @@ TEST_F(ConvertCliTest, BadInputIsRefusedBeforeAnythingIsWritten)
         {s + out + "--format mbox --csv ''", "--csv needs a file name"},
         {s + "'" + root + "/out/" + "\xe2\x91\xa0\xf0\x9f\x98\x80" + "' --format mbox",
          "characters that Shift_JIS cannot name"},
+        {s + "'" + root + "/a\\b' --format mbox", "its path holds a \"\\\""},
+        {s + "'' --format mbox", "an empty folder name"},
         {"--help", "", 0},
     };
     const std::string before = ReadHost(store + "/Data/MailBox/" + U(u8"旅行") + "/vmmail.idx");
+    auto entries = [&] {
+        std::vector<std::string> names;
+        for (const std::string& folder : {root, store, store + "/Data"})
+            for (const auto& e : fs::directory_iterator(folder))
+                names.push_back(e.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> made = entries();
     for (const Case& c : cases) {
         const Ran r = Convert(c.args);
         EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
-        EXPECT_FALSE(fs::exists(root + "/out")) << c.args;
-        EXPECT_FALSE(fs::exists(store + "/Data/out")) << c.args;
+        EXPECT_EQ(entries(), made) << c.args;
     }
     EXPECT_EQ(ReadHost(store + "/Data/MailBox/" + U(u8"旅行") + "/vmmail.idx"), before);
     if (::geteuid() != 0) {   // root writes anywhere
