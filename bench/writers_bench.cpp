@@ -11,7 +11,8 @@
 // lines beginning with "From ", subjects that repeat (about 22 KB a message).
 // On a disk file system, file creation after many deletions (each iteration
 // clears the output) dominates the eml figures; VELMORA_BENCH_DIR=/dev/shm
-// shows the program's own cost.
+// shows the program's own cost. VELMORA_BENCH_KEEP=1 keeps the store (its
+// folder is printed) for timing other programs on it, e.g. velmora-convert.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -113,7 +114,13 @@ struct BenchStore {
         Write(kTray, target, false);
         Write(kSameTray, 0, true);
     }
-    ~BenchStore() { fs::remove_all(root); }
+    ~BenchStore()
+    {
+        if (std::getenv("VELMORA_BENCH_KEEP"))
+            std::fprintf(stderr, "store kept in %s/c/Store\n", root.c_str());
+        else
+            fs::remove_all(root);
+    }
 
     // A tray: realistic mail up to target bytes, or 10,000 short messages
     // with one subject.

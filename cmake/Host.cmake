@@ -2,10 +2,21 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# The native command line (velmora-convert) and the conversion driver it
+# shares with vmtool.
+file(GLOB VELMORA_CLI_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
+list(FILTER VELMORA_CLI_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+add_library(velmora_cli STATIC ${VELMORA_CLI_SOURCES})
+target_link_libraries(velmora_cli PUBLIC velmora_core)
+add_executable(velmora-convert cli/main.cpp)
+target_link_libraries(velmora-convert PRIVATE velmora_cli)
+include(GNUInstallDirs)
+install(TARGETS velmora-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
 if(NOT VELMORA_FUZZ)
   file(GLOB VELMORA_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
   add_executable(velmora_tests ${VELMORA_TEST_SOURCES})
-  target_link_libraries(velmora_tests PRIVATE velmora_core GTest::gtest GTest::gtest_main)
+  target_link_libraries(velmora_tests PRIVATE velmora_cli GTest::gtest GTest::gtest_main)
   target_compile_definitions(velmora_tests PRIVATE
     VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VELMORA_BINARY_DIR="${CMAKE_BINARY_DIR}")
@@ -17,7 +28,7 @@ endif()
 file(GLOB VELMORA_TOOL_SOURCES CONFIGURE_DEPENDS tools/vmtool/*.cpp)
 if(VELMORA_TOOL_SOURCES)
   add_executable(vmtool ${VELMORA_TOOL_SOURCES})
-  target_link_libraries(vmtool PRIVATE velmora_core)
+  target_link_libraries(vmtool PRIVATE velmora_cli)
 endif()
 
 # Fuzz targets: with libFuzzer under clang, else replay programs that run the
@@ -50,3 +61,4 @@ if(VELMORA_BENCH)
     endforeach()
   endif()
 endif()
+

@@ -1,17 +1,14 @@
 // vmtool convert: runs a whole conversion of a store on the host, as the
-// program does after the wizard's Finish.
+// program does after the wizard's Finish (the driver velmora-convert uses).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
+#include "cli/HostConversion.h"
 #include "framework/posix/Machine.h"
-#include "store/TrayList.h"
 #include "tools/vmtool/Command.h"
-#include "tools/vmtool/HostPath.h"
-#include "writers/Writers.h"
 
 namespace {
 
@@ -48,39 +45,17 @@ int Run(const std::vector<std::string>& args)
     if (!std::filesystem::is_directory(store))
         return VmUsageError(kConvert, "no store folder " + store);
 
-    // Names that cannot be a tray folder are refused before anything is
-    // written: they could lead paths out of the store or the output folder.
-    CStringArray selected;
-    for (size_t start = 0; start <= trays.size();) {
-        size_t comma = trays.find(',', start);
-        if (comma == std::string::npos)
-            comma = trays.size();
-        if (comma > start) {
-            const std::string name = trays.substr(start, comma - start);
-            CString tray(Utf8ToSjis(name));
-            if (!IsUsableTrayName(tray))
-                return VmUsageError(kConvert, "tray \"" + name + "\" refused: a tray name is one folder name "
-                                                    "(not empty, \".\" or \"..\", without \\, / or :)");
-            selected.Add(tray);
-        }
-        start = comma + 1;
-    }
-    if (selected.IsEmpty())
-        return VmUsageError(kConvert, "no tray named");
-
-    UseHostRootMachine();
-    CMailConvApp app;
-    app.m_strStoreDir = WindowsPathForHost(store);
-    app.m_strOutputDir = WindowsPathForHost(out);
-    app.m_nFormat = format;
-    app.m_arrSelectedTrays = selected;
-    if (!csv.empty())
-        app.m_strAddressCsvPath = WindowsPathForHost(csv);
-
-    const int mail = app.ConvertMail();
-    const int address = mail && !csv.empty() ? ExportAddressBook() : mail;
-    std::printf("%s\n", SjisToUtf8(app.ResultMessage(mail, address).Str()).c_str());
-    return mail && address ? 0 : 1;
+    HostConversion job;
+    std::string error;
+    if (!SplitTrayNames(trays, job.trays, &error))
+        return VmUsageError(kConvert, error);
+    job.store = store;
+    job.output = out;
+    job.csv = csv;
+    job.format = format;
+    const HostConversionResult result = RunHostConversion(job);
+    std::printf("%s\n", SjisToUtf8(result.message.Str()).c_str());
+    return result.Ok() ? 0 : 1;
 }
 
 const VmCommand kConvert{
@@ -88,7 +63,8 @@ const VmCommand kConvert{
     "Converts the named trays (UTF-8, comma-separated) of the store in DIR to format N (1 UNIX mbox,\n"
     "      2 eml, 3 Eudora, 4 Netscape Mail) in the output folder, then the address book to PATH when\n"
     "      given. Prints the result message last; exit 0 on success, 1 when the conversion failed,\n"
-    "      2 on bad arguments (also a tray name that is empty, \".\" or \"..\", or holds \\, / or :).",
+    "      2 on bad arguments (also a tray name that is empty, \".\" or \"..\", or holds \\, / or :).\n"
+    "      velmora-convert is the same conversion for users: store checks, progress, a table.",
     &Run};
 
 }  // namespace

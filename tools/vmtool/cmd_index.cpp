@@ -11,7 +11,7 @@
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
 #include "tools/vmtool/Command.h"
-#include "tools/vmtool/HostPath.h"
+#include "cli/HostPath.h"
 
 namespace {
 

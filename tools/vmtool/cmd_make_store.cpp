@@ -24,7 +24,7 @@
 #include "store/StorageScan.h"
 #include "store/TrayList.h"
 #include "tools/vmtool/Command.h"
-#include "tools/vmtool/HostPath.h"
+#include "cli/HostPath.h"
 
 namespace fs = std::filesystem;
 

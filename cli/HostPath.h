@@ -1,6 +1,6 @@
-// Host paths on the vmtool command line: a machine whose drive C is the host
-// root, so that "/tmp/x/受信トレイ" (UTF-8) is "C:\tmp\x\受信トレイ" (Shift_JIS)
-// for the program's own file code.
+// Host paths on the command line (velmora-convert, vmtool): a machine whose
+// drive C is the host root, so that "/tmp/x/受信トレイ" (UTF-8) is
+// "C:\tmp\x\受信トレイ" (Shift_JIS) for the program's own file code.
 #pragma once
 
 #include <cstdlib>

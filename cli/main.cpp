@@ -1,0 +1,427 @@
+// velmora-convert: converts a copied Velmora store on Linux or macOS, with the
+// program's own job and writers (the same bytes as VelmoraConv.exe for the
+// same choices). Every argument is checked before anything is written.
+#include <sys/ioctl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/HostConversion.h"
+#include "cli/HostPath.h"
+#include "cli/ProgressMeter.h"
+#include "framework/Platform.h"
+#include "res/resource.h"
+#include "store/Job.h"
+#include "store/TrayList.h"
+#include "writers/Naming.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "usage: velmora-convert STORE_FOLDER --list\n"
+    "       velmora-convert STORE_FOLDER OUTPUT_FOLDER --format mbox|eml|eudora|netscape\n"
+    "                       [--trays NAME,...] [--csv PATH] [--quiet]\n";
+
+const char kHelp[] =
+    "\n"
+    "Converts a copied Velmora store (the folder that holds Data/MailBox) as VelmoraConv.exe\n"
+    "does, with the same writers: the same files and bytes for the same choices.\n"
+    "\n"
+    "  --list            the store's trays in the wizard's order and their message counts\n"
+    "  --format FORMAT   mbox      UNIX mbox, one TRAY.mbx per tray\n"
+    "                    eml       one folder per tray, one .eml file per message\n"
+    "                    eudora    Eudora mailboxes, one TRAY.mbx per tray\n"
+    "                    netscape  Netscape Mail mailboxes, one file TRAY per tray\n"
+    "  --trays NAME,...  the trays to convert (UTF-8, comma-separated), converted in the\n"
+    "                    store's order; default: every tray --list shows\n"
+    "  --csv PATH        also write the address book as CSV to PATH\n"
+    "  --quiet, -q       no progress lines and no table\n"
+    "  --help, -h        this text\n"
+    "\n"
+    "OUTPUT_FOLDER is created (with missing parents) when it does not exist; it must not lie\n"
+    "inside the store's Data folder. Loading a tray whose index file is missing rebuilds the\n"
+    "index and saves it, as the program does; nothing else in the store is written.\n"
+    "On a terminal, a progress line per tray goes to stderr. At the end a table shows each\n"
+    "tray, the messages written and their size in the store, then the program's result.\n"
+    "\n"
+    "Exit status: 0 converted; 1 the conversion failed (the program's message and an English\n"
+    "line on stderr; files written so far stay); 2 bad usage or input (nothing written).\n";
+
+const char kName[] = "velmora-convert";
+
+struct Arguments {
+    std::vector<std::string> folders;   // STORE_FOLDER [OUTPUT_FOLDER]
+    bool list = false;
+    bool quiet = false;
+    bool help = false;
+    std::optional<std::string> format, trays, csv;
+};
+
+int UsageError(const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\n%sTry '%s --help' for more.\n", kName, message.c_str(), kUsage, kName);
+    return 2;
+}
+
+// Bad input found before anything was written.
+int InputError(const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\n", kName, message.c_str());
+    return 2;
+}
+
+// Parses argv; answers an error message, empty when the arguments are well formed.
+std::string Parse(int argc, char** argv, Arguments& args)
+{
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (!options || a.empty() || a[0] != '-' || a == "-") {
+            args.folders.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            options = false;
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (size_t eq = a.find('='); a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            inlineValue = a.substr(eq + 1);
+            a.resize(eq);
+        }
+        auto value = [&](std::optional<std::string>& slot) -> std::string {
+            if (slot)
+                return a + " given twice";
+            if (inlineValue)
+                slot = *inlineValue;
+            else if (i + 1 < argc)
+                slot = argv[++i];
+            else
+                return "missing value after " + a;
+            return std::string();
+        };
+        std::string error;
+        if (a == "--format")
+            error = value(args.format);
+        else if (a == "--trays")
+            error = value(args.trays);
+        else if (a == "--csv")
+            error = value(args.csv);
+        else if (inlineValue)
+            error = a + " takes no value";
+        else if (a == "--list")
+            args.list = true;
+        else if (a == "--quiet" || a == "-q")
+            args.quiet = true;
+        else if (a == "--help" || a == "-h")
+            args.help = true;
+        else
+            error = "unknown option " + a;
+        if (!error.empty())
+            return error;
+    }
+    return std::string();
+}
+
+int FormatCode(const std::string& name)
+{
+    if (name == "mbox")
+        return kFormatMbox;
+    if (name == "eml")
+        return kFormatEml;
+    if (name == "eudora")
+        return kFormatEudora;
+    if (name == "netscape")
+        return kFormatNetscape;
+    return kFormatNone;
+}
+
+// The program names files in Shift_JIS and takes a backslash for a
+// separator: a host path with a character that has no Shift_JIS form, or with
+// a backslash in a name, would lead it somewhere else.
+std::string CheckNameable(const std::string& what, const std::string& path)
+{
+    const std::string abs = fs::absolute(path).lexically_normal().string();
+    if (SjisToUtf8(Utf8ToSjis(abs)) != abs)
+        return what + " " + path + ": its path has characters that Shift_JIS cannot name";
+    if (abs.find('\\') != std::string::npos)
+        return what + " " + path + ": its path holds a \"\\\"";
+    return std::string();
+}
+
+bool Writable(const fs::path& path)
+{
+    return ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+// Whether path is folder or lies inside it (after resolving links).
+bool Inside(const fs::path& path, const fs::path& folder)
+{
+    std::error_code ec;
+    const fs::path p = fs::weakly_canonical(fs::absolute(path), ec);
+    const fs::path f = fs::weakly_canonical(fs::absolute(folder), ec);
+    return std::mismatch(f.begin(), f.end(), p.begin(), p.end()).first == f.end();
+}
+
+// Checks the store folder; empty when it holds a Velmora store.
+std::string CheckStore(const std::string& store)
+{
+    std::error_code ec;
+    if (!fs::exists(store, ec))
+        return "store folder " + store + ": no such folder";
+    if (!fs::is_directory(store, ec))
+        return "store folder " + store + " is not a folder";
+    if (std::string error = CheckNameable("store folder", store); !error.empty())
+        return error;
+    const std::string mailbox =
+        HostPathFor(WindowsPathForHost(store) + platform::LoadResString(IDS_PATH_MAILBOX));
+    if (!fs::is_directory(mailbox, ec))
+        return store + " is not a Velmora store: it has no Data/MailBox folder (give the folder that holds Data)";
+    return std::string();
+}
+
+// Checks the output folder (made later when missing); empty when usable.
+std::string CheckOutput(const std::string& output, const std::string& store)
+{
+    std::error_code ec;
+    if (std::string error = CheckNameable("output folder", output); !error.empty())
+        return error;
+    if (Inside(output, fs::path(store) / "Data"))
+        return "output folder " + output + " lies inside the store's Data folder";
+    if (fs::exists(output, ec)) {
+        if (!fs::is_directory(output, ec))
+            return "output folder " + output + " is a file, not a folder";
+        if (!Writable(output))
+            return "output folder " + output + " is not writable";
+        return std::string();
+    }
+    // Missing: its nearest existing parent must be a writable folder.
+    fs::path parent = fs::absolute(output).lexically_normal();
+    while (!parent.empty() && !fs::exists(parent, ec) && parent != parent.parent_path())
+        parent = parent.parent_path();
+    if (!fs::is_directory(parent, ec) || !Writable(parent))
+        return "output folder " + output + " cannot be created: " + parent.string() + " is not a writable folder";
+    return std::string();
+}
+
+// Checks the address book's path; empty when a CSV file can be written there.
+std::string CheckCsv(const std::string& csv, const std::string& output, const std::string& store)
+{
+    std::error_code ec;
+    if (std::string error = CheckNameable("--csv", csv); !error.empty())
+        return error;
+    if (Inside(csv, fs::path(store) / "Data"))
+        return "--csv " + csv + " lies inside the store's Data folder";
+    const fs::path file = fs::absolute(csv).lexically_normal();
+    if (fs::exists(file, ec)) {
+        if (fs::is_directory(file, ec))
+            return "--csv " + csv + " is a folder, not a file";
+        if (!fs::is_regular_file(file, ec))
+            return "--csv " + csv + " is not a regular file";
+        if (::access(file.c_str(), W_OK) != 0)
+            return "--csv " + csv + " is not writable";
+    }
+    const fs::path folder = file.parent_path();
+    if (folder == fs::absolute(output).lexically_normal())
+        return std::string();   // made with the output folder when missing
+    if (!fs::is_directory(folder, ec))
+        return "--csv " + csv + ": no folder " + folder.string();
+    if (!Writable(folder))
+        return "--csv " + csv + ": folder " + folder.string() + " is not writable";
+    return std::string();
+}
+
+// The trays to convert, in the store's order; an error message on failure.
+std::string SelectTrays(const std::string& store, const std::optional<std::string>& names, CStringArray& trays)
+{
+    CStringArray sequence;
+    ReadTraySequence(WindowsPathForHost(store), sequence);
+    if (!names) {
+        trays = sequence;
+        return std::string();
+    }
+    CStringArray asked;
+    std::string error;
+    if (!SplitTrayNames(*names, asked, &error))
+        return error;
+    for (int i = 0; i < asked.GetSize(); ++i) {
+        bool known = false;
+        for (const CString& tray : sequence)
+            known = known || tray == asked[i];
+        if (!known) {
+            std::string all;
+            for (const CString& tray : sequence)
+                all += (all.empty() ? "" : ", ") + SjisToUtf8(tray.Str());
+            return "unknown tray \"" + SjisToUtf8(asked[i].Str()) + "\"; the store's trays are: " + all;
+        }
+        for (int k = 0; k < i; ++k) {
+            if (asked[k] == asked[i])
+                return "tray \"" + SjisToUtf8(asked[i].Str()) + "\" named twice";
+        }
+    }
+    trays.RemoveAll();
+    for (const CString& tray : sequence) {
+        bool selected = false, added = false;
+        for (const CString& name : asked)
+            selected = selected || name == tray;
+        for (const CString& name : trays)
+            added = added || name == tray;
+        if (selected && !added)
+            trays.Add(tray);
+    }
+    return std::string();
+}
+
+int TerminalColumns()
+{
+    winsize ws{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
+        return ws.ws_col;
+    if (const char* env = std::getenv("COLUMNS"); env && std::atoi(env) > 0)
+        return std::atoi(env);
+    return 80;
+}
+
+int List(const std::string& store)
+{
+    const std::vector<TrayCount> trays = CountTrays(store);
+    int width = DisplayWidth("tray");
+    for (const TrayCount& t : trays)
+        width = std::max(width, DisplayWidth(SjisToUtf8(t.name.Str())));
+    auto row = [&](const std::string& name, const std::string& count) {
+        std::printf("%s%s  %8s\n", name.c_str(), std::string(static_cast<size_t>(width - DisplayWidth(name)), ' ').c_str(),
+                    count.c_str());
+    };
+    row("tray", "messages");
+    for (const TrayCount& t : trays)
+        row(SjisToUtf8(t.name.Str()), std::to_string(t.live));
+    return 0;
+}
+
+std::string Reason(int errorCode)
+{
+    switch (errorCode) {
+    case kErrorFile: return "a file could not be read or written";
+    case kErrorIndex: return "a tray's index could not be loaded";
+    case kErrorSystem: return "internal error";
+    default: return "error code " + std::to_string(errorCode);
+    }
+}
+
+int Convert(const HostConversion& job, bool quiet)
+{
+    // <chrono> cannot be compiled with Shift_JIS literals (it holds a "µ").
+    auto clock = [] {
+        timespec t{};
+        ::clock_gettime(CLOCK_MONOTONIC, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    };
+    CProgressMeter::Draw draw;
+    if (!quiet && ::isatty(STDERR_FILENO)) {
+        draw = [](const std::string& line, bool final) {
+            std::fprintf(stderr, "\r%s\x1b[K%s", line.c_str(), final ? "\n" : "");
+            std::fflush(stderr);
+        };
+    }
+    CProgressMeter meter(clock, draw, TerminalColumns());
+    SetProgressFactory(meter.Factory());
+    const HostConversionResult result = RunHostConversion(job);
+    meter.Finish(result.mail != 0);
+    SetProgressFactory(nullptr);
+
+    const std::string message = SjisToUtf8(result.message.Str());
+    if (result.Ok()) {
+        if (!quiet)
+            std::fputs(TrayTable(meter.Rows()).c_str(), stdout);
+        std::printf("%s\n", message.c_str());
+        return 0;
+    }
+    std::string english;
+    if (!result.mail) {
+        english = "the conversion stopped: " + Reason(result.errorCode);
+        if (!meter.Rows().empty()) {
+            const CProgressMeter::Row& row = meter.Rows().back();
+            english += " (tray " + row.tray + ", after " + std::to_string(row.messages) + " of " +
+                       std::to_string(row.total) + " messages)";
+        }
+    } else {
+        english = "the mail was converted, but the address book could not be written to " + job.csv;
+    }
+    std::fprintf(stderr, "%s\n%s: %s; files written so far stay in %s\n", message.c_str(), kName, english.c_str(),
+                 job.output.c_str());
+    return 1;
+}
+
+int Main(int argc, char** argv)
+{
+    Arguments args;
+    if (std::string error = Parse(argc, argv, args); !error.empty())
+        return UsageError(error);
+    if (args.help) {
+        std::printf("%s%s", kUsage, kHelp);
+        return 0;
+    }
+    if (args.folders.empty())
+        return UsageError("no store folder given");
+    if (args.list) {
+        if (args.folders.size() > 1 || args.format || args.trays || args.csv)
+            return UsageError("--list takes the store folder alone");
+    } else {
+        if (args.folders.size() < 2)
+            return UsageError("no output folder given");
+        if (!args.format)
+            return UsageError("--format is required: mbox, eml, eudora or netscape");
+        if (FormatCode(*args.format) == kFormatNone)
+            return UsageError("unknown format \"" + *args.format + "\": mbox, eml, eudora or netscape");
+    }
+    if (args.folders.size() > 2)
+        return UsageError("too many folders: " + args.folders[2]);
+    for (const std::string& folder : args.folders) {
+        if (folder.empty())
+            return UsageError("an empty folder name");
+    }
+
+    UseHostRootMachine();
+    HostConversion job;
+    job.store = args.folders[0];
+    if (std::string error = CheckStore(job.store); !error.empty())
+        return InputError(error);
+    if (args.list)
+        return List(job.store);
+
+    job.output = args.folders[1];
+    job.format = FormatCode(*args.format);
+    if (args.csv && args.csv->empty())
+        return UsageError("--csv needs a file name");
+    job.csv = args.csv.value_or("");
+    for (const std::string& error : {SelectTrays(job.store, args.trays, job.trays), CheckOutput(job.output, job.store),
+                                     job.csv.empty() ? std::string() : CheckCsv(job.csv, job.output, job.store)}) {
+        if (!error.empty())
+            return InputError(error);
+    }
+    std::error_code ec;
+    if (!fs::is_directory(job.output, ec) && !CreateFolderPath(WindowsPathForHost(job.output)))
+        return InputError("output folder " + job.output + " could not be created");
+    return Convert(job, args.quiet);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", kName, e.what());
+        return 1;
+    }
+}
