@@ -51,7 +51,7 @@ int CMimeFileReader::Open(const char* path)
     if (m_bOpen)
         Close();
     m_nStatus = kMimeReadOk;
-    if (!m_file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+    if (!m_file.Open(path, CFile::modeRead | CFile::typeBinary)) {
         m_nStatus = kMimeOpenFailed;
         return m_nStatus;
     }

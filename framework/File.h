@@ -24,8 +24,6 @@ public:
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeReadWrite = 0x0002,
-        shareDenyNone = 0x0040,
-        shareDenyWrite = 0x0020,
         modeNoTruncate = 0x2000,
         modeCreate = 0x1000,
         typeText = 0x4000,

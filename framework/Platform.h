@@ -87,9 +87,6 @@ bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName
 // CSIDL_APPDATA into buffer (kMaxPath bytes, zero-filled by the caller).
 // False when the library or the entry point is missing.
 bool GetAppDataFolder(char* buffer);
-// The user's documents folder as the shell reports it (may end with "\").
-// Empty when unknown.
-CString GetDocumentsFolder();
 // The temporary folder as the system reports it, ending with "\".
 CString GetTempFolder();
 // Platform id of the version record: 1 Windows 95/98/Me, 2 NT family.

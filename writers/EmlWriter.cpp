@@ -171,7 +171,7 @@ int ConvertToEml()
         if (!job.m_pIndexList)
             return fail(kErrorIndex);
         CFile storage;
-        if (!storage.Open(storagePath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+        if (!storage.Open(storagePath, CFile::modeRead | CFile::typeBinary)) {
             // Messages the index lists cannot be left out silently.
             if (job.m_nLiveMessageCount > 0)
                 return fail(kErrorFile);

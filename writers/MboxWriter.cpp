@@ -38,7 +38,7 @@ int ConvertToMailboxFiles(const char* extension, const char* separatorFormat)
             return fail(kErrorIndex);
         }
         CFile storage;
-        if (!storage.Open(storagePath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary)) {
+        if (!storage.Open(storagePath, CFile::modeRead | CFile::typeBinary)) {
             output.Close();
             CFile::Remove(outputPath);
             // Messages the index lists cannot be left out silently.

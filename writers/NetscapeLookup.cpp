@@ -19,7 +19,7 @@ constexpr std::uint64_t kMaxFileSize = 64u << 20;   // far beyond any real profi
 bool ReadWholeFile(const CString& path, std::string& bytes)
 {
     CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
+    if (!file.Open(path, CFile::modeRead | CFile::typeBinary))
         return false;
     const std::uint64_t length = std::min(file.GetLength(), kMaxFileSize);
     bytes.assign(static_cast<std::size_t>(length), '\0');

@@ -9,7 +9,6 @@
 //   platform 2                  platform id of the version record
 //   shfolder 0                  "shfolder.dll" missing (default 1: present)
 //   appdata C:\Users\u\AppData\Roaming
-//   documents C:\Users\u\Documents\ (trailing "\" kept)
 //   temp C:\Temp\ (ends with "\")
 //   clock 2003-01-06 09:05:03   fixed local time (default: the host's)
 //   zone +0900                  local time's fixed offset from UTC (default:
@@ -36,7 +35,6 @@ struct PosixMachine {
     int platformId = 2;
     bool hasShfolder = true;
     CString appData;                           // Windows paths, Shift_JIS
-    CString documents;
     CString temp = "C:\\Temp\\";
     std::optional<platform::LocalTime> clock;  // unset: the host's local time
     std::optional<int> zoneMinutes;            // local = UTC + this; unset: the host's zone

@@ -149,8 +149,6 @@ bool LoadPosixMachine(const std::string& file, PosixMachine* machine, std::strin
             m.hasShfolder = rest != "0";
         } else if (word == "appdata") {
             m.appData = sjis;
-        } else if (word == "documents") {
-            m.documents = sjis;
         } else if (word == "temp") {
             m.temp = sjis;
         } else if (word == "clock") {
@@ -454,11 +452,6 @@ bool GetAppDataFolder(char* buffer)
     std::memcpy(buffer, m.appData.GetString(), n);
     buffer[n] = '\0';
     return true;
-}
-
-CString GetDocumentsFolder()
-{
-    return Machine().documents;
 }
 
 CString GetTempFolder()

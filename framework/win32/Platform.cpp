@@ -282,17 +282,6 @@ bool GetAppDataFolder(char* buffer)
     return found;
 }
 
-CString GetDocumentsFolder()
-{
-    char path[MAX_PATH] = {};
-    if (::SHGetSpecialFolderPathA(nullptr, path, CSIDL_PERSONAL, FALSE))
-        return CString(path);
-    path[0] = '\0';
-    if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, path)))
-        return CString(path);
-    return CString();
-}
-
 CString GetTempFolder()
 {
     char path[MAX_PATH + 1] = {};
