@@ -53,7 +53,7 @@ if(VELMORA_WIN_TEST_SOURCES)
   gtest_discover_tests(velmora_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
 endif()
 
-# Helper of the end-to-end tests: prints the text of a dialog's control.
-add_executable(dlgtext tests/e2e/dlgtext.cpp)
-target_link_options(dlgtext PRIVATE ${VELMORA_STATIC_LINK} -municode)
-target_link_libraries(dlgtext PRIVATE user32)
+# Helper of the end-to-end tests: reads a dialog's control or the wizard's state.
+add_executable(wintext tests/e2e/wintext.cpp)
+target_link_options(wintext PRIVATE ${VELMORA_STATIC_LINK} -municode)
+target_link_libraries(wintext PRIVATE user32)

@@ -19,7 +19,7 @@ mkdir -p "$root/build"
 log=$root/build/demo-build.log
 if ! {
   cmake --preset windows &&
-    cmake --build --preset windows -j2 --target VelmoraConv dlgtext &&
+    cmake --build --preset windows -j2 --target VelmoraConv wintext &&
     cmake -S "$root" -B "$root/build/demo-tools" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=OFF &&
     cmake --build "$root/build/demo-tools" -j2 --target vmtool
 } >"$log" 2>&1; then

@@ -4,7 +4,7 @@
 # four formats, the address book as CSV); every file must hold the same bytes,
 # the times in separator lines aside.
 #   tests/e2e/cli-compare.sh [BUILD_DIR [HOST_BUILD_DIR]]
-# BUILD_DIR holds VelmoraConv.exe and dlgtext.exe (default build/windows);
+# BUILD_DIR holds VelmoraConv.exe and wintext.exe (default build/windows);
 # HOST_BUILD_DIR holds velmora-convert and vmtool (default build/host; both are
 # built of our own when missing). Screenshots of the walks go to
 # $VELMORA_E2E_ARTIFACTS/cli-compare/<format>/ (default BUILD_DIR/e2e-artifacts).

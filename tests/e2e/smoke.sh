@@ -10,8 +10,8 @@ build=$(cd "${1:-$root/build/windows}" && pwd)
 . "$here/wine-env.sh"
 
 exe=$build/VelmoraConv.exe
-dlgtext=$build/dlgtext.exe
-for f in "$exe" "$dlgtext"; do
+wintext=$build/wintext.exe
+for f in "$exe" "$wintext"; do
   [ -f "$f" ] || { echo "smoke: $f is missing (build the windows preset first)" >&2; exit 1; }
 done
 art=${VELMORA_E2E_ARTIFACTS:-$build/e2e-artifacts}/smoke
@@ -54,7 +54,7 @@ done
 sleep 1   # let it paint
 velmora_screenshot "$art/wizard.png"
 xdotool windowfocus --sync "$win" key Escape
-if text=$(wine "$dlgtext" "Velmoraメールコンバータ" 1011 1500 </dev/null 2>>"$art/program.log"); then
+if text=$(wine "$wintext" dialog "Velmoraメールコンバータ" 1011 1500 </dev/null 2>>"$art/program.log"); then
   fail "a result dialog appeared after Cancel: ${text%$'\r'}"
 fi
 

@@ -3,7 +3,7 @@
 # for each of the four formats and for Cancel, on the demo store; then with the
 # store given as the argument, and with a folder that holds no store.
 #   tests/e2e/wizard.sh [BUILD_DIR [VMTOOL]]
-# BUILD_DIR holds VelmoraConv.exe and dlgtext.exe (default build/windows);
+# BUILD_DIR holds VelmoraConv.exe and wintext.exe (default build/windows);
 # VMTOOL is the host store tool (default build/host/vmtool; one is built when
 # that is missing or lacks make-store).
 # Screenshots of every page go to $VELMORA_E2E_ARTIFACTS/wizard/<format>/

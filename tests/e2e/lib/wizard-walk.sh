@@ -1,7 +1,7 @@
 # Drives the real VelmoraConv.exe under Wine by keyboard, as a user would;
 # source it after wine-env.sh.
 #
-#   e2e_tools BUILD_DIR                 make sure wizstate.exe is built beside the program
+#   e2e_tools BUILD_DIR                 check that the program and wintext.exe are built there
 #   e2e_prefix PREFIX VMTOOL            prefix with the target clients registered
 #                                       (velmora_e2e_clients) and the demo store under
 #                                       the application-data folder
@@ -22,7 +22,7 @@
 # The walk selects 受信トレイ (row 0) and 旅行 (row 4, from the store's tray list);
 # E2E_TRAY_KEYS overrides the keys pressed in the tray list ("Home shift+End"
 # selects every tray).
-# Every step polls the wizard (wizstate.exe) instead of sleeping.
+# Every step polls the wizard (wintext.exe wizard) instead of sleeping.
 
 E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 E2E_ROOT=$(cd "$E2E_HERE/../.." && pwd)
@@ -36,12 +36,8 @@ e2e_fail() {
 e2e_tools() {
   local bin=$1
   E2E_BIN=$bin
-  if [ ! -f "$bin/wizstate.exe" ] || [ "$E2E_HERE/wizstate.cpp" -nt "$bin/wizstate.exe" ]; then
-    x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -municode -static \
-      -o "$bin/wizstate.exe" "$E2E_HERE/wizstate.cpp" -luser32
-  fi
   [ -f "$bin/VelmoraConv.exe" ] || e2e_fail "no $bin/VelmoraConv.exe"
-  [ -f "$bin/dlgtext.exe" ] || e2e_fail "no $bin/dlgtext.exe"
+  [ -f "$bin/wintext.exe" ] || e2e_fail "no $bin/wintext.exe"
 }
 
 e2e_unix() {
@@ -72,11 +68,11 @@ e2e_prefix() {
       ドラフト=messages/ドラフト 旅行=messages/旅行 >/dev/null)
 }
 
-# wizstate PAGE [ID...]: waits for the page; prints its state.
+# e2e_page PAGE [ID...]: waits for the page; prints its state.
 e2e_page() {
   local page=$1
   shift
-  wine "$E2E_BIN/wizstate.exe" "$page" 20000 "$@" </dev/null 2>/dev/null | tr -d '\r'
+  wine "$E2E_BIN/wintext.exe" wizard "$page" 20000 "$@" </dev/null 2>/dev/null | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
 
@@ -139,7 +135,7 @@ _e2e_walk_steps() {
   if [ "$format" = cancel ]; then
     e2e_key Escape
     e2e_page -1 >/dev/null || { e2e_fail "the wizard stayed after Cancel"; return 1; }
-    E2E_RESULT=$(wine "$E2E_BIN/dlgtext.exe" "$E2E_CAPTION" 1011 1500 </dev/null 2>/dev/null | tr -d '\r') || true
+    E2E_RESULT=$(wine "$E2E_BIN/wintext.exe" dialog "$E2E_CAPTION" 1011 1500 </dev/null 2>/dev/null | tr -d '\r') || true
     wait "$pid" 2>/dev/null || true
     return 0
   fi
@@ -179,7 +175,7 @@ _e2e_walk_steps() {
   e2e_shot "$shots/06-summary.png"
   e2e_key Return
 
-  E2E_RESULT=$(wine "$E2E_BIN/dlgtext.exe" "$E2E_CAPTION" 1011 60000 </dev/null 2>/dev/null | tr -d '\r') ||
+  E2E_RESULT=$(wine "$E2E_BIN/wintext.exe" dialog "$E2E_CAPTION" 1011 60000 </dev/null 2>/dev/null | tr -d '\r') ||
     { e2e_fail "no result message"; return 1; }
   e2e_shot "$shots/07-result.png"
   window=$(xdotool search --name "^$E2E_CAPTION\$" | head -1)
@@ -204,7 +200,7 @@ e2e_message() {
   (cd "$E2E_BIN" && exec wine ./VelmoraConv.exe "$arg" </dev/null >/dev/null 2>&1) &
   pid=$!
   # The text of a message box is its static control 0xFFFF.
-  if ! E2E_MESSAGE=$(wine "$E2E_BIN/dlgtext.exe" "$E2E_CAPTION" 65535 20000 </dev/null 2>/dev/null); then
+  if ! E2E_MESSAGE=$(wine "$E2E_BIN/wintext.exe" dialog "$E2E_CAPTION" 65535 20000 </dev/null 2>/dev/null); then
     e2e_shot "$shot"
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
