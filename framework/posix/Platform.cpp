@@ -286,8 +286,10 @@ FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
             *error = ErrnoToWindows(errno, host);
         return kInvalidFile;
     }
+    // Opening a folder for writing fails by itself (EISDIR); for reading it
+    // succeeds, and must not.
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (access == kOpenRead && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
         ::close(fd);
         if (error)
             *error = kErrorAccessDenied;   // Windows will not open a folder as a file
