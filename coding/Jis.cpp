@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // JisDecoderState's values.
@@ -57,6 +61,19 @@ inline bool IsKanjiByte(unsigned char b)
 // (SO and SI differ only in the lowest bit).
 const unsigned char* FindShift(const unsigned char* p, const unsigned char* end)
 {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time where the processor has SSE2 (every x86-64).
+    const __m128i esc = _mm_set1_epi8(ESC);
+    const __m128i si = _mm_set1_epi8(SI);
+    const __m128i one = _mm_set1_epi8(1);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, esc), _mm_cmpeq_epi8(_mm_or_si128(v, one), si));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
     constexpr std::uint64_t kOnes = 0x0101010101010101ull;
     constexpr std::uint64_t kHigh = 0x8080808080808080ull;
     while (end - p >= 8) {
