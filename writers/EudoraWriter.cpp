@@ -36,6 +36,38 @@ bool IsCrLf(const char* line, int length)
     return length == 2 && line[0] == '\r' && line[1] == '\n';
 }
 
+// Where the zero bytes of a block in memory lie, looked for a little ahead of
+// the lines being read (so that the bytes are scanned while they are in the
+// cache anyway, and a line without zero bytes needs no scan of its own).
+class ZeroScan {
+public:
+    ZeroScan(const char* from, const char* end) : m_scanned(from), m_end(end) {}
+
+    // How many bytes of [p, p + n) come before its first zero byte; p lies in
+    // the block, at or after the previous call's p.
+    std::size_t Keep(const char* p, std::size_t n)
+    {
+        const char* const e = p + n;
+        for (;;) {
+            if (m_zero && m_zero < p)
+                m_zero = nullptr;   // in an earlier line: look on after it
+            if (m_zero)
+                return m_zero < e ? static_cast<std::size_t>(m_zero - p) : n;
+            if (m_scanned >= e)
+                return n;
+            const char* const to = m_end - m_scanned > kAhead ? m_scanned + kAhead : m_end;
+            m_zero = static_cast<const char*>(std::memchr(m_scanned, '\0', static_cast<std::size_t>(to - m_scanned)));
+            m_scanned = m_zero ? m_zero + 1 : to;
+        }
+    }
+
+private:
+    static constexpr std::ptrdiff_t kAhead = 64 * 1024;
+    const char* m_scanned;           // the bytes before it were looked at
+    const char* m_end;
+    const char* m_zero = nullptr;    // the first zero byte found and not passed yet
+};
+
 // Hands the text of the lines of part that follow its header (the first
 // empty line) to text(bytes, count), leaving out "." lines and cutting each
 // line at a zero byte. Lines that follow one another in a message held in
@@ -45,10 +77,9 @@ void ForEachPartLine(CMimePart& part, Text&& text)
 {
     char buffer[kLineBufferSize];
     const unsigned char* block = part.m_reader.GetMemory();
-    // A part without zero bytes needs no cut.
-    const bool noZero = block && part.m_nStart >= 0 && part.m_nStart <= part.m_nEnd &&
-                        static_cast<std::int64_t>(part.m_nEnd) <= part.m_reader.GetFileSize() &&
-                        !std::memchr(block + part.m_nStart, '\0', static_cast<size_t>(part.m_nEnd - part.m_nStart));
+    const char* const blockText = reinterpret_cast<const char*>(block);
+    ZeroScan zeros(block ? blockText + std::max(part.m_nStart, 0) : nullptr,
+                   block ? blockText + part.m_reader.GetFileSize() : nullptr);
     const char* run = nullptr;
     std::size_t runLength = 0;
     auto flush = [&] {
@@ -68,7 +99,8 @@ void ForEachPartLine(CMimePart& part, Text&& text)
             flush();
             continue;
         }
-        const std::size_t keep = noZero ? static_cast<std::size_t>(n) : strnlen(line, static_cast<size_t>(n));
+        const std::size_t keep = block ? zeros.Keep(line, static_cast<std::size_t>(n))
+                                       : strnlen(line, static_cast<size_t>(n));
         if (!(block && runLength > 0 && run + runLength == line)) {
             flush();
             run = line;
