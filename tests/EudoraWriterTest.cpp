@@ -160,6 +160,9 @@ TEST_F(EudoraFixture, MessagesByKind)
          "Subject: a\r\n\r\n", "\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody"},
         {"zero byte cuts a body line", std::string("S: z\r\n\r\nab\0cd\r\nef\r\n", 19), "S: z\r\n\r\n",
          "abef\r\n"},
+        {"zero bytes in several lines, one far on in a long line",
+         std::string("S: z\r\n\r\na\0b\r\nc\0d\r\n", 18) + std::string(70000, 'x') + std::string("\0y\r\ne\r\n", 7),
+         "S: z\r\n\r\n", "ac" + std::string(70000, 'x') + "e\r\n"},
         // The body is converted as one text: a zero byte that a kanji pair
         // converts to ends it, an escape sequence or a pair may straddle the
         // pieces of a long line or of the conversion.
