@@ -1,6 +1,7 @@
 // Format 3 (Eudora) beside format 1 (UNIX mbox) on the same synthetic store,
-// and the Eudora writer's per-message steps one by one, to show where its
-// time goes.
+// also with `cat` in turn, round after round, for ratios measured in the
+// same minutes (BM_Rounds, see bench/BenchRounds.h), and the Eudora writer's
+// per-message steps one by one, to show where its time goes.
 //
 // The store is made once per run in a temporary folder: one tray of about
 // VELMORA_BENCH_MB megabytes (default 512) of mixed mail: plain ISO-2022-JP
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "app/MailConvApp.h"
+#include "bench/BenchRounds.h"
 #include "coding/MimePart.h"
 #include "framework/posix/Machine.h"
 #include "store/MailIndexLoader.h"
@@ -160,6 +162,26 @@ void RunFormat(benchmark::State& state, int format)
 void BM_MboxStore(benchmark::State& state) { RunFormat(state, kFormatMbox); }
 void BM_EudoraStore(benchmark::State& state) { RunFormat(state, kFormatEudora); }
 
+// cat, mbox and Eudora in turn, round after round.
+void BM_Rounds(benchmark::State& state)
+{
+    BenchStore& store = Store();
+    auto convert = [&store](int format) {
+        store.app.m_nFormat = format;
+        return store.app.ConvertMail() != 0;
+    };
+    const std::string cat = "cat '" + HostPathFor(GetTrayFolderPath(kTray) + kStorageFileName) + "' > '" +
+                            store.root + "/c/out/cat.out'";
+    const std::vector<bench_rounds::Contender> contenders = {
+        {"cat", [&cat] { return std::system(cat.c_str()) == 0; }},
+        {"mbox", [&] { return convert(kFormatMbox); }},
+        {"Eudora", [&] { return convert(kFormatEudora); }},
+    };
+    bench_rounds::RunRounds(state, "mixed store", static_cast<double>(store.bytes), contenders,
+                            {{"Eudora", "mbox"}, {"Eudora", "cat"}, {"mbox", "cat"}},
+                            [&store] { store.ClearOutput(); });
+}
+
 // The per-message steps on the sample messages (plain, alternative, mixed
 // with attachment), cumulatively: MIME parse in memory; + body text; the
 // whole conversion.
@@ -199,6 +221,7 @@ void BM_StepWhole(benchmark::State& state) { RunSteps(state, 3); }
 
 BENCHMARK(BM_MboxStore)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_EudoraStore)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_Rounds)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_StepParse)->UseRealTime();
 BENCHMARK(BM_StepBody)->UseRealTime();
 BENCHMARK(BM_StepWhole)->UseRealTime();

@@ -1,7 +1,10 @@
-// Formats 1, 2 and 4 on one synthetic store of realistic mail, beside the
+// The four formats on one synthetic store of realistic mail, beside the
 // speed of `cat` copying the storage file to the same disk and of Python's
-// email package writing one file per message; the peak memory of a whole
-// `vmtool convert` run; and eml numbering of many messages with one subject.
+// email package writing one file per message; cat, mbox, Netscape and Eudora
+// in turn, round after round, for ratios measured in the same minutes
+// (BM_Rounds, see bench/BenchRounds.h); the peak memory of a whole `vmtool
+// convert` run per format; and eml numbering of many messages with one
+// subject.
 //
 // The store is made once per run in a temporary folder: one tray of about
 // VELMORA_BENCH_MB megabytes (default 512), written the way `vmtool
@@ -13,6 +16,12 @@
 // clears the output) dominates the eml figures; VELMORA_BENCH_DIR=/dev/shm
 // shows the program's own cost. VELMORA_BENCH_KEEP=1 keeps the store (its
 // folder is printed) for timing other programs on it, e.g. velmora-convert.
+//
+// A second tray holds one message of VELMORA_BENCH_BIG_MB megabytes (default
+// 300; 0 leaves the tray out) among 200 small ones: ISO-2022-JP text, which
+// every format carries whole, or with VELMORA_BENCH_BIG_KIND=attachment a
+// short text part and a base64 attachment of that size. The peak memory of
+// a conversion must stay within the largest message + 16 MB in every format.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -26,6 +35,7 @@
 #include <vector>
 
 #include "app/MailConvApp.h"
+#include "bench/BenchRounds.h"
 #include "framework/posix/Machine.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
@@ -36,6 +46,7 @@ namespace {
 
 const char kTray[] = "受信トレイ";
 const char kSameTray[] = "同じ件名";
+const char kBigTray[] = "大きなメール";
 
 std::string JisLine(int n)
 {
@@ -85,12 +96,37 @@ std::string MakeMessage(unsigned n, std::string& subject)
     return m + ".\r\n";
 }
 
+// One message of about size bytes: ISO-2022-JP text lines (some beginning
+// with "From "), or a short text part and a base64 attachment.
+std::string MakeBigMessage(std::uint64_t size, bool attachment)
+{
+    std::string m = "From: big@example.jp\r\nTo: user@example.jp\r\nSubject: big\r\n"
+                    "Date: Mon, 6 Jan 2003 09:05:03 +0900\r\nMIME-Version: 1.0\r\n";
+    m.reserve(size + 4096);
+    if (attachment) {
+        m += "Content-Type: multipart/mixed; boundary=\"big\"\r\n\r\n--big\r\n"
+             "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n" + JisLine(0) +
+             "--big\r\nContent-Type: application/octet-stream; name=\"big.bin\"\r\n"
+             "Content-Transfer-Encoding: base64\r\n\r\n";
+        while (m.size() < size)
+            m += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ejAx\r\n";
+        m += "--big--\r\n";
+    } else {
+        m += "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n";
+        for (int i = 0; m.size() < size; ++i)
+            m += (i % 40 == 5) ? "From the desk of the editor\r\n" : JisLine(i);
+    }
+    return m + ".\r\n";
+}
+
 struct BenchStore {
     CMailConvApp app;
     std::string root;
     std::uint64_t bytes = 0;
     std::size_t messages = 0;
     std::size_t largest = 0;
+    std::uint64_t bigBytes = 0;     // the tray with one big message
+    std::size_t bigLargest = 0;
 
     BenchStore()
     {
@@ -113,6 +149,11 @@ struct BenchStore {
         const std::uint64_t target = (env ? std::strtoull(env, nullptr, 10) : 512) << 20;
         Write(kTray, target, false);
         Write(kSameTray, 0, true);
+        const char* big = std::getenv("VELMORA_BENCH_BIG_MB");
+        const char* kind = std::getenv("VELMORA_BENCH_BIG_KIND");
+        const std::uint64_t bigSize = (big ? std::strtoull(big, nullptr, 10) : 300) << 20;
+        if (bigSize > 0)
+            WriteBig(bigSize, kind && std::string(kind) == "attachment");
     }
     ~BenchStore()
     {
@@ -156,7 +197,44 @@ struct BenchStore {
         app.ReleaseIndexList();
     }
 
-    std::string Storage() const { return HostPathFor(GetTrayFolderPath(kTray) + kStorageFileName); }
+    // 200 small messages with the big one among them.
+    void WriteBig(std::uint64_t size, bool attachment)
+    {
+        const CString folder = GetTrayFolderPath(kBigTray);
+        fs::create_directories(HostPathFor(folder));
+        std::ofstream storage(HostPathFor(folder + kStorageFileName), std::ios::binary);
+        auto list = std::make_unique<CMailIndexList>();
+        std::uint64_t at = 0;
+        for (unsigned n = 0; n <= 200; ++n) {
+            std::string subject = "big";
+            // Small ones only (n = 9 would be the 8 MB one).
+            const std::string m = n == 100 ? MakeBigMessage(size, attachment) : MakeMessage(n + 10, subject);
+            auto record = std::make_unique<CMailIndexData>();
+            record->m_nNumber = n;
+            record->m_strSubject = Utf8ToSjis(subject);
+            record->m_dwStart = static_cast<DWORD>(at);
+            record->m_dwEnd = static_cast<DWORD>(at + m.size());
+            storage << m << "\r\n";
+            at += m.size() + 2;
+            list->push_back(std::move(record));
+            bigLargest = std::max(bigLargest, m.size());
+        }
+        storage.close();
+        bigBytes = at;
+        app.SetIndexList(std::move(list));
+        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName))
+            std::abort();
+        app.ReleaseIndexList();
+    }
+
+    bool HasBig() const { return bigBytes > 0; }
+    const char* TrayName(int tray) const { return tray == 0 ? kTray : kBigTray; }
+    std::uint64_t TrayBytes(int tray) const { return tray == 0 ? bytes : bigBytes; }
+    std::size_t TrayLargest(int tray) const { return tray == 0 ? largest : bigLargest; }
+    std::string Storage(int tray = 0) const
+    {
+        return HostPathFor(GetTrayFolderPath(TrayName(tray)) + kStorageFileName);
+    }
     void ClearOutput()
     {
         fs::remove_all(root + "/c/out");
@@ -178,14 +256,21 @@ void SetCounters(benchmark::State& state, const BenchStore& store)
     state.counters["store_MB"] = static_cast<double>(store.bytes) / (1 << 20);
 }
 
-void RunFormat(benchmark::State& state, int format)
+// One whole conversion of a tray; false when it failed.
+bool Convert(int format, const char* tray)
 {
     BenchStore& store = Store();
     store.app.m_arrSelectedTrays.RemoveAll();
-    store.app.m_arrSelectedTrays.Add(kTray);
+    store.app.m_arrSelectedTrays.Add(tray);
+    store.app.m_nFormat = format;
+    return store.app.ConvertMail() != 0;
+}
+
+void RunFormat(benchmark::State& state, int format)
+{
+    BenchStore& store = Store();
     for (auto _ : state) {
-        store.app.m_nFormat = format;
-        if (!store.app.ConvertMail())
+        if (!Convert(format, kTray))
             state.SkipWithError("conversion failed");
         state.PauseTiming();
         store.ClearOutput();
@@ -194,17 +279,28 @@ void RunFormat(benchmark::State& state, int format)
     SetCounters(state, store);
 }
 
+bool Shell(const std::string& command)
+{
+    return std::system(command.c_str()) == 0;
+}
+
 void Shell(benchmark::State& state, const std::string& command)
 {
-    if (std::system(command.c_str()) != 0)
+    if (!Shell(command))
         state.SkipWithError(command.c_str());
+}
+
+std::string CatCommand(int tray)
+{
+    BenchStore& store = Store();
+    return "cat '" + store.Storage(tray) + "' > '" + store.root + "/c/out/cat.out'";
 }
 
 void BM_Cat(benchmark::State& state)
 {
     BenchStore& store = Store();
     for (auto _ : state) {
-        Shell(state, "cat '" + store.Storage() + "' > '" + store.root + "/c/out/cat.out'");
+        Shell(state, CatCommand(0));
         state.PauseTiming();
         store.ClearOutput();
         state.ResumeTiming();
@@ -215,6 +311,30 @@ void BM_Cat(benchmark::State& state)
 void BM_Mbox(benchmark::State& state) { RunFormat(state, kFormatMbox); }
 void BM_Eml(benchmark::State& state) { RunFormat(state, kFormatEml); }
 void BM_Netscape(benchmark::State& state) { RunFormat(state, kFormatNetscape); }
+void BM_Eudora(benchmark::State& state) { RunFormat(state, kFormatEudora); }
+
+// cat, mbox, Netscape and Eudora in turn on one tray (0: the realistic
+// store, 1: the one with a big message), round after round.
+void BM_Rounds(benchmark::State& state)
+{
+    BenchStore& store = Store();
+    const int tray = static_cast<int>(state.range(0));
+    if (tray == 1 && !store.HasBig()) {
+        state.SkipWithError("VELMORA_BENCH_BIG_MB=0: no tray with a big message");
+        return;
+    }
+    const char* name = store.TrayName(tray);
+    const std::vector<bench_rounds::Contender> contenders = {
+        {"cat", [tray] { return Shell(CatCommand(tray)); }},
+        {"mbox", [name] { return Convert(kFormatMbox, name); }},
+        {"Netscape", [name] { return Convert(kFormatNetscape, name); }},
+        {"Eudora", [name] { return Convert(kFormatEudora, name); }},
+    };
+    bench_rounds::RunRounds(state, tray == 0 ? "realistic store" : "store with one big message",
+                            static_cast<double>(store.TrayBytes(tray)), contenders,
+                            {{"Eudora", "mbox"}, {"Eudora", "cat"}, {"mbox", "cat"}, {"Netscape", "mbox"}},
+                            [&store] { store.ClearOutput(); });
+}
 
 void BM_PythonMailbox(benchmark::State& state)
 {
@@ -230,10 +350,17 @@ void BM_PythonMailbox(benchmark::State& state)
     SetCounters(state, store);
 }
 
-// Peak memory of `vmtool convert` (beside this program) for one format.
+// Peak memory of `vmtool convert` (beside this program) for one format
+// (range 0) on one tray (range 1: 0 the realistic store, 1 the one with a
+// big message).
 void BM_PeakMemory(benchmark::State& state)
 {
     BenchStore& store = Store();
+    const int tray = static_cast<int>(state.range(1));
+    if (tray == 1 && !store.HasBig()) {
+        state.SkipWithError("VELMORA_BENCH_BIG_MB=0: no tray with a big message");
+        return;
+    }
     const std::string vmtool = fs::read_symlink("/proc/self/exe").parent_path() / "vmtool";
     const std::string format = std::to_string(state.range(0));
     long peakKb = 0;
@@ -244,7 +371,7 @@ void BM_PeakMemory(benchmark::State& state)
         "r = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL)\n"
         "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss if r.returncode == 0 else -1)' '" +
         vmtool + "' convert --store '" + store.root + "/c/Store' --format " + format + " --trays '" +
-        SjisToUtf8(kTray) + "' --out '" + store.root + "/c/out'";
+        SjisToUtf8(store.TrayName(tray)) + "' --out '" + store.root + "/c/out'";
     for (auto _ : state) {
         if (FILE* p = popen(command.c_str(), "r")) {
             if (std::fscanf(p, "%ld", &peakKb) != 1)
@@ -257,9 +384,11 @@ void BM_PeakMemory(benchmark::State& state)
         store.ClearOutput();
         state.ResumeTiming();
     }
+    const double largest = static_cast<double>(store.TrayLargest(tray)) / (1 << 20);
     state.counters["peak_MB"] = static_cast<double>(peakKb) / 1024;
-    state.counters["largest_msg_MB"] = static_cast<double>(store.largest) / (1 << 20);
-    state.counters["bound_MB"] = static_cast<double>(store.largest) / (1 << 20) + 16;
+    state.counters["largest_msg_MB"] = largest;
+    state.counters["bound_MB"] = largest + 16;
+    state.counters["within"] = static_cast<double>(peakKb) / 1024 <= largest + 16 ? 1 : 0;
 }
 
 // N messages with the same (empty) subject: time per message stays flat.
@@ -295,9 +424,11 @@ void BM_EmlSameSubject(benchmark::State& state)
 BENCHMARK(BM_Cat)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_Mbox)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_Netscape)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_Eudora)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_Rounds)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_Eml)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_PythonMailbox)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-BENCHMARK(BM_PeakMemory)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PeakMemory)->ArgsProduct({{1, 2, 3, 4}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_EmlSameSubject)->Arg(1000)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)
     ->Iterations(1)->UseRealTime()->Complexity(benchmark::oN);
 

@@ -2,11 +2,17 @@
 #include "coding/Jis.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
-#include <vector>
+#include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
+// JisDecoderState's values.
 enum Mode : unsigned char { kNone = 0, kAscii = 1, kKanji = 2, kKana = 3 };
 enum Escape : unsigned char { kEscNone = 0, kEscStarted = 1, kEscIntermediate = 2 };
 
@@ -14,15 +20,7 @@ constexpr unsigned char ESC = 0x1B;
 constexpr unsigned char SO = 0x0E;
 constexpr unsigned char SI = 0x0F;
 
-struct JisState {
-    Mode mode = kAscii;
-    Escape escape = kEscNone;
-    Mode outer = kNone;       // mode in force when the current ESC/SO/SI arrived
-    Mode returnTo = kNone;    // mode to go back to at the next kanji-out or SI
-    bool pending = false;     // KANJI: first byte of a pair seen
-    unsigned char first = 0;  // that first byte
-    unsigned char intermediate = 0;
-};
+using JisState = JisDecoderState;
 
 JisState g_state;
 
@@ -58,6 +56,40 @@ inline bool IsKanjiByte(unsigned char b)
     return b >= 0x21 && b <= 0xFC;
 }
 
+// The first ESC, SO or SI in [p, end), or end. Eight bytes at a time: a
+// word holds one when (w ^ ESC...) or ((w | 1...) ^ SI...) has a zero byte
+// (SO and SI differ only in the lowest bit).
+const unsigned char* FindShift(const unsigned char* p, const unsigned char* end)
+{
+#if defined(__SSE2__)
+    // Sixteen bytes at a time where the processor has SSE2 (every x86-64).
+    const __m128i esc = _mm_set1_epi8(ESC);
+    const __m128i si = _mm_set1_epi8(SI);
+    const __m128i one = _mm_set1_epi8(1);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, esc), _mm_cmpeq_epi8(_mm_or_si128(v, one), si));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        const std::uint64_t esc = w ^ (kOnes * ESC);
+        const std::uint64_t shift = (w | kOnes) ^ (kOnes * SI);
+        if (((esc - kOnes) & ~esc & kHigh) | ((shift - kOnes) & ~shift & kHigh))
+            break;
+        p += 8;
+    }
+    while (p < end && *p != ESC && *p != SO && *p != SI)
+        ++p;
+    return p;
+}
+
 // Output with a capacity: bytes beyond it are dropped.
 struct Sink {
     unsigned char* out;
@@ -90,7 +122,7 @@ inline void Enter(JisState& s, Mode m)
 
 inline void Return(JisState& s)
 {
-    s.mode = s.returnTo == kNone ? kAscii : s.returnTo;
+    s.mode = s.returnTo == kNone ? static_cast<unsigned char>(kAscii) : s.returnTo;
     s.returnTo = kNone;
     s.outer = kNone;
     s.escape = kEscNone;
@@ -157,14 +189,11 @@ inline void EscapeByte(JisState& s, Sink& sink, unsigned char b)
     }
 }
 
-}  // namespace
 
-void ResetJisDecoder()
-{
-    g_state = JisState{};
-}
-
-void ConvertJisToSjis(const char* input, int inputLength, char* output, int& outLength)
+// The conversion itself, on an explicit state. Writes never overtake reads
+// (each input byte adds at most one output byte, counted from the start),
+// so output may equal input.
+void RunConverter(JisState& state, const char* input, int inputLength, char* output, int& outLength)
 {
     if (outLength < 0 || output == nullptr) {
         outLength = 0;
@@ -173,23 +202,20 @@ void ConvertJisToSjis(const char* input, int inputLength, char* output, int& out
     Sink sink{reinterpret_cast<unsigned char*>(output), 0, outLength};
     const unsigned char* in = reinterpret_cast<const unsigned char*>(input);
     const unsigned char* const end = in + (input && inputLength > 0 ? inputLength : 0);
-    JisState s = g_state;
+    JisState s = state;
 
     while (in < end) {
         if (s.mode == kAscii && s.escape == kEscNone) {
             // Plain text: copy up to the next ESC, SO or SI. In this state no
             // outer or return mode is remembered, so the reset step is a no-op.
-            const unsigned char* p = in;
-            while (p < end && *p != ESC && *p != SO && *p != SI)
-                ++p;
+            const unsigned char* p = FindShift(in, end);
             int n = static_cast<int>(p - in);
             int room = sink.cap - sink.pos;
             if (n > room)
                 n = room;
-            if (n > 0) {
-                std::memcpy(sink.out + sink.pos, in, static_cast<size_t>(n));
-                sink.pos += n;
-            }
+            if (n > 0 && sink.out + sink.pos != in)
+                std::memmove(sink.out + sink.pos, in, static_cast<size_t>(n));
+            sink.pos += n > 0 ? n : 0;
             in = p;
             if (in == end)
                 break;
@@ -197,7 +223,8 @@ void ConvertJisToSjis(const char* input, int inputLength, char* output, int& out
             continue;
         }
         if (s.mode == kKanji && s.escape == kEscNone && !s.pending) {
-            // Whole pairs while both bytes belong to the mode and fit.
+            // Whole pairs while both bytes belong to the mode and fit; both
+            // are read before the pair is written.
             unsigned char* out = sink.out + sink.pos;
             const unsigned char* p = in;
             std::ptrdiff_t pairs = (end - p) / 2;
@@ -205,8 +232,10 @@ void ConvertJisToSjis(const char* input, int inputLength, char* output, int& out
                 pairs = (sink.cap - sink.pos) / 2;
             const unsigned char* const stop = p + 2 * pairs;
             while (p < stop && IsKanjiByte(p[0]) && IsKanjiByte(p[1])) {
-                out[0] = kPair.s1[p[0]];
-                out[1] = kPair.s2[p[0] & 1][p[1]];
+                const unsigned char j1 = p[0];
+                const unsigned char j2 = p[1];
+                out[0] = kPair.s1[j1];
+                out[1] = kPair.s2[j1 & 1][j2];
                 out += 2;
                 p += 2;
             }
@@ -244,17 +273,45 @@ void ConvertJisToSjis(const char* input, int inputLength, char* output, int& out
         }
     }
 
-    g_state = s;
+    state = s;
     output[sink.pos] = '\0';
     outLength = sink.pos;
 }
 
+}  // namespace
+
+void ResetJisDecoder()
+{
+    g_state = JisState{};
+}
+
+void ConvertJisToSjis(const char* input, int inputLength, char* output, int& outLength)
+{
+    RunConverter(g_state, input, inputLength, output, outLength);
+}
+
 void ConvertStringJisToSjis(CString& text)
 {
-    const int n = text.GetLength();
-    std::vector<char> out(static_cast<size_t>(n) + 1);
+    std::string& s = text.Str();
+    const int n = static_cast<int>(s.size());
     int length = n;
     ResetJisDecoder();
-    ConvertJisToSjis(text.GetString(), n, out.data(), length);
-    text = CString(out.data());   // up to the first NUL
+    // The NUL written after the result lands at most on the string's own
+    // terminator.
+    ConvertJisToSjis(s.data(), n, s.data(), length);
+    s.resize(std::strlen(s.data()));   // up to the first NUL
+}
+
+int CJisToSjisStream::Convert(const char* piece, int n, char* out)
+{
+    if (m_bEnded || n <= 0 || piece == nullptr || out == nullptr)
+        return 0;
+    int length = n + kHeldBack;
+    RunConverter(m_state, piece, n, out, length);
+    const void* nul = std::memchr(out, '\0', static_cast<size_t>(length));
+    if (nul) {
+        m_bEnded = true;
+        return static_cast<int>(static_cast<const char*>(nul) - out);
+    }
+    return length;
 }

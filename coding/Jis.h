@@ -4,21 +4,37 @@
 // kanji; ESC ( B, ESC ( J, ESC ( H and ESC H shift back; SO and SI shift
 // half-width katakana in and out. Any other escape sequence is copied to the
 // output unchanged, and bytes that are already Shift_JIS or ASCII pass
-// through. The converter never produces more bytes than it reads.
+// through. The converter never produces more bytes than it reads, and never
+// more than it has read so far: output may be the input itself (converted in
+// place).
 //
 // The converter keeps one process-wide state (the program is single-threaded).
 // Every caller calls ResetJisDecoder right before each conversion, so the
-// result of a conversion depends on its input alone.
+// result of a conversion depends on its input alone. CJisToSjisStream has a
+// state of its own, for one text that arrives in pieces.
 #pragma once
 
 #include "framework/CString.h"
+
+// Where the converter stands between two pieces of one text (read by the
+// converter only).
+struct JisDecoderState {
+    unsigned char mode = 1;           // 1 ASCII, 2 KANJI, 3 KANA
+    unsigned char escape = 0;         // 0 none, 1 after ESC, 2 after ESC and an intermediate byte
+    unsigned char outer = 0;          // mode in force when the current ESC/SO/SI arrived (0: none)
+    unsigned char returnTo = 0;       // mode to go back to at the next kanji-out or SI (0: none)
+    bool pending = false;             // KANJI: the first byte of a pair has been seen
+    unsigned char first = 0;          // that first byte
+    unsigned char intermediate = 0;   // the byte after ESC
+};
 
 // Puts the converter back into its initial state (ASCII, nothing pending).
 void ResetJisDecoder();
 
 // Converts exactly inputLength bytes of input (NUL bytes included) and writes
-// the result to output, from its first byte. On entry outLength is the output capacity; on return
-// it is the number of bytes written. output[outLength] is always set to NUL,
+// the result to output, from its first byte; output may equal input. On
+// entry outLength is the output capacity; on return it is the number of
+// bytes written. output[outLength] is always set to NUL,
 // so the buffer must hold capacity + 1 bytes. Bytes that do not fit into the
 // capacity are dropped without notice; a capacity of inputLength always
 // suffices. A negative capacity writes nothing at all (not even the NUL) and
@@ -26,5 +42,26 @@ void ResetJisDecoder();
 void ConvertJisToSjis(const char* input, int inputLength, char* output, int& outLength);
 
 // Converts text in place: reset, convert its bytes with its length as the
-// capacity, and keep the result up to its first NUL byte.
+// capacity, and keep the result up to its first NUL byte. No copy is made.
 void ConvertStringJisToSjis(CString& text);
+
+// One text converted piece by piece with a state of its own, so that other
+// conversions may run in between: the pieces' results, joined, equal what
+// ConvertStringJisToSjis makes of the whole text (an escape sequence or a
+// kanji pair may span two pieces; nothing is kept after the first NUL byte
+// of the result).
+class CJisToSjisStream {
+public:
+    // Bytes of the previous piece that may come out with this one: an ESC and
+    // its intermediate byte, or the first byte of a kanji pair.
+    static constexpr int kHeldBack = 2;
+
+    // Converts the n bytes at piece into out, which holds n + kHeldBack + 1
+    // bytes; answers how many bytes of out are result to keep (0 once a NUL
+    // byte has ended the result).
+    int Convert(const char* piece, int n, char* out);
+
+private:
+    JisDecoderState m_state;
+    bool m_bEnded = false;
+};

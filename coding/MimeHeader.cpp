@@ -286,8 +286,17 @@ int NextHeaderToken(int mode, const CString& text, int& pos, char* buffer, int c
 
 bool IsHeaderField(const CString& line, const char* name)
 {
-    const int n = static_cast<int>(std::strlen(name));
-    return line.GetLength() >= n && line.Left(n).CompareNoCase(name) == 0;
+    // The line's first strlen(name) bytes equal name, ASCII letters folded
+    // (CompareNoCase on them, without making a copy).
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const std::size_t n = std::strlen(name);
+    if (static_cast<std::size_t>(line.GetLength()) < n)
+        return false;
+    const char* text = line.GetString();
+    for (std::size_t i = 0; i < n; ++i)
+        if (lower(text[i]) != lower(name[i]))
+            return false;
+    return true;
 }
 
 int ParseMimeVersion(const CString& line, CMimeHeaderFacts& /*facts*/)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -79,10 +80,11 @@ int CMimeFileReader::OpenMemory(const unsigned char* data, std::size_t size)
     m_pMemory = data;
     m_nMemorySize = size;
     m_bMemory = true;
-    m_pWindow = nullptr;
+    // The window is the whole block (as far as its 32-bit count reaches).
+    m_pWindow = data;
     m_nWindowStart = 0;
-    m_dwValid = 0;
-    m_bLoaded = false;
+    m_dwValid = static_cast<std::uint32_t>(std::min<std::size_t>(size, UINT32_MAX));
+    m_bLoaded = true;
     m_bOpen = 1;
     return m_nStatus;
 }
@@ -122,13 +124,6 @@ bool CMimeFileReader::MoveWindow(std::int64_t pos)
     m_bLoaded = false;
     m_dwValid = 0;
     m_nWindowStart = start;
-    if (m_bMemory) {
-        const std::int64_t size = static_cast<std::int64_t>(m_nMemorySize);
-        m_pWindow = start < size ? m_pMemory + start : nullptr;
-        m_dwValid = start < size ? static_cast<std::uint32_t>(std::min<std::int64_t>(m_nWindowSize, size - start)) : 0;
-        m_bLoaded = true;
-        return true;
-    }
     const std::int64_t blockEnd = m_nBlockStart + m_dwBlockValid;
     if (m_pWindow && start >= m_nBlockStart && start < blockEnd) {
         m_pWindow = m_block.data() + (start - m_nBlockStart);
@@ -172,6 +167,8 @@ int CMimeFileReader::GetByteSlow(std::int64_t pos)
 {
     if (pos < 0 || !m_bOpen)
         return -1;
+    if (m_bMemory)
+        return static_cast<std::uint64_t>(pos) < m_nMemorySize ? m_pMemory[pos] : -1;
     const std::int64_t off = pos - m_nWindowStart;
     if (m_bLoaded && off >= 0 && off < m_nWindowSize)
         return -1;   // inside the window but beyond the file's end
@@ -185,6 +182,10 @@ int CMimeFileReader::GetSpan(std::int64_t pos, const unsigned char** data)
 {
     if (GetByte(pos) < 0)
         return 0;
+    if (m_bMemory) {
+        *data = m_pMemory + pos;
+        return static_cast<int>(std::min<std::uint64_t>(m_nMemorySize - static_cast<std::uint64_t>(pos), INT_MAX));
+    }
     const std::int64_t off = pos - m_nWindowStart;
     *data = m_pWindow + off;
     return static_cast<int>(m_dwValid - off);
@@ -312,15 +313,35 @@ bool CMimePart::ReadHeaderField(CString& field)
     std::string& out = field.Str();
     out.reserve(static_cast<size_t>(length));
     const std::int64_t stop = static_cast<std::int64_t>(start) + length;
-    for (std::int64_t p = start; p < stop; ++p) {
-        const int b = Byte(p);
-        if (b == CR && p + 1 < stop && Byte(p + 1) == LF) {
-            ++p;
-            continue;
+    if (const unsigned char* data = m_reader.GetMemory()) {
+        // The same copy in runs between CRs; bytes outside the block are
+        // absent.
+        const std::int64_t from = std::max<std::int64_t>(start, 0);
+        const std::int64_t to = std::min<std::int64_t>(stop, m_reader.GetFileSize());
+        const char* const text = reinterpret_cast<const char*>(data);
+        for (std::int64_t p = from; p < to;) {
+            const void* cr = std::memchr(text + p, CR, static_cast<size_t>(to - p));
+            const std::int64_t at = cr ? static_cast<const char*>(cr) - text : to;
+            out.append(text + p, static_cast<size_t>(at - p));
+            if (at == to)
+                break;
+            // A CR with its LF (inside the field) goes; a lone CR stays.
+            const bool pair = at + 1 < stop && at + 1 < m_reader.GetFileSize() && text[at + 1] == LF;
+            if (!pair)
+                out.push_back(static_cast<char>(CR));
+            p = at + (pair ? 2 : 1);
         }
-        if (b < 0)
-            continue;   // unreadable bytes are left out
-        out.push_back(static_cast<char>(b));
+    } else {
+        for (std::int64_t p = start; p < stop; ++p) {
+            const int b = Byte(p);
+            if (b == CR && p + 1 < stop && Byte(p + 1) == LF) {
+                ++p;
+                continue;
+            }
+            if (b < 0)
+                continue;   // unreadable bytes are left out
+            out.push_back(static_cast<char>(b));
+        }
     }
     while (!out.empty() && (out.back() == ' ' || out.back() == '\t'))
         out.pop_back();
@@ -329,6 +350,22 @@ bool CMimePart::ReadHeaderField(CString& field)
 
 int CMimePart::FindLineEnd()
 {
+    if (const unsigned char* data = m_reader.GetMemory()) {
+        // The first LF after the cursor with a CR before it and no tab after
+        // it: what the probing below finds, without looking at every byte.
+        const std::int64_t size = m_reader.GetFileSize();
+        const std::int64_t stop = std::min<std::int64_t>(m_nEnd, size);
+        for (std::int64_t p = std::max<std::int64_t>(static_cast<std::int64_t>(m_nCursor) + 1, 1); p < stop;) {
+            const void* lf = std::memchr(data + p, LF, static_cast<size_t>(stop - p));
+            if (!lf)
+                break;
+            p = static_cast<const unsigned char*>(lf) - data;
+            if (data[p - 1] == CR && (p + 1 >= size || data[p + 1] != '\t'))
+                return static_cast<int>(p - 1);
+            ++p;
+        }
+        return m_nEnd - 2;
+    }
     // Probe every second byte: a byte that is neither CR nor LF cannot be the
     // LF of a CR LF, nor its CR if the LF is the next probe's byte.
     std::int64_t p = static_cast<std::int64_t>(m_nCursor) + 1;
@@ -353,6 +390,21 @@ int CMimePart::FindPattern(const CString& pattern)
     const int m = pattern.GetLength();
     if (m == 0)
         return m_nCursor;
+    if (const unsigned char* data = m_reader.GetMemory()) {
+        // The match's last byte at or after the cursor, the whole match
+        // before the part's end and inside the block.
+        const std::int64_t from = std::max<std::int64_t>(static_cast<std::int64_t>(m_nCursor) - m + 1, 0);
+        const std::int64_t stop = std::min<std::int64_t>(m_nEnd, m_reader.GetFileSize());
+        if (stop - from < m)
+            return -1;
+        const std::string_view text(reinterpret_cast<const char*>(data) + from, static_cast<size_t>(stop - from));
+        const std::size_t at = text.find(std::string_view(pattern.GetString(), static_cast<size_t>(m)));
+        if (at == std::string_view::npos)
+            return -1;
+        const std::int64_t first = from + static_cast<std::int64_t>(at);
+        m_nCursor = static_cast<int>(first + m);
+        return static_cast<int>(first);
+    }
     const unsigned char* pat = reinterpret_cast<const unsigned char*>(pattern.GetString());
     // shift[256] stands for an absent byte, which equals no pattern byte.
     int shift[257];
@@ -442,8 +494,65 @@ int CMimePart::ReadFirstLine(char* buffer, int capacity)
     return ReadLine(buffer, capacity);
 }
 
+int CMimePart::ReadFirstLine(char* buffer, int capacity, const char** line)
+{
+    m_nCursor = m_nStart;
+    return ReadLine(buffer, capacity, line);
+}
+
+int CMimePart::ReadLine(char* buffer, int capacity, const char** line)
+{
+    const unsigned char* data = m_reader.GetMemory();
+    if (!data) {
+        *line = buffer;
+        return ReadLine(buffer, capacity);
+    }
+    if (m_nCursor >= m_nEnd || buffer == nullptr || capacity < 2)
+        return -1;
+    // What the span loop below does for a block, whose span runs to its end.
+    const std::int64_t size = m_reader.GetFileSize();
+    const std::int64_t cursor = m_nCursor;
+    if (cursor < 0 || cursor >= size) {
+        m_nCursor = m_nEnd;   // unreadable: the part ends here
+        return -1;
+    }
+    const std::int64_t limit = capacity - 1;
+    const std::int64_t avail = std::min({size - cursor, static_cast<std::int64_t>(m_nEnd) - cursor, limit});
+    const unsigned char* const text = data + cursor;
+    // The byte before the cursor decides whether a leading LF ends the line.
+    const int prev = cursor > m_nStart ? data[cursor - 1] : -1;
+    std::int64_t n = avail;
+    bool lineDone = false;
+    for (std::int64_t from = 0; from < avail;) {
+        const void* hit = std::memchr(text + from, LF, static_cast<size_t>(avail - from));
+        if (!hit)
+            break;
+        const std::int64_t at = static_cast<const unsigned char*>(hit) - text;
+        if ((at > 0 ? text[at - 1] : prev) == CR) {
+            n = at + 1;
+            lineDone = true;
+            break;
+        }
+        from = at + 1;
+    }
+    m_nCursor = static_cast<int>(cursor + n);
+    if (!lineDone && n < limit && m_nCursor < m_nEnd && m_nCursor >= size)
+        m_nCursor = m_nEnd;   // the block ends before the part: so does the part
+    *line = reinterpret_cast<const char*>(text);
+    return static_cast<int>(n);
+}
+
 int CMimePart::ReadLine(char* buffer, int capacity)
 {
+    if (m_reader.GetMemory()) {
+        const char* line = nullptr;
+        const int n = ReadLine(buffer, capacity, &line);
+        if (n >= 0) {
+            std::memcpy(buffer, line, static_cast<size_t>(n));
+            buffer[n] = '\0';
+        }
+        return n;
+    }
     if (m_nCursor >= m_nEnd || buffer == nullptr || capacity < 2)
         return -1;
     const int limit = capacity - 1;

@@ -1,12 +1,14 @@
 // The MIME part tree of one message that lies in a file of its own or in a
 // block of memory.
 //
-// The message is read in place through a 1024-byte window aligned to
-// multiples of 1024: a file's window is backed by a bounded read-ahead block
-// (the file is never loaded whole), a memory block's window points into the
-// block (nothing is copied). Nothing is decoded: transfer encodings, encoded
-// words and character sets stay as written, and body lines come out as raw
-// bytes. Offsets are 32-bit: a message of 2 GB or more does not parse.
+// The message is read in place: a file through a 1024-byte window aligned to
+// multiples of 1024, backed by a bounded read-ahead block (the file is never
+// loaded whole); a memory block directly (nothing is copied), with delimiter
+// lines and line ends found by a fast byte search over the whole part. Both
+// give the same results byte for byte. Nothing is decoded: transfer
+// encodings, encoded words and character sets stay as written, and body
+// lines come out as raw bytes. Offsets are 32-bit: a message of 2 GB or more
+// does not parse.
 //
 // Limits on hostile input (a crafted message must not exhaust the stack, the
 // open-file limit or memory):
@@ -53,8 +55,8 @@ struct CMimeSource {
     bool m_bMemory = false;
 };
 
-// Random access to the bytes of one file, or of one memory block, through an
-// aligned window.
+// Random access to the bytes of one file through an aligned window, or of
+// one memory block (its window is the whole block).
 class CMimeFileReader {
 public:
     explicit CMimeFileReader(int windowSize = kMimeWindowSize);
@@ -89,9 +91,12 @@ public:
         return GetByteSlow(pos);
     }
 
-    // Bytes available in the window from pos on, with *data pointing at pos;
-    // 0 when pos is absent. Moves the window like GetByte.
+    // Bytes available in the window from pos on (for a memory block: to its
+    // end, at most INT_MAX), with *data pointing at pos; 0 when pos is
+    // absent. Moves the window like GetByte.
     int GetSpan(std::int64_t pos, const unsigned char** data);
+    // The memory block the reader is open on, or null (a file, or closed).
+    const unsigned char* GetMemory() const { return m_bOpen && m_bMemory ? m_pMemory : nullptr; }
 
 private:
     int GetByteSlow(std::int64_t pos);
@@ -158,9 +163,11 @@ public:
     // followed by a tab; the part's end - 2 when there is none. The cursor
     // does not move.
     int FindLineEnd();
-    // Boyer-Moore search for pattern from the cursor to the part's end; the
-    // match may begin up to its length - 1 bytes before the cursor. Answers
-    // the match's first byte and puts the cursor behind the match, or -1.
+    // The first match of pattern whose last byte lies at or after the cursor
+    // and before the part's end (so it may begin up to its length - 1 bytes
+    // before the cursor). Answers the match's first byte and puts the cursor
+    // behind the match, or -1. A file is searched window by window
+    // (Boyer-Moore), a memory block in one fast search; both answer the same.
     int FindPattern(const CString& pattern);
 
     // Puts the cursor at the part's start and reads one line as ReadLine does.
@@ -171,6 +178,11 @@ public:
     // whose CR ended the previous piece of a long line ends its piece. A
     // capacity below 2 answers -1 (no line would ever fit).
     int ReadLine(char* buffer, int capacity);
+    // The same two without the copy for a part in memory: *line points at
+    // the line's bytes in the block (buffer is not written, no NUL follows);
+    // for a file, *line points at buffer, where the line was copied.
+    int ReadFirstLine(char* buffer, int capacity, const char** line);
+    int ReadLine(char* buffer, int capacity, const char** line);
 
     CMimePart* GetParent() const { return m_pParent; }
     CMimePart* GetFirstChild() const { return m_pFirstChild; }

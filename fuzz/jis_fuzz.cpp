@@ -1,5 +1,7 @@
 // Fuzz target: ISO-2022-JP to Shift_JIS conversion. The first byte picks the
-// output capacity; the output buffer is exactly capacity + 1 bytes.
+// output capacity; the output buffer is exactly capacity + 1 bytes. The same
+// text converted in place and in pieces must give the same result.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -36,9 +38,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (fullLength != n || std::memcmp(full.data(), in, static_cast<size_t>(n)) != 0))
         std::abort();
 
+    // In place, and in pieces of lengths the input picks: the full result up
+    // to its first NUL.
+    const std::size_t text = strnlen(full.data(), static_cast<size_t>(fullLength));
     CString s(in, n);
     ConvertStringJisToSjis(s);
-    if (s.GetLength() > n)
+    if (static_cast<std::size_t>(s.GetLength()) != text || std::memcmp(s.GetString(), full.data(), text) != 0)
+        std::abort();
+    CJisToSjisStream stream;
+    std::vector<char> joined;
+    std::vector<char> piece(static_cast<size_t>(n) + CJisToSjisStream::kHeldBack + 1);
+    for (int at = 0, k = 0; at < n; ++k) {
+        const int length = std::min(n - at, 1 + data[1 + k % n] % 7);
+        const int keep = stream.Convert(in + at, length, piece.data());
+        if (keep < 0 || keep > length + CJisToSjisStream::kHeldBack)
+            std::abort();
+        joined.insert(joined.end(), piece.data(), piece.data() + keep);
+        at += length;
+    }
+    if (joined.size() != text || (text > 0 && std::memcmp(joined.data(), full.data(), text) != 0))
         std::abort();
     return 0;
 }

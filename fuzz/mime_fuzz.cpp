@@ -1,7 +1,11 @@
 // Fuzz target: the whole MIME parse of one message, the first leaf and its
 // lines, from a file and from memory; both must give the same tree and lines.
-// The file lies on a machine whose drive C is a temporary host folder made
-// once per process.
+// Then the delimiter search and line-end scan by themselves: a pattern cut
+// from the input, searched from a cursor the input picks until it runs out,
+// must be found at the same places in memory (one fast search) as in the
+// file (window by window). The file lies on a machine whose drive C is a
+// temporary host folder made once per process.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -88,5 +92,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string memory = Parse(fromMemory, fromMemory.ParseMemory(bytes.data(), bytes.size()));
     if (file != memory)
         std::abort();
+
+    if (size >= 4) {
+        CMimePart inFile(nullptr, CString("C:\\m.eml"), 0, -1);
+        CMimePart inMemory(nullptr, CMimeSource::Memory(bytes.data(), bytes.size()), 0, -1);
+        if (!inFile.Open() || !inMemory.Open())
+            std::abort();
+        const int n = static_cast<int>(size);
+        const int at = (data[0] | data[1] << 8) % n;
+        const CString pattern(reinterpret_cast<const char*>(data) + at, std::min(1 + data[2] % 24, n - at));
+        // The part may end before or (reading absent bytes) after the input.
+        const int end = data[3] < 0xF0 ? n - data[3] % 8 : n + 3;
+        int cursor = (data[1] | data[3] << 8) % (n + 1);
+        for (CMimePart* p : {&inFile, &inMemory}) {
+            p->m_nEnd = end;
+            p->m_nCursor = cursor;
+        }
+        for (int rounds = 0; rounds < 10000; ++rounds) {
+            if (inFile.FindLineEnd() != inMemory.FindLineEnd())
+                std::abort();
+            const int found = inFile.FindPattern(pattern);
+            if (inMemory.FindPattern(pattern) != found || inMemory.m_nCursor != inFile.m_nCursor)
+                std::abort();
+            if (found < 0)
+                break;
+        }
+    }
     return 0;
 }

@@ -56,9 +56,32 @@ TEST(CodingJisTest, WorkedExamples)
         {"SO inside kanji returns to kanji at SI", kIn + "\x0e\x31\x0f\x30\x21", "\xb1\x88\x9f"},
         {"high JIS row wraps modulo 256", kIn + "\xfc\xfc", "\x2e\x79"},
         {"0xFD ends kanji and is written", kIn + "\x30\xfd\x30\x21", "\xfd\x30\x21"},
+        {"a pair that converts to a zero byte", "x" + kIn + "\x9f\x21" + kOut + "y", std::string("x\0\x40y", 4)},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(Convert(c.in), c.out) << c.what;
+        // In place, and in pieces (split at every byte, and byte by byte):
+        // the same text, up to its first NUL.
+        const std::string text = c.out.substr(0, c.out.find('\0'));
+        CString s(c.in.data(), static_cast<int>(c.in.size()));
+        ConvertStringJisToSjis(s);
+        EXPECT_EQ(s.Str(), text) << c.what;
+        for (size_t cut = 0; cut <= c.in.size(); ++cut) {
+            std::vector<size_t> pieces = {cut, c.in.size() - cut};
+            if (cut == c.in.size())
+                pieces.assign(c.in.size(), 1);
+            CJisToSjisStream stream;
+            std::string joined;
+            size_t at = 0;
+            for (size_t n : pieces) {
+                std::vector<char> out(n + CJisToSjisStream::kHeldBack + 1, '\x55');
+                const int keep = stream.Convert(c.in.data() + at, static_cast<int>(n), out.data());
+                joined.append(out.data(), static_cast<size_t>(keep));
+                at += n;
+            }
+            EXPECT_EQ(joined, text) << c.what << ", cut at " << cut;
+        }
+    }
 }
 
 TEST(CodingJisTest, ShiftJisAndAsciiPassThrough)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -271,34 +272,86 @@ TEST(CodingMimePartTest, LongLinesComeInPieces)
 
 TEST(CodingMimePartTest, FindPatternAndLineEnd)
 {
+    // The same answers from a file (searched window by window) and from
+    // memory (one fast search).
+    const std::string text = "ab\r\n\tc\r\nxx--bound--bound\r\nq";
     TempMachine tm;
-    tm.WriteFile(kPath, "ab\r\n\tc\r\nxx--bound--bound\r\nq");
-    CMimePart part(nullptr, kPath, 0, -1);
-    ASSERT_EQ(part.Open(), 1);
-    part.m_nEnd = 27;
-    part.m_nCursor = 0;
-    EXPECT_EQ(part.FindLineEnd(), 6);        // CR LF TAB is passed over
-    part.m_nCursor = 6;
-    EXPECT_EQ(part.FindLineEnd(), 6);        // a CR at the cursor counts
-    part.m_nCursor = 7;
-    EXPECT_EQ(part.FindLineEnd(), 24);
-    part.m_nCursor = 25;
-    EXPECT_EQ(part.FindLineEnd(), 25);       // none: the part's end - 2
-    part.m_nCursor = 0;
-    EXPECT_EQ(part.FindPattern("--bound"), 10);
-    EXPECT_EQ(part.m_nCursor, 17);
-    EXPECT_EQ(part.FindPattern("--bound"), 17);
-    EXPECT_EQ(part.FindPattern("--bound"), -1);
-    EXPECT_EQ(part.m_nCursor, 24);
-    part.m_nCursor = 5;
-    EXPECT_EQ(part.FindPattern(""), 5);
-    EXPECT_EQ(part.FindPattern("\r\n\t"), -1);   // its last byte must not lie before the cursor
-    part.m_nCursor = 4;
-    EXPECT_EQ(part.FindPattern("\r\n\t"), 2);    // it may begin before the cursor
-    EXPECT_EQ(part.m_nCursor, 5);
-    part.m_nEnd = 26;
-    part.m_nCursor = 0;
-    EXPECT_EQ(part.FindPattern("\r\nq"), -1);     // the match must end before the part's end
+    tm.WriteFile(kPath, text);
+    for (bool memory : {false, true}) {
+        SCOPED_TRACE(memory ? "memory" : "file");
+        CMimePart part(nullptr, memory ? CMimeSource::Memory(text.data(), text.size()) : CMimeSource::File(kPath),
+                       0, -1);
+        ASSERT_EQ(part.Open(), 1);
+        part.m_nEnd = 27;
+        part.m_nCursor = 0;
+        EXPECT_EQ(part.FindLineEnd(), 6);        // CR LF TAB is passed over
+        part.m_nCursor = 6;
+        EXPECT_EQ(part.FindLineEnd(), 6);        // a CR at the cursor counts
+        part.m_nCursor = 7;
+        EXPECT_EQ(part.FindLineEnd(), 24);
+        part.m_nCursor = 25;
+        EXPECT_EQ(part.FindLineEnd(), 25);       // none: the part's end - 2
+        part.m_nCursor = 0;
+        EXPECT_EQ(part.FindPattern("--bound"), 10);
+        EXPECT_EQ(part.m_nCursor, 17);
+        EXPECT_EQ(part.FindPattern("--bound"), 17);
+        EXPECT_EQ(part.FindPattern("--bound"), -1);
+        EXPECT_EQ(part.m_nCursor, 24);
+        part.m_nCursor = 5;
+        EXPECT_EQ(part.FindPattern(""), 5);
+        EXPECT_EQ(part.FindPattern("\r\n\t"), -1);   // its last byte must not lie before the cursor
+        part.m_nCursor = 4;
+        EXPECT_EQ(part.FindPattern("\r\n\t"), 2);    // it may begin before the cursor
+        EXPECT_EQ(part.m_nCursor, 5);
+        part.m_nEnd = 26;
+        part.m_nCursor = 0;
+        EXPECT_EQ(part.FindPattern("\r\nq"), -1);     // the match must end before the part's end
+        part.m_nEnd = 40;                             // beyond the last byte: absent bytes match nothing
+        part.m_nCursor = 20;
+        EXPECT_EQ(part.FindPattern("\r\nq"), 24);
+        EXPECT_EQ(part.FindPattern("q\r"), -1);
+        part.m_nCursor = 25;
+        EXPECT_EQ(part.FindLineEnd(), 38);
+    }
+}
+
+TEST(CodingMimePartTest, FastSearchEqualsWindowSearch)
+{
+    // Random texts of few distinct bytes (so that near matches abound), with
+    // random cursors, ends and patterns cut from the text itself: the memory
+    // block's fast search and line-end scan answer as the file's windows do,
+    // also where a match or a CR LF straddles a window boundary.
+    std::mt19937 rng(7);
+    const char alphabet[] = "\r\n\t-ab";
+    TempMachine tm;
+    int matches = 0;
+    for (int round = 0; round < 60; ++round) {
+        std::string text(static_cast<size_t>(1000 + rng() % 3000), ' ');
+        for (char& c : text)
+            c = alphabet[rng() % (sizeof(alphabet) - 1)];
+        tm.WriteFile(kPath, text);
+        CMimePart file(nullptr, kPath, 0, -1);
+        CMimePart memory(nullptr, CMimeSource::Memory(text.data(), text.size()), 0, -1);
+        ASSERT_EQ(file.Open(), 1);
+        ASSERT_EQ(memory.Open(), 1);
+        for (int probe = 0; probe < 50; ++probe) {
+            const int size = static_cast<int>(text.size());
+            const int cursor = static_cast<int>(rng() % static_cast<unsigned>(size + 8)) - 4;
+            const int end = static_cast<int>(rng() % static_cast<unsigned>(size + 8));
+            const int at = static_cast<int>(rng() % static_cast<unsigned>(size));
+            const CString pattern = text.substr(static_cast<size_t>(at), 1 + rng() % 12);
+            for (CMimePart* p : {&file, &memory}) {
+                p->m_nCursor = cursor;
+                p->m_nEnd = end;
+            }
+            ASSERT_EQ(memory.FindLineEnd(), file.FindLineEnd()) << round << " " << probe;
+            const int found = file.FindPattern(pattern);
+            ASSERT_EQ(memory.FindPattern(pattern), found) << round << " " << probe;
+            ASSERT_EQ(memory.m_nCursor, file.m_nCursor) << round << " " << probe;
+            matches += found >= 0;
+        }
+    }
+    EXPECT_GT(matches, 500);
 }
 
 TEST(CodingMimePartTest, WindowBoundaryAtEveryByte)

@@ -28,6 +28,14 @@ const CString kMailbox = CString("C:\\out\\") + kInbox + ".mbx";
 const std::string kJisTest = "\x1b$B%F%9%H\x1b(B";
 const std::string kJisBody = "\x1b$BK\\J8$G$9\x1b(B";
 
+std::string Repeat(const std::string& s, int n)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
 struct EudoraFixture : writer_test::WriterFixture {
     std::vector<CString> messageBoxes;
 
@@ -152,6 +160,19 @@ TEST_F(EudoraFixture, MessagesByKind)
          "Subject: a\r\n\r\n", "\t=?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nbody"},
         {"zero byte cuts a body line", std::string("S: z\r\n\r\nab\0cd\r\nef\r\n", 19), "S: z\r\n\r\n",
          "abef\r\n"},
+        {"zero bytes in several lines, one far on in a long line",
+         std::string("S: z\r\n\r\na\0b\r\nc\0d\r\n", 18) + std::string(70000, 'x') + std::string("\0y\r\ne\r\n", 7),
+         "S: z\r\n\r\n", "ac" + std::string(70000, 'x') + "e\r\n"},
+        // The body is converted as one text: a zero byte that a kanji pair
+        // converts to ends it, an escape sequence or a pair may straddle the
+        // pieces of a long line or of the conversion.
+        {"kanji pair converted to a zero byte ends the body",
+         "S: z\r\n\r\nab\x1b$B\x9f\x21\x1b(Bcd\r\nef\r\n.\r\n", "S: z\r\n\r\n", "ab"},
+        {"escape sequence across the pieces of a long line",
+         "S: z\r\n\r\n" + std::string(4094, 'x') + "\x1b$B\x30\x21\x1b(B\r\n", "S: z\r\n\r\n",
+         std::string(4094, 'x') + "\x88\x9f\r\n"},
+        {"kanji pairs across the pieces of conversion", "S: z\r\n\r\nab\x1b$B" + Repeat("\x30\x21", 40000) + "\x1b(B\r\n",
+         "S: z\r\n\r\n", "ab" + Repeat("\x88\x9f", 40000) + "\r\n"},
         // Mend: a multipart cut short is written as one text part.
         {"multipart without closing delimiter",
          "Subject: cut\r\nContent-Type: multipart/mixed; boundary=zz\r\n\r\n"

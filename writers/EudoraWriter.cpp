@@ -1,6 +1,8 @@
 #include "writers/EudoraWriter.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -26,27 +28,103 @@ const char kPlainTextContentType[] = "Content-type: text/plain; charset=\"ISO-20
 const char kBodyPartError[] = "Bodyパートを開くことができませんでした。";
 // Body lines are read in pieces of at most this many bytes less one.
 constexpr int kLineBufferSize = 4096;
+// Body text is converted to Shift_JIS this many bytes at a time.
+constexpr std::size_t kConvertPiece = 64 * 1024;
 
 bool IsCrLf(const char* line, int length)
 {
     return length == 2 && line[0] == '\r' && line[1] == '\n';
 }
 
-// Appends the lines of part that follow its header (the first empty line) to
-// body, leaving out "." lines and cutting each line at a zero byte.
-void AppendPartLines(CMimePart& part, CString& body)
+// Where the zero bytes of a block in memory lie, looked for a little ahead of
+// the lines being read (so that the bytes are scanned while they are in the
+// cache anyway, and a line without zero bytes needs no scan of its own).
+class ZeroScan {
+public:
+    ZeroScan(const char* from, const char* end) : m_scanned(from), m_end(end) {}
+
+    // How many bytes of [p, p + n) come before its first zero byte; p lies in
+    // the block, at or after the previous call's p.
+    std::size_t Keep(const char* p, std::size_t n)
+    {
+        const char* const e = p + n;
+        for (;;) {
+            if (m_zero && m_zero < p)
+                m_zero = nullptr;   // in an earlier line: look on after it
+            if (m_zero)
+                return m_zero < e ? static_cast<std::size_t>(m_zero - p) : n;
+            if (m_scanned >= e)
+                return n;
+            const char* const to = m_end - m_scanned > kAhead ? m_scanned + kAhead : m_end;
+            m_zero = static_cast<const char*>(std::memchr(m_scanned, '\0', static_cast<std::size_t>(to - m_scanned)));
+            m_scanned = m_zero ? m_zero + 1 : to;
+        }
+    }
+
+private:
+    static constexpr std::ptrdiff_t kAhead = 64 * 1024;
+    const char* m_scanned;           // the bytes before it were looked at
+    const char* m_end;
+    const char* m_zero = nullptr;    // the first zero byte found and not passed yet
+};
+
+// Hands the text of the lines of part that follow its header (the first
+// empty line) to text(bytes, count), leaving out "." lines and cutting each
+// line at a zero byte. Lines that follow one another in a message held in
+// memory go out together, as one run of its bytes (nothing is copied).
+template <class Text>
+void ForEachPartLine(CMimePart& part, Text&& text)
 {
-    char line[kLineBufferSize];
+    char buffer[kLineBufferSize];
+    const unsigned char* block = part.m_reader.GetMemory();
+    const char* const blockText = reinterpret_cast<const char*>(block);
+    ZeroScan zeros(block ? blockText + std::max(part.m_nStart, 0) : nullptr,
+                   block ? blockText + part.m_reader.GetFileSize() : nullptr);
+    const char* run = nullptr;
+    std::size_t runLength = 0;
+    auto flush = [&] {
+        if (runLength > 0)
+            text(run, runLength);
+        runLength = 0;
+    };
     bool inHeader = true;
-    for (int n = part.ReadFirstLine(line, kLineBufferSize); n >= 0; n = part.ReadLine(line, kLineBufferSize)) {
+    const char* line = nullptr;
+    for (int n = part.ReadFirstLine(buffer, kLineBufferSize, &line); n >= 0;
+         n = part.ReadLine(buffer, kLineBufferSize, &line)) {
         if (inHeader) {
             inHeader = !IsCrLf(line, n);
             continue;
         }
-        if (n == 3 && line[0] == '.' && line[1] == '\r' && line[2] == '\n')
+        if (n == 3 && line[0] == '.' && line[1] == '\r' && line[2] == '\n') {
+            flush();
             continue;
-        body.Append(line, static_cast<int>(strnlen(line, static_cast<size_t>(n))));
+        }
+        const std::size_t keep = block ? zeros.Keep(line, static_cast<std::size_t>(n))
+                                       : strnlen(line, static_cast<size_t>(n));
+        if (!(block && runLength > 0 && run + runLength == line)) {
+            flush();
+            run = line;
+        }
+        runLength += keep;
+        if (!block)
+            flush();   // the buffer is read over by the next line
     }
+    flush();
+}
+
+// AppendBodyText with the text going to text.
+template <class Text>
+int ForEachSelectedLine(Text&& text)
+{
+    CMimeMessage* message = GetJob().m_pMimeMessage;
+    CMimePart* part = message ? message->GetCurrent() : nullptr;
+    if (!part || !part->Open()) {
+        AfxMessageBox(kBodyPartError, kMbOk);
+        return 0;
+    }
+    if (part->m_strType.CompareNoCase("text") == 0)
+        ForEachPartLine(*part, text);
+    return 1;
 }
 
 // Clears the job's current parse on every way out.
@@ -67,29 +145,28 @@ bool SelectUsableLeaf(CMimeMessage& parse)
     return leaf && !parse.GetRoot()->m_strType.IsEmpty() && leaf->m_strType.CompareNoCase("multipart") != 0;
 }
 
-// The body text of the message (length bytes at message): the text lines of
-// its first leaf part. A message whose MIME structure cannot be used (its
-// parse fails: a multipart cut short, without a boundary or without any body
-// part; or SelectUsableLeaf says no) is read as one text part, so that its
-// text is not lost.
-CString ReadBodyText(const char* message, std::size_t length)
+// Hands the body text of the message (length bytes at message), the text
+// lines of its first leaf part, to text. A message whose MIME structure
+// cannot be used (its parse fails: a multipart cut short, without a boundary
+// or without any body part; or SelectUsableLeaf says no) is read as one text
+// part, so that its text is not lost.
+template <class Text>
+void ForEachBodyLine(const char* message, std::size_t length, Text&& text)
 {
-    CString body;
     {
         CMimeMessage parse;
         CurrentParse current(&parse);
         if (parse.ParseMemory(message, length) && SelectUsableLeaf(parse)) {
-            AppendBodyText(body);
-            return body;
+            ForEachSelectedLine(text);
+            return;
         }
     }
     const int end = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
     CMimePart whole(nullptr, CMimeSource::Memory(message, length), 0, end);
     if (whole.Open())
-        AppendPartLines(whole, body);
+        ForEachPartLine(whole, text);
     else
         AfxMessageBox(kBodyPartError, kMbOk);
-    return body;
 }
 
 // The header text of the stored message, line by line: encoded words
@@ -134,33 +211,48 @@ CString BuildHeaderText(const char* message, std::size_t length)
 
 int AppendBodyText(CString& body)
 {
-    CMimeMessage* message = GetJob().m_pMimeMessage;
-    CMimePart* part = message ? message->GetCurrent() : nullptr;
-    if (!part || !part->Open()) {
-        AfxMessageBox(kBodyPartError, kMbOk);
-        return 0;
-    }
-    if (part->m_strType.CompareNoCase("text") == 0)
-        AppendPartLines(*part, body);
-    return 1;
+    return ForEachSelectedLine([&body](const char* bytes, std::size_t count) {
+        body.Str().append(bytes, count);
+    });
 }
 
-void ConvertMessageToEudora(const char* message, std::size_t length, CString& out)
+void ConvertMessageToEudora(const char* message, std::size_t length, const EudoraOutput& write)
 {
-    CString body = ReadBodyText(message, length);
-    ConvertStringJisToSjis(body);
-
     CString header = BuildHeaderText(message, length);
     header.TrimLeft();
     const SeparatorRule rule = ApplySeparatorRule(header.GetString(), static_cast<std::size_t>(header.GetLength()));
     if (rule.drop > 0)
-        header = header.Mid(static_cast<int>(rule.drop));
-    if (rule.makeSeparator)
-        out += MakeSeparatorLine(kMboxSeparatorFormat);
+        header.Delete(0, static_cast<int>(rule.drop));
+    if (rule.makeSeparator) {
+        const CString separator = MakeSeparatorLine(kMboxSeparatorFormat);
+        write(separator.GetString(), static_cast<std::size_t>(separator.GetLength()));
+    }
     ConvertStringJisToSjis(header);
-    out += header;
-    out += body;
-    out += kEudoraTerminator;
+    write(header.GetString(), static_cast<std::size_t>(header.GetLength()));
+
+    // The body goes out as it is read, converted on the way in pieces of at
+    // most kConvertPiece bytes.
+    CJisToSjisStream jis;
+    const std::size_t piece = std::clamp(length, std::size_t{1}, kConvertPiece);   // the body is never longer than the message
+    const auto converted = std::make_unique_for_overwrite<char[]>(piece + CJisToSjisStream::kHeldBack + 1);
+    ForEachBodyLine(message, length, [&](const char* bytes, std::size_t count) {
+        while (count > 0) {
+            const std::size_t n = std::min(count, piece);
+            const int keep = jis.Convert(bytes, static_cast<int>(n), converted.get());
+            if (keep > 0)
+                write(converted.get(), static_cast<std::size_t>(keep));
+            bytes += n;
+            count -= n;
+        }
+    });
+    write(kEudoraTerminator, std::strlen(kEudoraTerminator));
+}
+
+void ConvertMessageToEudora(const char* message, std::size_t length, CString& out)
+{
+    ConvertMessageToEudora(message, length, [&out](const char* bytes, std::size_t count) {
+        out.Append(bytes, static_cast<int>(count));
+    });
 }
 
 int ConvertToEudora()
@@ -169,7 +261,7 @@ int ConvertToEudora()
     std::unique_ptr<CProgressSink> progress = CreateProgressWindow();
     CMailIndexLoader loader;
     CStoredMessage stored;
-    CString text;
+    CMessageOutput out;   // one buffer for every mailbox
 
     for (const CString& tray : job.m_arrSelectedTrays) {
         loader.LoadTrayIndex(tray);
@@ -202,24 +294,26 @@ int ConvertToEudora()
             continue;
         }
 
+        out.Attach(output);
+        const EudoraOutput write = [&out](const char* bytes, std::size_t count) { out.Write(bytes, count); };
         int count = 0;
         bool failed = false;
         for (const auto& record : *job.m_pIndexList) {
             if (record->IsRemoved())
                 continue;
             progress->SetProgress(++count);
-            text.Empty();
             if (!stored.Read(storage, *record)) {
                 failed = true;
                 break;
             }
             const CStoredMessage::Span message = stored.Message();
-            ConvertMessageToEudora(message.text, message.length, text);
-            if (!output.Write(text.GetString(), static_cast<UINT>(text.GetLength()))) {
+            ConvertMessageToEudora(message.text, message.length, write);
+            if (!out.Ok()) {
                 failed = true;
                 break;
             }
         }
+        failed = !out.Flush() || failed;
         output.Close();
         storage.Close();
         if (failed || output.HasError()) {

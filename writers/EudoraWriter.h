@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 
 #include "framework/CString.h"
 
@@ -20,11 +21,17 @@ extern const char* const kEudoraTerminator;     // "\r\n.\r\n\r\n"
 // opened.
 int AppendBodyText(CString& body);
 
+// Where a converted message goes, piece by piece, in order.
+using EudoraOutput = std::function<void(const char* bytes, std::size_t count)>;
+
 // Converts one stored message (length bytes at message; nothing beyond them
-// is read) into its mailbox form and appends that to out. The header is
-// unfolded keeping its white space (RFC 5322). The message
-// is parsed where it lies, in memory; no file is written. A message whose
-// MIME structure cannot be used (the parse fails, its first leaf is a
-// multipart left unsplit at a limit, or its top part has no media type) is
-// read as one text part, so that its text is not lost.
+// is read) into its mailbox form and hands that to write: separator line and
+// header, then the body line by line as it is read (never collected whole),
+// then the terminator. The header is unfolded keeping its white space (RFC
+// 5322). The message is parsed where it lies, in memory; no file is written.
+// A message whose MIME structure cannot be used (the parse fails, its first
+// leaf is a multipart left unsplit at a limit, or its top part has no media
+// type) is read as one text part, so that its text is not lost.
+void ConvertMessageToEudora(const char* message, std::size_t length, const EudoraOutput& write);
+// The same, appended to out.
 void ConvertMessageToEudora(const char* message, std::size_t length, CString& out);

@@ -36,11 +36,18 @@ bool CStoredMessage::Read(CFile& storage, const CMailIndexData& record)
         ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(range, fileLength - record.m_dwStart));
     m_missing = range - m_length;
 
-    // A large message's buffer is given back once a small one follows.
-    if (m_buf.size() > kKeptBuffer && m_length + 1 <= kKeptBuffer)
-        std::vector<char>(kKeptBuffer).swap(m_buf);
-    if (m_buf.size() < m_length + 1)
-        m_buf.resize(m_length + 1);
+    // A large message's buffer is given back once a small one follows; a
+    // buffer that is too small is replaced (its bytes are not kept).
+    std::size_t capacity = m_capacity;
+    if (capacity > kKeptBuffer && m_length + 1 <= kKeptBuffer)
+        capacity = kKeptBuffer;
+    if (capacity < m_length + 1)
+        capacity = std::max(m_length + 1, std::min(kKeptBuffer, 2 * m_capacity));
+    if (capacity != m_capacity) {
+        m_buf.reset();   // before the new one: never two at once
+        m_buf = std::make_unique_for_overwrite<char[]>(capacity);
+        m_capacity = capacity;
+    }
     m_buf[m_length] = '\0';
     if (m_length == 0)
         return true;
@@ -49,7 +56,7 @@ bool CStoredMessage::Read(CFile& storage, const CMailIndexData& record)
     std::size_t got = 0;
     while (got < m_length) {
         const UINT want = static_cast<UINT>(std::min(m_length - got, kReadChunk));
-        const UINT n = storage.Read(m_buf.data() + got, want);
+        const UINT n = storage.Read(m_buf.get() + got, want);
         if (n == 0)
             break;
         got += n;

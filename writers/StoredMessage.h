@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+#include <memory>
 
 #include "framework/File.h"
 #include "store/MailIndexData.h"
@@ -19,7 +19,7 @@ public:
     bool Read(CFile& storage, const CMailIndexData& record);
 
     // The bytes read, followed by a zero byte (Data()[Length()] == 0).
-    const char* Data() const { return m_buf.data(); }
+    const char* Data() const { return m_buf.get(); }
     std::size_t Length() const { return m_length; }
     // Bytes of the range that lie beyond the end of the storage file.
     std::size_t MissingLength() const { return m_missing; }
@@ -36,7 +36,9 @@ public:
     Span Message() const;
 
 private:
-    std::vector<char> m_buf = std::vector<char>(1, '\0');
+    // Allocated without filling it: the read fills what is used.
+    std::unique_ptr<char[]> m_buf = std::make_unique<char[]>(1);
+    std::size_t m_capacity = 1;
     std::size_t m_length = 0;
     std::size_t m_missing = 0;
     bool m_reversed = false;
