@@ -6,6 +6,7 @@
 #include "framework/File.h"
 #include "framework/Platform.h"
 #include "framework/Registry.h"
+#include "framework/Sjis.h"
 #include "res/resource.h"
 #include "writers/Writers.h"
 
@@ -28,7 +29,18 @@ CString MissingStoreMessage(const CString& mailFolder)
     text.Format("Velmoraのメールデータが見つかりませんでした。\n\n探した場所：\n%s\n\n"
                 "「Data」フォルダを含むVelmoraのフォルダを、このプログラムのアイコンにドロップするか、"
                 "引数に指定して起動してください。",
-                mailFolder.GetString());
+                SjisWrapPath(mailFolder, kMessagePathWidth).GetString());
+    return text;
+}
+
+CString StoreArgumentWithoutSjisFormMessage(const CString& folder)
+{
+    CString text;
+    text.Format("指定されたフォルダの名前には、このプログラムで扱えない文字（Shift_JISにない文字）が"
+                "含まれています。\n\n指定されたフォルダ：\n%s\n\n"
+                "フォルダの名前を変えるか、日本語と英数字だけの名前の場所にコピーしてから、"
+                "このプログラムのアイコンにドロップするか、引数に指定して起動してください。",
+                SjisWrapPath(folder, kMessagePathWidth).GetString());
     return text;
 }
 
@@ -44,10 +56,9 @@ BOOL CMailConvApp::InitInstance()
     Enable3dControls();
 
     // Application-data folder through shfolder.dll; empty when it is missing.
-    char appData[kMaxPath] = {};
-    if (!platform::GetAppDataFolder(appData))
-        appData[0] = '\0';
-    appData[kMaxPath - 1] = '\0';
+    CString appData;
+    if (!platform::GetAppDataFolder(&appData))
+        appData.Empty();
     m_strAppDataDir = appData;
 
     // Velmora's install folder (the store on Windows 95/98/Me).
@@ -58,7 +69,15 @@ BOOL CMailConvApp::InitInstance()
     // A folder given on the command line (or dropped onto the icon) replaces
     // the detected one.
     CString given;
-    if (ParseStoreArgument(m_lpCmdLine, given))
+    const bool argument = ParseStoreArgument(m_lpCmdLine, given);
+    // A folder whose name lost characters on the way to Shift_JIS ("?" in
+    // their place) cannot be found: say so instead of "not found".
+    if (argument && !m_bCmdLineLossless && SjisFind(given, '?') >= 0) {
+        if (m_pUi)
+            m_pUi->ShowMessage(StoreArgumentWithoutSjisFormMessage(given));
+        return 0;
+    }
+    if (argument)
         m_strStoreDir = given;
     else if (platform::GetPlatformId() == 2)
         m_strStoreDir = m_strAppDataDir + "\\Orvane\\Velmora";

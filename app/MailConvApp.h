@@ -50,3 +50,9 @@ CString ErrorMessageFor(int errorCode);
 // The text shown instead of the wizard when mailFolder (the store folder +
 // "\Data\MailBox") is not a folder; it names mailFolder.
 CString MissingStoreMessage(const CString& mailFolder);
+// The text shown instead of the wizard when the folder given as the argument
+// has characters Shift_JIS cannot write (folder holds "?" for them).
+CString StoreArgumentWithoutSjisFormMessage(const CString& folder);
+// Longest line of a path in a message, in bytes (half-width cells): the box
+// then fits a 1024-pixel screen however long the path.
+constexpr int kMessagePathWidth = 60;

@@ -150,7 +150,7 @@ CString CArchiveReader::ReadString()
     std::vector<std::uint16_t> chars(static_cast<std::size_t>(length));
     for (std::size_t i = 0; i < chars.size(); ++i)
         chars[i] = static_cast<std::uint16_t>(static_cast<BYTE>(raw[2 * i]) | (static_cast<BYTE>(raw[2 * i + 1]) << 8));
-    return platform::WideToAnsi(chars.data(), chars.size());
+    return platform::Utf16ToSjis(chars.data(), chars.size());
 }
 
 // ---- CArchiveWriter --------------------------------------------------------

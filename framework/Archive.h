@@ -7,7 +7,7 @@
 //   65534 and more  0xFF, 0xFFFF, then a 32-bit length
 // When reading, 0xFF 0xFFFE announces a wide string: a second prefix of the
 // same form follows, counting 16-bit characters (UTF-16LE), which become
-// Shift_JIS (platform::WideToAnsi). Strings are never written wide, except
+// Shift_JIS (platform::Utf16ToSjis). Strings are never written wide, except
 // by WriteWideString, which only tools use to make test stores.
 //
 // CArchiveReader keeps a sticky error: once a read runs short or a length does

@@ -83,10 +83,11 @@ bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName
 
 // ---- Shell folders, system facts -------------------------------------------
 
-// Loads "shfolder.dll" at run time and calls its "SHGetFolderPathA" for
-// CSIDL_APPDATA into buffer (kMaxPath bytes, zero-filled by the caller).
-// False when the library or the entry point is missing.
-bool GetAppDataFolder(char* buffer);
+// Loads "shfolder.dll" at run time and calls its folder lookup for
+// CSIDL_APPDATA into *folder (its result code not examined: a failed lookup
+// gives ""). A folder whose name Shift_JIS cannot write comes as its short
+// form when it has one. False when the library or the entry point is missing.
+bool GetAppDataFolder(CString* folder);
 // The temporary folder as the system reports it, ending with "\".
 CString GetTempFolder();
 // Platform id of the version record: 1 Windows 95/98/Me, 2 NT family.
@@ -105,9 +106,9 @@ LocalTime GetLocalTime();
 // possible readings. False when it cannot be converted.
 bool LocalTimeToUtc(const LocalTime& local, std::int64_t* seconds);
 
-// UTF-16LE text to Shift_JIS (the ANSI code page); characters without a
-// Shift_JIS form become "?".
-CString WideToAnsi(const std::uint16_t* text, std::size_t length);
+// UTF-16LE text to Shift_JIS (code page 932, whatever the system's code
+// page); characters without a Shift_JIS form become "?".
+CString Utf16ToSjis(const std::uint16_t* text, std::size_t length);
 
 // A string-table resource; empty when the id is unknown.
 CString LoadResString(UINT id);

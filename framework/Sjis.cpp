@@ -82,3 +82,31 @@ bool SjisEqualNoCase(const CString& a, const CString& b)
     }
     return true;
 }
+
+CString SjisWrapPath(const CString& path, int maxBytes)
+{
+    if (maxBytes < 2)
+        maxBytes = 2;
+    CString out;
+    const int n = path.GetLength();
+    int lineStart = 0;    // in path
+    int lastBreak = -1;   // in path: just after the last "\" of this line
+    int i = 0;
+    while (i < n) {
+        const int len = SjisCharLength(path, i);
+        if (i + len - lineStart > maxBytes) {
+            // Break after the line's last "\", else before this character.
+            const int end = lastBreak > lineStart ? lastBreak : i;
+            out.Append(path.GetString() + lineStart, end - lineStart);
+            out += '\n';
+            lineStart = end;
+            lastBreak = -1;
+            continue;   // measure this character again on the new line
+        }
+        if (len == 1 && path[i] == '\\')
+            lastBreak = i + 1;
+        i += len;
+    }
+    out.Append(path.GetString() + lineStart, n - lineStart);
+    return out;
+}

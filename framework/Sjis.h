@@ -35,3 +35,8 @@ int SjisClampLength(const CString& text, int maxBytes);
 // True when a and b are equal, single-byte ASCII letters compared without
 // regard to case (a trail byte is never folded).
 bool SjisEqualNoCase(const CString& a, const CString& b);
+// The path cut into lines of at most maxBytes (at least 2) joined by "\n",
+// each ending after a "\" where the line has one, else at a character
+// boundary; the characters themselves stay as they are. A message box then
+// fits the screen however long the path.
+CString SjisWrapPath(const CString& path, int maxBytes);

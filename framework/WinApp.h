@@ -19,6 +19,9 @@ public:
     // The command line after the program's name (Shift_JIS; never null).
     // WinMain sets it before InitInstance runs.
     const char* m_lpCmdLine = "";
+    // False when some character of the command line has no Shift_JIS form;
+    // m_lpCmdLine then holds "?" in its place.
+    bool m_bCmdLineLossless = true;
 };
 
 // The current application object, or null before one is constructed.

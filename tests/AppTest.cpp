@@ -266,12 +266,17 @@ TEST(AppTest, MissingStoreIsSaidAndAGivenStoreIsConverted)
         bool mailBoxIsFile;   // the given folder's "\Data\MailBox" is a file
         const char* storeDir;
         bool wizard;          // else the message naming storeDir + "\Data\MailBox"
+        bool lossless = true;            // the command line reached Shift_JIS whole
+        const char* unwritable = nullptr;   // else the message naming this folder
     } cases[] = {
         {"detected store missing", "", false, false, false, kDetectedStore, false},
         {"detected store present", "", true, false, false, kDetectedStore, true},
         {"given store missing", "\"D:\\Copied mail\\古い表\\\"", true, false, false, given, false},
         {"given store present", "\"D:\\Copied mail\\古い表\\\"", false, true, false, given, true},
         {"mail folder is a file", "D:\\Copied mail\\古い表", false, false, true, given, false},
+        {"given folder lost characters", "\"D:\\M?ller\\mail\\\"", true, false, false, "", false, false,
+         "D:\\M?ller\\mail"},
+        {"characters lost after the folder", "\"D:\\Copied mail\\古い表\" ?", false, true, false, given, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -289,6 +294,7 @@ TEST(AppTest, MissingStoreIsSaidAndAGivenStoreIsConverted)
         CMailConvApp app;
         app.SetUi(&ui);
         app.m_lpCmdLine = c.commandLine;
+        app.m_bCmdLineLossless = c.lossless;
         CStringArray trays;
         ui.onWizard = [&] {
             // The tray page reads the trays of the store in use.
@@ -301,6 +307,14 @@ TEST(AppTest, MissingStoreIsSaidAndAGivenStoreIsConverted)
         EXPECT_EQ(app.InitInstance(), 0);
         EXPECT_EQ(app.m_strStoreDir, c.storeDir);
         EXPECT_EQ(app.m_nNetscapeKind, 0);
+        if (c.unwritable) {
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(ui.messages[0], StoreArgumentWithoutSjisFormMessage(c.unwritable));
+            EXPECT_GE(ui.messages[0].Find(c.unwritable), 0);
+            EXPECT_EQ(ui.wizardRuns, 0);
+            EXPECT_EQ(Tree(tm), before);
+            continue;
+        }
         if (!c.wizard) {
             const CString mailFolder = CString(c.storeDir) + "\\Data\\MailBox";
             ASSERT_EQ(ui.messages.size(), 1u);

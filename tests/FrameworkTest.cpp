@@ -49,6 +49,22 @@ TEST(SjisTest, TrailBytesAreNotSeparators)
     SjisTrimRight(path, '\\');
     EXPECT_EQ(path.GetLength(), 5);
     EXPECT_EQ(SjisClampLength(CString("a\x95\x5C"), 2), 1);
+
+    // Long paths in messages break after a "\", else between characters.
+    struct Wrap {
+        const char* path;
+        int width;
+        const char* lines;
+    } wraps[] = {
+        {"C:\\short", 60, "C:\\short"},
+        {"C:\\abc\\def\\ghi", 8, "C:\\abc\\\ndef\\ghi"},
+        {"C:\\abcdefghij", 5, "C:\\\nabcde\nfghij"},
+        {"表表表表表", 5, "表表\n表表\n表"},   // never between a lead and a trail byte
+        {"D:\\表\\ソ\\能", 6, "D:\\表\\\nソ\\能"},
+        {"", 10, ""},
+    };
+    for (const Wrap& w : wraps)
+        EXPECT_EQ(SjisWrapPath(w.path, w.width), w.lines) << w.path;
 }
 
 TEST(PosixMachineTest, ShiftJisNamesRoundTripAsUtf8)
@@ -187,6 +203,6 @@ TEST(StdioFileTest, TextModeTranslatesLineEnds)
 TEST(PlatformTest, WideStringsBecomeShiftJis)
 {
     const std::uint16_t text[] = {0x53D7, 0x4FE1, 0x0041, 0xD83D};   // 受信A + lone surrogate
-    EXPECT_EQ(platform::WideToAnsi(text, 3), CString("受信A"));
-    EXPECT_EQ(platform::WideToAnsi(text + 2, 2), "A?");
+    EXPECT_EQ(platform::Utf16ToSjis(text, 3), CString("受信A"));
+    EXPECT_EQ(platform::Utf16ToSjis(text + 2, 2), "A?");
 }

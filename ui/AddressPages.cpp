@@ -19,7 +19,7 @@ BOOL CWizardPage06::OnInitDialog()
     m_editFileName = GetDlgItem(IDC_CSV_PATH);
     bool found = GetWizardShell().GetSpecialFolderPath(GetSheetHwnd(), CSIDL_PERSONAL, m_strDefaultFolder) != 0;
     m_strFileName = DefaultCsvPath(found, m_strDefaultFolder);
-    ::SetWindowTextA(m_editFileName, m_strFileName);
+    WriteWindowText(m_editFileName, m_strFileName);
     return TRUE;
 }
 
@@ -37,13 +37,15 @@ void CWizardPage06::OnBrowse()
                                         "csvファイル|*.csv|全てのファイル|*.*||", "アドレスブック出力CSVファイル",
                                         path)) {
         m_strFileName = path;
-        ::SetWindowTextA(m_editFileName, m_strFileName);
+        WriteWindowText(m_editFileName, m_strFileName);
     }
 }
 
 LRESULT CWizardPage06::OnWizardNext()
 {
-    CString path = TrimTrailingSeparators(WindowText(m_editFileName));
+    CString path;
+    if (!ReadPath(&path))
+        return -1;
     switch (ClassifyCsvPath(path)) {
     case CsvTarget::kFolder:
         AfxMessageBox("設定したファイルはフォルダです。", kMbOk);
@@ -70,7 +72,7 @@ BOOL CWizardPage05::OnInitDialog()
     m_editOutputDir = GetDlgItem(IDC_SUMMARY_OUTPUT);
     m_editFormat = GetDlgItem(IDC_SUMMARY_FORMAT);
     m_editTrays = GetDlgItem(IDC_SUMMARY_TRAYS);
-    ::SetWindowTextA(m_editTrays, "");
+    WriteWindowText(m_editTrays, "");
     return FALSE;
 }
 
@@ -78,10 +80,10 @@ BOOL CWizardPage05::OnSetActive()
 {
     SetWizardButtons(kWizBack | kWizFinish);
     const CMailConvJob& job = GetJob();
-    ::SetWindowTextA(m_editTrays, SummaryTrayText(job.m_arrSelectedTrays));
+    WriteWindowText(m_editTrays, SummaryTrayText(job.m_arrSelectedTrays));
     if (const char* name = FormatDisplayName(job.m_nFormat))
-        ::SetWindowTextA(m_editFormat, name);
-    ::SetWindowTextA(m_editOutputDir, job.m_strOutputDir);
-    ::SetWindowTextA(m_editCsvPath, job.m_strAddressCsvPath);
+        WriteWindowText(m_editFormat, name);
+    WriteWindowText(m_editOutputDir, job.m_strOutputDir);
+    WriteWindowText(m_editCsvPath, job.m_strAddressCsvPath);
     return CPropertyPage::OnSetActive();
 }

@@ -10,32 +10,6 @@
 #include "ui/WizardRules.h"
 #include "ui/WizardShell.h"
 
-namespace {
-
-// Text of a list view row's first column, however long.
-CString ListItemText(HWND list, int row)
-{
-    std::string buffer(256, '\0');
-    for (;;) {
-        LVITEMA item = {};
-        item.iSubItem = 0;
-        item.pszText = buffer.data();
-        item.cchTextMax = static_cast<int>(buffer.size());
-        int got = static_cast<int>(::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
-                                                  reinterpret_cast<LPARAM>(&item)));
-        if (got < static_cast<int>(buffer.size()) - 1 || buffer.size() >= (1u << 20)) {
-            if (got < 0)
-                got = 0;
-            if (got > static_cast<int>(buffer.size()) - 1)
-                got = static_cast<int>(buffer.size()) - 1;
-            return CString(buffer.data(), got);
-        }
-        buffer.assign(buffer.size() * 2, '\0');
-    }
-}
-
-}  // namespace
-
 // ---- Introduction --------------------------------------------------------------
 
 CWizardPage01::CWizardPage01() : CPropertyPage(IDD_WIZARD_PAGE01) {}
@@ -55,34 +29,22 @@ BOOL CWizardPage02::OnInitDialog()
     CPropertyPage::OnInitDialog();
     m_ctlTrayList = GetDlgItem(IDC_TRAY_LIST);
 
-    char heading[] = "メールトレイ";
-    LVCOLUMNA column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = 320;
-    column.pszText = heading;
-    ::SendMessageA(m_ctlTrayList, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    ::SendMessageA(m_ctlTrayList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    InsertListColumn(m_ctlTrayList, 0, "メールトレイ", 320);
+    ::SendMessageW(m_ctlTrayList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
 
     CMailConvJob& job = GetJob();
     job.m_arrSelectedTrays.RemoveAll();
 
-    CStringArray trays;
-    ReadTraySequence(job.m_strStoreDir, trays);
-    for (int row = 0; row < trays.GetSize(); ++row) {
-        CString text = trays[row];
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = row;
-        item.pszText = const_cast<char*>(text.GetString());
-        ::SendMessageA(m_ctlTrayList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
+    m_arrTrays.RemoveAll();
+    ReadTraySequence(job.m_strStoreDir, m_arrTrays);
+    for (int row = 0; row < m_arrTrays.GetSize(); ++row)
+        InsertListRow(m_ctlTrayList, row, m_arrTrays[row]);
     return TRUE;
 }
 
 void CWizardPage02::UpdateButtons()
 {
-    bool selected = ::SendMessageA(m_ctlTrayList, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+    bool selected = ::SendMessageW(m_ctlTrayList, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
     SetWizardButtons(BackNextButtons(selected));
 }
 
@@ -106,9 +68,11 @@ LRESULT CWizardPage02::OnWizardNext()
 {
     CMailConvJob& job = GetJob();
     int row = -1;
-    while ((row = static_cast<int>(::SendMessageA(m_ctlTrayList, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
-                                                  LVNI_SELECTED))) >= 0)
-        job.m_arrSelectedTrays.Add(ListItemText(m_ctlTrayList, row));
+    while ((row = static_cast<int>(::SendMessageW(m_ctlTrayList, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                                                  LVNI_SELECTED))) >= 0) {
+        if (row < m_arrTrays.GetSize())
+            job.m_arrSelectedTrays.Add(m_arrTrays[row]);
+    }
     return CPropertyPage::OnWizardNext();
 }
 
@@ -170,7 +134,7 @@ BOOL CWizardPage04::OnSetActive()
     CMailConvJob& job = GetJob();
     if (job.m_bResetOutputDir) {
         CString folder = DefaultOutputFolder(job);
-        ::SetWindowTextA(m_editOutputDir, folder);
+        WriteWindowText(m_editOutputDir, folder);
         job.m_bResetOutputDir = 0;
     }
     UpdateButtons();
@@ -182,12 +146,14 @@ void CWizardPage04::OnBrowse()
     CString start = WindowText(m_editOutputDir);
     CString folder;
     if (GetWizardShell().BrowseForFolder(GetSafeHwnd(), "エスポート先のフォルダを選択してください。", start, folder))
-        ::SetWindowTextA(m_editOutputDir, folder);
+        WriteWindowText(m_editOutputDir, folder);
 }
 
 LRESULT CWizardPage04::OnWizardNext()
 {
-    CString folder = TrimTrailingSeparators(WindowText(m_editOutputDir));
+    CString folder;
+    if (!ReadPath(&folder))
+        return -1;
     if (PathIsExistingFile(folder)) {
         AfxMessageBox("設定したフォルダはファイルです。", kMbOk);
         return -1;

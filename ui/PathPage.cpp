@@ -1,10 +1,23 @@
 // The page with a path box and a Browse button (output folder, CSV file).
+#include "framework/Ui.h"
+#include "framework/win32/WindowText.h"
 #include "ui/WizardPages.h"
 #include "ui/WizardRules.h"
 
 void CPathPage::UpdateButtons()
 {
-    SetWizardButtons(BackNextButtons(::GetWindowTextLengthA(PathEdit()) > 0));
+    SetWizardButtons(BackNextButtons(HasWindowText(PathEdit())));
+}
+
+bool CPathPage::ReadPath(CString* path) const
+{
+    CString text;
+    const bool lossless = ReadWindowText(PathEdit(), &text);
+    *path = TrimTrailingSeparators(text);
+    if (lossless)
+        return true;
+    AfxMessageBox(PathWithoutSjisFormMessage(*path), kMbOk | kMbIconExclamation);
+    return false;
 }
 
 bool CPathPage::OnCommand(UINT id, UINT code)

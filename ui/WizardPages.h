@@ -28,6 +28,9 @@ public:
 
 private:
     void UpdateButtons();
+    // The names of the rows, as read: a name is taken from here, not from
+    // the control, so it keeps its exact bytes.
+    CStringArray m_arrTrays;
 };
 
 // Format choice.
@@ -53,6 +56,9 @@ protected:
         : CPropertyPage(templateId), m_nEditId(editId), m_nBrowseId(browseId) {}
     // Back and Next, Next only with text in the path box.
     void UpdateButtons();
+    // The path box's text without trailing "". False, after a message, when
+    // it has characters Shift_JIS cannot write.
+    bool ReadPath(CString* path) const;
     virtual HWND PathEdit() const = 0;
     virtual void OnBrowse() = 0;
 

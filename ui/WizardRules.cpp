@@ -1,6 +1,7 @@
 #include "ui/WizardRules.h"
 
 #include "framework/File.h"
+#include "app/MailConvApp.h"
 #include "framework/Sjis.h"
 #include "writers/EudoraLocation.h"
 #include "writers/NetscapeLookup.h"
@@ -96,4 +97,13 @@ const char* FormatDisplayName(int format)
     case kFormatNetscape: return "Netscape メール";
     default: return nullptr;
     }
+}
+
+CString PathWithoutSjisFormMessage(const CString& path)
+{
+    CString text;
+    text.Format("指定されたパスには、このプログラムで扱えない文字（Shift_JISにない文字）が含まれています。\n\n%s\n\n"
+                "別の場所を指定してください。",
+                SjisWrapPath(path, kMessagePathWidth).GetString());
+    return text;
 }

@@ -56,3 +56,7 @@ CsvTarget ClassifyCsvPath(const CString& path);
 // (null for a code outside 1..4, which leaves the edit as it was).
 CString SummaryTrayText(const CStringArray& trays);
 const char* FormatDisplayName(int format);
+
+// The message for a path, typed or picked, that has characters Shift_JIS
+// cannot write (path holds "?" for them); the page then stays.
+CString PathWithoutSjisFormMessage(const CString& path);

@@ -9,7 +9,7 @@ constexpr std::uint64_t kPaintIntervalMs = 40;
 
 CProgressDialog::CProgressDialog() : CDialog(IDD, nullptr)
 {
-    m_hIcon = ::LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_hIcon = ::LoadIconW(ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 BOOL CProgressDialog::Create()
@@ -25,8 +25,8 @@ BOOL CProgressDialog::OnInitDialog()
     CDialog::OnInitDialog();
     m_ctlTray = GetDlgItem(IDC_PROGRESS_TRAY);
     m_ctlBar = GetDlgItem(IDC_PROGRESS_BAR);
-    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     return TRUE;
 }
 
@@ -35,7 +35,7 @@ void CProgressDialog::BeginTray(const CString& tray, int count)
     if (!m_hWnd)
         return;
     const WORD upper = static_cast<WORD>(static_cast<unsigned>(count) & 0xFFFF);
-    ::SendMessageA(m_ctlBar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+    ::SendMessageW(m_ctlBar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
     CString caption("処理中のメールトレイ：");
     caption += tray;
     SetDlgItemText(IDC_PROGRESS_TRAY, caption);
@@ -46,7 +46,7 @@ void CProgressDialog::SetProgress(int n)
 {
     if (!m_hWnd)
         return;
-    ::SendMessageA(m_ctlBar, PBM_SETPOS, static_cast<WPARAM>(n), 0);
+    ::SendMessageW(m_ctlBar, PBM_SETPOS, static_cast<WPARAM>(n), 0);
     PaintNow(false);
 }
 
@@ -58,8 +58,8 @@ void CProgressDialog::PaintNow(bool force)
     m_lastPaint = now;
     // Paint messages only: input stays queued and is never dispatched here.
     MSG msg;
-    while (::PeekMessageA(&msg, m_hWnd, WM_PAINT, WM_PAINT, PM_REMOVE))
-        ::DispatchMessageA(&msg);
+    while (::PeekMessageW(&msg, m_hWnd, WM_PAINT, WM_PAINT, PM_REMOVE))
+        ::DispatchMessageW(&msg);
     ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
@@ -72,7 +72,7 @@ bool CProgressDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result)
         {
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(m_hWnd, &ps);
-            ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+            ::SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
             RECT rect;
             ::GetClientRect(m_hWnd, &rect);
             int x = (rect.right - rect.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;

@@ -445,14 +445,12 @@ bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName
     return true;
 }
 
-bool GetAppDataFolder(char* buffer)
+bool GetAppDataFolder(CString* folder)
 {
     const PosixMachine& m = Machine();
     if (!m.hasShfolder)
         return false;
-    size_t n = std::min<size_t>(static_cast<size_t>(m.appData.GetLength()), kMaxPath - 1);
-    std::memcpy(buffer, m.appData.GetString(), n);
-    buffer[n] = '\0';
+    *folder = m.appData;
     return true;
 }
 
@@ -508,7 +506,7 @@ bool LocalTimeToUtc(const LocalTime& local, std::int64_t* seconds)
     return true;
 }
 
-CString WideToAnsi(const std::uint16_t* text, std::size_t length)
+CString Utf16ToSjis(const std::uint16_t* text, std::size_t length)
 {
     std::string utf16(reinterpret_cast<const char*>(text), length * 2);
     iconv_t cd = iconv_open("CP932", "UTF-16LE");

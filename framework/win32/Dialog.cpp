@@ -9,7 +9,7 @@ CDialog::~CDialog()
     if (m_hWnd && ::IsWindow(m_hWnd)) {
         HWND hWnd = m_hWnd;
         // The object is going: no more messages may reach it.
-        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         m_hWnd = nullptr;
         ::DestroyWindow(hWnd);
     }
@@ -17,18 +17,18 @@ CDialog::~CDialog()
 
 HINSTANCE CDialog::ResourceInstance()
 {
-    return ::GetModuleHandleA(nullptr);
+    return ::GetModuleHandleW(nullptr);
 }
 
 CDialog* CDialog::FromHandle(HWND hWnd)
 {
-    return hWnd ? reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER)) : nullptr;
+    return hWnd ? reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hWnd, DWLP_USER)) : nullptr;
 }
 
 INT_PTR CDialog::DoModal()
 {
     m_bModal = true;
-    INT_PTR result = ::DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate), m_hParent,
+    INT_PTR result = ::DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(m_nIDTemplate), m_hParent,
                                        DialogProc, reinterpret_cast<LPARAM>(this));
     m_bModal = false;
     m_hWnd = nullptr;
@@ -44,7 +44,7 @@ BOOL CDialog::Create(UINT nIDTemplate, HWND hParent)
     if (hParent)
         m_hParent = hParent;
     m_bModal = false;
-    HWND hWnd = ::CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate), m_hParent,
+    HWND hWnd = ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(m_nIDTemplate), m_hParent,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
     return hWnd != nullptr;
 }
@@ -73,8 +73,7 @@ HWND CDialog::GetDlgItem(int id) const
 
 void CDialog::SetDlgItemText(int id, const char* text)
 {
-    if (m_hWnd)
-        ::SetDlgItemTextA(m_hWnd, id, text ? text : "");
+    WriteDlgItemText(m_hWnd, id, text);
 }
 
 CString CDialog::GetDlgItemText(int id) const
@@ -84,7 +83,7 @@ CString CDialog::GetDlgItemText(int id) const
 
 LRESULT CDialog::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) const
 {
-    return m_hWnd ? ::SendDlgItemMessageA(m_hWnd, id, message, wParam, lParam) : 0;
+    return m_hWnd ? ::SendDlgItemMessageW(m_hWnd, id, message, wParam, lParam) : 0;
 }
 
 void CDialog::CenterWindow()
@@ -96,7 +95,7 @@ void CDialog::CenterWindow()
     if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
         ::GetWindowRect(owner, &area);
     else
-        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     RECT self;
     ::GetWindowRect(m_hWnd, &self);
     int x = area.left + ((area.right - area.left) - (self.right - self.left)) / 2;
@@ -115,7 +114,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // A top-level dialog that its initialisation did not place is centred.
         RECT after;
         ::GetWindowRect(m_hWnd, &after);
-        if (m_hWnd && !(::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_CHILD) && before.left == after.left &&
+        if (m_hWnd && !(::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & WS_CHILD) && before.left == after.left &&
             before.top == after.top)
             CenterWindow();
         return focus;
@@ -138,7 +137,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         LRESULT result = 0;
         if (header && OnNotify(static_cast<int>(header->idFrom), header, &result)) {
-            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
             return TRUE;
         }
         return FALSE;

@@ -15,10 +15,10 @@ INT_PTR RouteDialogMessage(T* object, HWND hWnd, UINT message, WPARAM wParam, LP
     if (message == WM_INITDIALOG) {
         if (object) {
             object->m_hWnd = hWnd;
-            ::SetWindowLongPtrA(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(object));
+            ::SetWindowLongPtrW(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(object));
         }
     } else {
-        object = reinterpret_cast<T*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+        object = reinterpret_cast<T*>(::GetWindowLongPtrW(hWnd, DWLP_USER));
     }
     INT_PTR result = FALSE;
     if (object) {
@@ -29,7 +29,7 @@ INT_PTR RouteDialogMessage(T* object, HWND hWnd, UINT message, WPARAM wParam, LP
         }
     }
     if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         if (object && object->m_hWnd == hWnd)
             object->m_hWnd = nullptr;
     }

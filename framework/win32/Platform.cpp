@@ -1,8 +1,10 @@
 // The platform services over the real Windows APIs. Paths and texts are
-// Shift_JIS, which is the ANSI code page (932) the program runs under, so the
-// "A" entry points take them as they are.
+// Shift_JIS inside the program; they reach Windows as UTF-16 (code page 932,
+// framework/win32/WideText.h) through the W entry points, whatever the
+// system's code page.
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
+#include "framework/win32/WideText.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -50,7 +52,7 @@ FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
     DWORD disposition = OPEN_EXISTING;
     if (flags & kOpenCreate)
         disposition = (flags & kOpenNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    HANDLE h = ::CreateFileA(path ? path : "", access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = ::CreateFileW(wide::FilePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         if (error)
@@ -135,7 +137,7 @@ bool SetFileModifiedTime(FileHandle file, std::int64_t seconds)
 bool GetFileStatus(const char* path, FileStatus* status)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!path || !::GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+    if (!path || !::GetFileAttributesExW(wide::FilePath(path).c_str(), GetFileExInfoStandard, &data))
         return false;
     const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     status->size = folder ? 0 : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -146,21 +148,32 @@ bool GetFileStatus(const char* path, FileStatus* status)
 namespace {
 
 // The full, long form of path; empty when it cannot be made.
-std::string FullLongPath(const char* path)
+std::wstring FullLongPath(const char* path)
 {
-    char full[MAX_PATH * 4];
-    DWORD n = ::GetFullPathNameA(path, sizeof(full), full, nullptr);
-    if (n == 0 || n >= sizeof(full))
-        return std::string();
-    char longer[MAX_PATH * 4];
-    DWORD m = ::GetLongPathNameA(full, longer, sizeof(longer));
-    return (m > 0 && m < sizeof(longer)) ? std::string(longer, m) : std::string(full, n);
+    const std::wstring given = wide::FilePath(path);
+    DWORD n = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return std::wstring();
+    std::wstring full(n, L'\0');
+    n = ::GetFullPathNameW(given.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        return std::wstring();
+    full.resize(n);
+    DWORD m = ::GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (m == 0)
+        return full;
+    std::wstring longer(m, L'\0');
+    m = ::GetLongPathNameW(full.c_str(), longer.data(), m);
+    if (m == 0 || m >= longer.size())
+        return full;
+    longer.resize(m);
+    return longer;
 }
 
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info)
 {
-    HANDLE h = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = ::CreateFileW(wide::FilePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const bool ok = ::GetFileInformationByHandle(h, info) != 0;
@@ -174,8 +187,10 @@ bool IsSameFile(const char* a, const char* b)
 {
     if (!a || !b)
         return false;
-    const std::string fullA = FullLongPath(a), fullB = FullLongPath(b);
-    if (!fullA.empty() && SjisEqualNoCase(CString(fullA.c_str()), CString(fullB.c_str())))
+    const std::wstring fullA = FullLongPath(a), fullB = FullLongPath(b);
+    if (!fullA.empty() && fullB.size() == fullA.size() &&
+        ::CompareStringOrdinal(fullA.data(), static_cast<int>(fullA.size()), fullB.data(),
+                               static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL)
         return true;
     BY_HANDLE_FILE_INFORMATION ia, ib;
     return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
@@ -184,12 +199,12 @@ bool IsSameFile(const char* a, const char* b)
 
 bool DeleteFile(const char* path)
 {
-    return path && ::DeleteFileA(path) != 0;
+    return path && ::DeleteFileW(wide::FilePath(path).c_str()) != 0;
 }
 
 DWORD CreateDirectory(const char* path)
 {
-    if (::CreateDirectoryA(path ? path : "", nullptr))
+    if (::CreateDirectoryW(wide::FilePath(path).c_str(), nullptr))
         return 0;
     DWORD error = ::GetLastError();
     return error ? error : ERROR_GEN_FAILURE;
@@ -199,18 +214,18 @@ bool ListDirectory(const char* path, CStringArray* names)
 {
     CString pattern(path ? path : "");
     pattern += "\\*";
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA(pattern, &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW(wide::FilePath(pattern).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         // An empty folder still has "." and ".."; a missing one is a failure.
         return false;
     }
     names->RemoveAll();
     do {
-        if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
+        if (std::wcscmp(data.cFileName, L".") == 0 || std::wcscmp(data.cFileName, L"..") == 0)
             continue;
-        names->Add(CString(data.cFileName));
-    } while (::FindNextFileA(find, &data));
+        names->Add(wide::ToSjisZ(data.cFileName));
+    } while (::FindNextFileW(find, &data));
     ::FindClose(find);
     return true;
 }
@@ -233,31 +248,35 @@ bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName
                        char* buffer, DWORD size)
 {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExA(ToHkey(root), key ? key : "", 0, KEY_READ, &opened) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(ToHkey(root), wide::FromSjis(key).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
         return false;
     if (size > 0) {
-        // RegQueryValueExA writes nothing when the value does not fit; read it
-        // whole into a bigger buffer then and keep what fits, always leaving a
-        // terminating zero.
-        DWORD got = size;
-        LONG r = ::RegQueryValueExA(opened, valueName ? valueName : "", nullptr, nullptr,
-                                    reinterpret_cast<BYTE*>(buffer), &got);
-        if (r == ERROR_MORE_DATA) {
-            // The buffer's contents are undefined after this answer.
-            std::memset(buffer, 0, size);
-        }
-        if (r == ERROR_MORE_DATA && got > size && got < (1u << 24)) {
-            CString whole;
-            DWORD length = got;
-            char* p = whole.GetBuffer(static_cast<int>(length));
-            r = ::RegQueryValueExA(opened, valueName ? valueName : "", nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(p), &length);
-            if (r == ERROR_SUCCESS && length <= got) {
-                DWORD n = length < size - 1 ? length : size - 1;
-                std::memcpy(buffer, p, n);
-                buffer[n] = '\0';
+        // The value is read whole (its size asked first), then what fits is
+        // kept, always with a terminating zero. Text values come back as
+        // Shift_JIS (code page 932); other types as their bytes, as the ANSI
+        // function gives them. An absent value leaves the buffer as it was.
+        const std::wstring name = wide::FromSjis(valueName);
+        DWORD type = 0;
+        DWORD bytes = 0;
+        LONG r = ::RegQueryValueExW(opened, name.c_str(), nullptr, &type, nullptr, &bytes);
+        if (r == ERROR_SUCCESS && bytes < (1u << 24)) {
+            std::string data(bytes + sizeof(wchar_t), '\0');
+            DWORD got = bytes;
+            r = ::RegQueryValueExW(opened, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+            if (r == ERROR_SUCCESS && got <= bytes) {
+                CString value;
+                if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+                    std::wstring text(got / sizeof(wchar_t), L'\0');
+                    std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+                    text.resize(std::wcslen(text.c_str()));   // up to the first zero
+                    value = wide::ToSjis(text);
+                } else {
+                    value = CString(data.data(), static_cast<int>(got));
+                }
+                std::memset(buffer, 0, size);
+                const int n = SjisClampLength(value, static_cast<int>(size - 1));
+                std::memcpy(buffer, value.GetString(), static_cast<std::size_t>(n));
             }
-            whole.ReleaseBuffer(0);
         }
         buffer[size - 1] = '\0';
     }
@@ -267,41 +286,53 @@ bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName
 
 // ---- Shell folders, system facts -------------------------------------------
 
-bool GetAppDataFolder(char* buffer)
+bool GetAppDataFolder(CString* folder)
 {
-    using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    HMODULE library = ::LoadLibraryA("shfolder.dll");
+    using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    HMODULE library = ::LoadLibraryW(L"shfolder.dll");
     if (!library)
         return false;
     auto entry = reinterpret_cast<GetFolderPath>(
-        reinterpret_cast<void*>(::GetProcAddress(library, "SHGetFolderPathA")));
+        reinterpret_cast<void*>(::GetProcAddress(library, "SHGetFolderPathW")));
     bool found = entry != nullptr;
-    if (found)
-        entry(nullptr, CSIDL_APPDATA, nullptr, 0, buffer);   // result not examined
+    if (found) {
+        wchar_t path[MAX_PATH + 1] = {};
+        entry(nullptr, CSIDL_APPDATA, nullptr, 0, path);   // result not examined
+        path[MAX_PATH] = L'\0';
+        // A user name that Shift_JIS cannot write (an "ü", say) still has a
+        // short form made of plain letters: use that, so the store is found.
+        if (!wide::ToSjis(path, std::wcslen(path), folder)) {
+            wchar_t shorter[MAX_PATH + 1] = {};
+            DWORD n = ::GetShortPathNameW(path, shorter, MAX_PATH);
+            CString alternative;
+            if (n > 0 && n < MAX_PATH && wide::ToSjis(shorter, n, &alternative))
+                *folder = alternative;
+        }
+    }
     ::FreeLibrary(library);
     return found;
 }
 
 CString GetTempFolder()
 {
-    char path[MAX_PATH + 1] = {};
-    DWORD n = ::GetTempPathA(sizeof path, path);
-    if (n == 0 || n >= sizeof path)
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, path);
+    if (n == 0 || n > MAX_PATH)
         return CString();
-    CString folder(path, static_cast<int>(n));
-    if (folder.IsEmpty() || folder[folder.GetLength() - 1] != '\\')
+    CString folder = wide::ToSjis(path, n);
+    if (folder.IsEmpty() || !SjisEndsWith(folder, '\\'))
         folder += '\\';
     return folder;
 }
 
 int GetPlatformId()
 {
-    OSVERSIONINFOA info;
+    OSVERSIONINFOW info;
     std::memset(&info, 0, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info;   // the ANSI record, 148 bytes
+    info.dwOSVersionInfoSize = sizeof info;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!::GetVersionExA(&info))
+    if (!::GetVersionExW(&info))
         return 0;
 #pragma GCC diagnostic pop
     return static_cast<int>(info.dwPlatformId);
@@ -346,29 +377,22 @@ bool LocalTimeToUtc(const LocalTime& local, std::int64_t* seconds)
     return true;
 }
 
-CString WideToAnsi(const std::uint16_t* text, std::size_t length)
+CString Utf16ToSjis(const std::uint16_t* text, std::size_t length)
 {
-    if (!text || length == 0 || length > 0x3FFFFFFF)
+    if (!text || length == 0)
         return CString();
-    const auto* wide = reinterpret_cast<const wchar_t*>(text);
-    const int inLength = static_cast<int>(length);
-    int n = ::WideCharToMultiByte(CP_ACP, 0, wide, inLength, nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return CString();
-    CString out;
-    char* p = out.GetBuffer(n);
-    n = ::WideCharToMultiByte(CP_ACP, 0, wide, inLength, p, n, nullptr, nullptr);
-    out.ReleaseBuffer(n > 0 ? n : 0);
-    return out;
+    static_assert(sizeof(wchar_t) == sizeof(std::uint16_t));
+    return wide::ToSjis(reinterpret_cast<const wchar_t*>(text), length);
 }
 
 CString LoadResString(UINT id)
 {
-    char buffer[1024] = {};
-    int n = ::LoadStringA(::GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-    if (n <= 0)
+    // With a zero size LoadStringW points at the resource's own text.
+    const wchar_t* text = nullptr;
+    int n = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (n <= 0 || !text)
         return CString();
-    return CString(buffer, n);
+    return wide::ToSjis(text, static_cast<std::size_t>(n));
 }
 
 }  // namespace platform

@@ -1,12 +1,13 @@
 #include "framework/win32/PropertySheet.h"
 #include "framework/win32/DialogRouting.h"
+#include "framework/win32/WideText.h"
 #include "framework/win32/WindowText.h"
 
 #include <cstring>
 
 namespace {
 
-// The sheet being created on this thread: PropertySheetA's callback gets no
+// The sheet being created on this thread: PropertySheetW's callback gets no
 // user data, so the sheet announces itself here for the length of the call.
 thread_local CPropertySheet* g_creatingSheet = nullptr;
 
@@ -43,8 +44,7 @@ CString CPropertyPage::GetDlgItemText(int id) const
 
 void CPropertyPage::SetDlgItemText(int id, const char* text)
 {
-    if (m_hWnd)
-        ::SetDlgItemTextA(m_hWnd, id, text ? text : "");
+    WriteDlgItemText(m_hWnd, id, text);
 }
 
 bool CPropertyPage::IsDlgButtonChecked(int id) const
@@ -56,15 +56,15 @@ void CPropertyPage::SetWizardButtons(DWORD flags)
 {
     HWND sheet = GetSheetHwnd();
     if (sheet)
-        ::PostMessageA(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+        ::PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
 }
 
 INT_PTR CALLBACK CPropertyPage::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     CPropertyPage* page = nullptr;
     if (message == WM_INITDIALOG) {
-        // lParam is comctl32's copy of our PROPSHEETPAGEA; its lParam is the page.
-        auto* psp = reinterpret_cast<PROPSHEETPAGEA*>(lParam);
+        // lParam is comctl32's copy of our PROPSHEETPAGEW; its lParam is the page.
+        auto* psp = reinterpret_cast<PROPSHEETPAGEW*>(lParam);
         page = psp ? reinterpret_cast<CPropertyPage*>(psp->lParam) : nullptr;
     }
     return RouteDialogMessage(page, hwnd, message, wParam, lParam);
@@ -89,7 +89,7 @@ INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         LRESULT result = 0;
         if (!OnNotify(static_cast<UINT>(header->idFrom), header, &result))
             return FALSE;
-        ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
         return TRUE;
     }
     default:
@@ -109,7 +109,7 @@ void CPropertyPage::EnsureFocus()
     for (int id : {0x3025, 0x3024, 0x3023}) {
         HWND button = ::GetDlgItem(sheet, id);
         if (button && ::IsWindowVisible(button) && ::IsWindowEnabled(button)) {
-            ::SendMessageA(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+            ::SendMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
             return;
         }
     }
@@ -122,7 +122,7 @@ INT_PTR CPropertyPage::HandleSheetNotify(NMHDR* header)
     case PSN_SETACTIVE:
         result = OnSetActive() ? 0 : -1;
         if (result == 0)
-            ::PostMessageA(m_hWnd, kMsgCheckFocus, 0, 0);
+            ::PostMessageW(m_hWnd, kMsgCheckFocus, 0, 0);
         break;
     case PSN_KILLACTIVE:
         result = OnKillActive() ? FALSE : TRUE;
@@ -147,20 +147,20 @@ INT_PTR CPropertyPage::HandleSheetNotify(NMHDR* header)
     default:
         return FALSE;
     }
-    ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
 // ---- CPropertySheet ----------------------------------------------------------
 
 CPropertySheet::CPropertySheet(const char* caption, HWND parent, UINT startPage)
-    : m_strCaption(caption)
+    : m_strCaption(wide::FromSjis(caption))
 {
     std::memset(&m_psh, 0, sizeof(m_psh));
     m_psh.dwSize = sizeof(m_psh);
     m_psh.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
     m_psh.hwndParent = parent;
-    m_psh.hInstance = ::GetModuleHandleA(nullptr);
+    m_psh.hInstance = ::GetModuleHandleW(nullptr);
     m_psh.nStartPage = startPage;
 }
 
@@ -189,13 +189,13 @@ bool CPropertySheet::BuildHeader(bool modeless)
 {
     if (m_pages.empty())
         return false;
-    m_pageData.assign(m_pages.size(), PROPSHEETPAGEA{});
+    m_pageData.assign(m_pages.size(), PROPSHEETPAGEW{});
     for (size_t i = 0; i < m_pages.size(); ++i) {
-        PROPSHEETPAGEA& psp = m_pageData[i];
+        PROPSHEETPAGEW& psp = m_pageData[i];
         psp.dwSize = sizeof(psp);
         psp.dwFlags = PSP_DEFAULT;
         psp.hInstance = m_psh.hInstance;
-        psp.pszTemplate = MAKEINTRESOURCEA(m_pages[i]->m_nTemplate);
+        psp.pszTemplate = MAKEINTRESOURCEW(m_pages[i]->m_nTemplate);
         psp.pfnDlgProc = &CPropertyPage::DialogProc;
         psp.lParam = reinterpret_cast<LPARAM>(m_pages[i]);
     }
@@ -204,7 +204,7 @@ bool CPropertySheet::BuildHeader(bool modeless)
         m_psh.dwFlags |= PSH_MODELESS;
     else
         m_psh.dwFlags &= ~static_cast<DWORD>(PSH_MODELESS);
-    m_psh.pszCaption = m_strCaption.GetString();
+    m_psh.pszCaption = m_strCaption.c_str();
     m_psh.nPages = static_cast<UINT>(m_pageData.size());
     if (m_psh.nStartPage >= m_psh.nPages)
         m_psh.nStartPage = 0;
@@ -234,7 +234,7 @@ INT_PTR CPropertySheet::DoModal()
     INT_PTR rc;
     {
         CreatingScope scope(this);
-        rc = ::PropertySheetA(&m_psh);
+        rc = ::PropertySheetW(&m_psh);
     }
     m_hWnd = nullptr;
     if (rc < 0)
@@ -249,7 +249,7 @@ HWND CPropertySheet::Create()
     INT_PTR rc;
     {
         CreatingScope scope(this);
-        rc = ::PropertySheetA(&m_psh);
+        rc = ::PropertySheetW(&m_psh);
     }
     if (rc == 0 || rc == -1)
         return nullptr;
@@ -260,7 +260,7 @@ HWND CPropertySheet::Create()
 bool CPropertySheet::IsDone() const
 {
     return !m_hWnd || !::IsWindow(m_hWnd) ||
-           ::SendMessageA(m_hWnd, PSM_GETCURRENTPAGEHWND, 0, 0) == 0;
+           ::SendMessageW(m_hWnd, PSM_GETCURRENTPAGEHWND, 0, 0) == 0;
 }
 
 void CPropertySheet::DestroyWindow()
@@ -274,7 +274,7 @@ int CPropertySheet::GetActiveIndex() const
 {
     if (!m_hWnd)
         return -1;
-    HWND current = reinterpret_cast<HWND>(::SendMessageA(m_hWnd, PSM_GETCURRENTPAGEHWND, 0, 0));
+    HWND current = reinterpret_cast<HWND>(::SendMessageW(m_hWnd, PSM_GETCURRENTPAGEHWND, 0, 0));
     if (!current)
         return -1;
     for (size_t i = 0; i < m_pages.size(); ++i)

@@ -1,5 +1,5 @@
 // CPropertySheet and CPropertyPage: a property sheet in wizard mode over
-// comctl32 (PropertySheetA). The sheet's and the pages' window procedures keep
+// comctl32 (PropertySheetW). The sheet's and the pages' window procedures keep
 // `this` in the window and dispatch initialisation, activation, Next, Back,
 // Finish and control notifications to virtual members. Nothing thrown by a
 // member ever leaves a window procedure.
@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
 #include <vector>
 
 #include "framework/CString.h"
@@ -101,16 +102,16 @@ public:
     virtual BOOL OnInitDialog() { return TRUE; }
 
     // The sheet header, as the framework exposes it.
-    PROPSHEETHEADERA m_psh;
+    PROPSHEETHEADERW m_psh;
 
 private:
     friend class CPropertyPage;
     bool BuildHeader(bool modeless);
     static int CALLBACK SheetCallback(HWND hwnd, UINT message, LPARAM lParam);
 
-    CString m_strCaption;
+    std::wstring m_strCaption;
     std::vector<CPropertyPage*> m_pages;
-    std::vector<PROPSHEETPAGEA> m_pageData;
+    std::vector<PROPSHEETPAGEW> m_pageData;
     HWND m_hWnd = nullptr;
     INT_PTR m_nResult = IDCANCEL;
 };

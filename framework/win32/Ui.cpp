@@ -4,11 +4,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "framework/win32/WideText.h"
 #include "res/strings.h"
 
 namespace ui {
 
 namespace {
+// IDC_WAIT and IDC_ARROW, as numbers for the W function.
+constexpr WORD kCursorWait = 32514;
+constexpr WORD kCursorArrow = 32512;
 int g_waitDepth = 0;
 HCURSOR g_cursorBeforeWait = nullptr;
 }  // namespace
@@ -16,12 +20,13 @@ HCURSOR g_cursorBeforeWait = nullptr;
 int PlatformMessageBox(const char* text, UINT type)
 {
     // Owned by the active window (the wizard, when one is up), so it is modal to it.
-    return ::MessageBoxA(::GetActiveWindow(), text ? text : "", STR_APP_CAPTION, type);
+    return ::MessageBoxW(::GetActiveWindow(), wide::FromSjis(text).c_str(), wide::FromSjis(STR_APP_CAPTION).c_str(),
+                         type);
 }
 
 void BeginWaitCursor()
 {
-    HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+    HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(kCursorWait)));
     if (g_waitDepth++ == 0)
         g_cursorBeforeWait = previous;
 }
@@ -31,7 +36,7 @@ void EndWaitCursor()
     if (g_waitDepth == 0)
         return;
     if (--g_waitDepth == 0) {
-        ::SetCursor(g_cursorBeforeWait ? g_cursorBeforeWait : ::LoadCursor(nullptr, IDC_ARROW));
+        ::SetCursor(g_cursorBeforeWait ? g_cursorBeforeWait : ::LoadCursorW(nullptr, MAKEINTRESOURCEW(kCursorArrow)));
         g_cursorBeforeWait = nullptr;
     }
 }

@@ -1,6 +1,8 @@
 # Wine environment of the Windows-side and end-to-end tests; source it.
 #
-#   velmora_wine_env PREFIX      export the environment for a prefix
+#   velmora_wine_env PREFIX      export the environment for a prefix, in the
+#                                locale $VELMORA_WINE_LOCALE (default
+#                                ja_JP.UTF-8; a prefix serves one locale)
 #   velmora_wine_display PREFIX  use $DISPLAY, or start an Xvfb kept with the prefix
 #   velmora_wine_up PREFIX       create the prefix once, start its wineserver
 #                                and background services (serialised by a lock)
@@ -15,7 +17,8 @@ velmora_wine_env() {
   mkdir -p "$prefix/home"
   export WINEPREFIX=$prefix
   export HOME=$prefix/home
-  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  local locale=${VELMORA_WINE_LOCALE:-ja_JP.UTF-8}
+  export LANG=$locale LC_ALL=$locale
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
   unset WINEARCH WINESERVER WINELOADER

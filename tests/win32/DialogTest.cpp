@@ -13,16 +13,11 @@
 #include "framework/Platform.h"
 #include "framework/Ui.h"
 #include "framework/win32/Dialog.h"
+#include "framework/win32/WideText.h"
+#include "framework/win32/WindowText.h"
 #include "res/resource.h"
 
 namespace {
-
-CString WindowText(HWND hWnd)
-{
-    char text[512] = {};
-    int n = ::GetWindowTextA(hWnd, text, sizeof text);
-    return CString(text, n > 0 ? n : 0);
-}
 
 struct Range {
     int low, high;
@@ -31,7 +26,7 @@ struct Range {
 Range BarRange(HWND bar)
 {
     PBRANGE r{};
-    ::SendMessageA(bar, PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&r));
+    ::SendMessageW(bar, PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&r));
     return {r.iLow, r.iHigh};
 }
 
@@ -54,7 +49,7 @@ void CALLBACK PressOk(HWND, UINT, UINT_PTR id, DWORD)
 {
     ::KillTimer(nullptr, id);
     if (HWND active = ::GetActiveWindow())
-        ::PostMessageA(active, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ::PostMessageW(active, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
 // What AnswerMessageBox saw of the active window before it pressed OK.
@@ -72,7 +67,7 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR id, DWORD)
     g_seenBox.caption = WindowText(box);
     g_seenBox.text = WindowText(::GetDlgItem(box, 0xFFFF));   // a message box's text
     g_seenBox.wizard = ::GetDlgItem(box, 0x3024) != nullptr;  // the wizard's Next button
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
 }  // namespace
@@ -99,7 +94,7 @@ TEST(Win32App, FolderWithoutStoreIsSaidInAMessageBoxAndNothingIsWritten)
     CStringArray names;
     EXPECT_TRUE(platform::ListDirectory(folder, &names));
     EXPECT_EQ(names.GetSize(), 0);
-    ::RemoveDirectoryA(folder);
+    ::RemoveDirectoryW(wide::FilePath(folder).c_str());
 }
 
 TEST(Win32Dialog, ResultDialogShowsItsMessage)
@@ -113,11 +108,11 @@ TEST(Win32Dialog, ResultDialogShowsItsMessage)
     EXPECT_EQ(dialog.GetDlgItemText(IDC_RESULT_TEXT), dialog.m_strMessage);
     EXPECT_EQ(dialog.m_ctlMessage, dialog.GetDlgItem(IDC_RESULT_TEXT));
     EXPECT_EQ(WindowText(hWnd), "Velmoraメールコンバータ");
-    EXPECT_EQ(::GetWindowLongPtrA(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
-    EXPECT_EQ(::GetWindowLongPtrA(::GetDlgItem(hWnd, IDOK), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
+    EXPECT_EQ(::GetWindowLongPtrW(::GetDlgItem(hWnd, IDOK), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
 
     // OK on a modeless dialog destroys it and unbinds the object.
-    ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ::SendMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_FALSE(::IsWindow(hWnd));
     EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
 }
@@ -147,7 +142,7 @@ TEST(Win32Dialog, ExceptionsStayInsideTheDialogProcedure)
 {
     ThrowingDialog dialog;
     ASSERT_TRUE(dialog.Create());
-    ::SendMessageA(dialog.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, BN_CLICKED), 0);
+    ::SendMessageW(dialog.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, BN_CLICKED), 0);
     EXPECT_EQ(dialog.commands, 1);
     EXPECT_TRUE(::IsWindow(dialog.GetSafeHwnd()));
 }
@@ -161,7 +156,7 @@ TEST(Win32Progress, TrayCaptionAndRange)
     ASSERT_TRUE(hWnd);
     EXPECT_TRUE(::IsWindowVisible(hWnd));
     EXPECT_EQ(WindowText(hWnd), "Velmoraメールコンバータ");
-    EXPECT_EQ(::GetWindowLongPtrA(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
+    EXPECT_EQ(::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
     HWND bar = progress.GetDlgItem(IDC_PROGRESS_BAR);
     ASSERT_EQ(progress.m_ctlBar, bar);
     ASSERT_EQ(progress.m_ctlTray, progress.GetDlgItem(IDC_PROGRESS_TRAY));
@@ -181,12 +176,12 @@ TEST(Win32Progress, TrayCaptionAndRange)
 
     // The position goes where it is told and a new tray does not reset it.
     progress.SetProgress(5);
-    EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 5);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
     progress.BeginTray("表ソ能", 40);
-    EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 5);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
     EXPECT_EQ(progress.GetDlgItemText(IDC_PROGRESS_TRAY), "処理中のメールトレイ：表ソ能");
     progress.SetProgress(1);
-    EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 1);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 1);
 }
 
 TEST(Win32Progress, IconAndNoWayToClose)
@@ -195,13 +190,13 @@ TEST(Win32Progress, IconAndNoWayToClose)
     ASSERT_TRUE(progress.m_hIcon);
     ASSERT_TRUE(progress.Create());
     HWND hWnd = progress.GetSafeHwnd();
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(hWnd, WM_GETICON, ICON_BIG, 0)), progress.m_hIcon);
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(hWnd, WM_GETICON, ICON_SMALL, 0)), progress.m_hIcon);
-    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(hWnd, WM_QUERYDRAGICON, 0, 0)), progress.m_hIcon);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(hWnd, WM_GETICON, ICON_BIG, 0)), progress.m_hIcon);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(hWnd, WM_GETICON, ICON_SMALL, 0)), progress.m_hIcon);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(hWnd, WM_QUERYDRAGICON, 0, 0)), progress.m_hIcon);
 
     // Enter and Esc reach the dialog as IDOK / IDCANCEL: the window stays.
-    ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
-    ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    ::SendMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    ::SendMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
     EXPECT_TRUE(::IsWindow(hWnd));
 
     // Painting while minimised draws the icon without failing.
@@ -216,10 +211,10 @@ TEST(Win32Progress, UpdatesDoNotDispatchInput)
     CProgressDialog progress;
     ASSERT_TRUE(progress.Create());
     // A queued key press and command stay queued while the writer updates.
-    ::PostMessageA(progress.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, 0), 0);
+    ::PostMessageW(progress.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, 0), 0);
     progress.BeginTray("受信トレイ", 3);
     for (int i = 1; i <= 3; ++i)
         progress.SetProgress(i);
     MSG msg;
-    EXPECT_TRUE(::PeekMessageA(&msg, progress.GetSafeHwnd(), WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_TRUE(::PeekMessageW(&msg, progress.GetSafeHwnd(), WM_COMMAND, WM_COMMAND, PM_REMOVE));
 }

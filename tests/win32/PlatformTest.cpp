@@ -8,6 +8,7 @@
 
 #include "framework/Platform.h"
 #include "framework/Registry.h"
+#include "framework/win32/WideText.h"
 #include "res/resource.h"
 #include "res/strings.h"
 
@@ -40,7 +41,7 @@ private:
                 else
                     platform::DeleteFile(child);
             }
-        ::RemoveDirectoryA(path);
+        ::RemoveDirectoryW(wide::FilePath(path).c_str());
     }
     CString m_path;
 };
@@ -94,6 +95,34 @@ TEST(Win32Files, JapaneseNamesRoundTrip)
             found = found || n == name;
         EXPECT_TRUE(found) << name;
     }
+    // The file system holds the names' Unicode form, not their bytes read
+    // in the system's code page.
+    const std::wstring expected = wide::FromSjis(dir.Path()) + L"\\\u8868\u793a\u30bd\u30d5\u30c8\u80fd\u529b";
+    EXPECT_NE(::GetFileAttributesW(expected.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Paths longer than MAX_PATH: folders, files, status, listing and deletion.
+TEST(Win32Files, LongPathsWork)
+{
+    ScratchFolder dir;
+    CString path = dir.Path();
+    for (int i = 0; path.GetLength() < 400; ++i) {
+        path += "\\長いフォルダの名前ソ表能" + CString(std::to_string(i));
+        ASSERT_EQ(platform::CreateDirectory(path), 0u) << path.GetLength();
+    }
+    const CString file = path + "\\受信トレイ.mbx";
+    ASSERT_TRUE(WriteWhole(file, "From \r\n"));
+    EXPECT_EQ(ReadWhole(file), "From \r\n");
+    platform::FileStatus st;
+    ASSERT_TRUE(platform::GetFileStatus(file, &st));
+    EXPECT_EQ(st.size, 7u);
+    EXPECT_TRUE(platform::IsSameFile(file, file));
+    CStringArray listed;
+    ASSERT_TRUE(platform::ListDirectory(path, &listed));
+    ASSERT_EQ(listed.GetSize(), 1);
+    EXPECT_EQ(listed[0], "受信トレイ.mbx");
+    EXPECT_TRUE(platform::DeleteFile(file));
+    EXPECT_FALSE(platform::GetFileStatus(file, &st));
 }
 
 TEST(Win32Files, OpenModesSeekAndErrors)
@@ -160,7 +189,7 @@ TEST(Win32Files, ModifiedTimeOfAnOpenFile)
     EXPECT_FALSE(platform::SetFileModifiedTime(f, -11644473601));  // before 1601
     platform::CloseFile(f);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    ASSERT_TRUE(::GetFileAttributesExA(path, GetFileExInfoStandard, &data));
+    ASSERT_TRUE(::GetFileAttributesExW(wide::FilePath(path).c_str(), GetFileExInfoStandard, &data));
     const std::uint64_t ticks =
         (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     EXPECT_EQ(ticks, (1041811503ull + 11644473600ull) * 10000000ull);
@@ -188,18 +217,27 @@ TEST(Win32Registry, ValuesAreReadAndLongOnesCut)
 {
     const CString key = CString("Software\\VelmoraTest\\") + CString(std::to_string(::GetCurrentProcessId()));
     HKEY h = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, wide::FromSjis(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &h, nullptr),
               ERROR_SUCCESS);
+    auto set = [h](const char* name, const CString& value) {
+        const std::wstring w = wide::FromSjis(value);
+        ::RegSetValueExW(h, wide::FromSjis(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                         static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+    };
     const std::string longValue(300, 'v');
     const CString japanese = "C:\\Program Files\\表計算ソフト";
-    ::RegSetValueExA(h, "Long", 0, REG_SZ, reinterpret_cast<const BYTE*>(longValue.c_str()),
-                     static_cast<DWORD>(longValue.size() + 1));
-    ::RegSetValueExA(h, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(japanese.GetString()),
-                     static_cast<DWORD>(japanese.GetLength() + 1));
     const std::string fits(254, 'f');
-    ::RegSetValueExA(h, "Fits", 0, REG_SZ, reinterpret_cast<const BYTE*>(fits.c_str()),
-                     static_cast<DWORD>(fits.size() + 1));
-    ::RegSetValueExA(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>("default"), 8);
+    set("Long", longValue.c_str());
+    set("Path", japanese);
+    set("Fits", fits.c_str());
+    set("", "default");
+    std::string kanji;   // 200 double-byte characters, cut to 127 of them (254 bytes)
+    for (int i = 0; i < 200; ++i)
+        kanji += CString("能").Str();
+    set("Kanji", kanji.c_str());
+    const BYTE binary[] = {'b', 'i', 'n'};
+    ::RegSetValueExW(h, L"Binary", 0, REG_BINARY, binary, sizeof binary);
     ::RegCloseKey(h);
 
     struct Case {
@@ -210,6 +248,8 @@ TEST(Win32Registry, ValuesAreReadAndLongOnesCut)
         {"", "default"},
         {"Fits", fits},
         {"Long", std::string(254, 'v')},
+        {"Kanji", kanji.substr(0, 254)},
+        {"Binary", "bin"},
         {"Absent", ""},
     };
     for (const Case& c : cases) {
@@ -223,7 +263,7 @@ TEST(Win32Registry, ValuesAreReadAndLongOnesCut)
     EXPECT_EQ(ReadRegistryString(platform::kHkeyCurrentUser, key + "\\Missing", "Path", untouched), 0);
     EXPECT_EQ(untouched, "keep");
 
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, wide::FromSjis(key).c_str());
 }
 
 TEST(Win32System, FoldersAndFacts)
@@ -232,8 +272,8 @@ TEST(Win32System, FoldersAndFacts)
     ASSERT_FALSE(temp.IsEmpty());
     EXPECT_EQ(temp[temp.GetLength() - 1], '\\');
 
-    char appData[kMaxPath] = {};
-    ASSERT_TRUE(platform::GetAppDataFolder(appData));
+    CString appData;
+    ASSERT_TRUE(platform::GetAppDataFolder(&appData));
     platform::FileStatus st;
     EXPECT_TRUE(platform::GetFileStatus(appData, &st)) << appData;
 
@@ -246,15 +286,62 @@ TEST(Win32System, FoldersAndFacts)
     EXPECT_TRUE(t.dayOfWeek >= 0 && t.dayOfWeek <= 6);
 }
 
-TEST(Win32System, WideToAnsiAndStringTable)
+// Shift_JIS <-> UTF-16 by code page 932, whatever the system's code page.
+TEST(Win32Text, ShiftJisAndUtf16)
 {
-    const std::uint16_t inbox[] = {0x53D7, 0x4FE1, 0x30C8, 0x30EC, 0x30A4};   // 受信トレイ
-    EXPECT_EQ(platform::WideToAnsi(inbox, 5), "受信トレイ");
-    const std::uint16_t mixed[] = {'a', 0x20AC /* euro: none in 932 */, 0x8868 /* 表 */};
-    CString converted = platform::WideToAnsi(mixed, 3);
-    EXPECT_EQ(converted, "a?表");
-    EXPECT_EQ(platform::WideToAnsi(inbox, 0), "");
+    struct Row {
+        const char* what;
+        std::wstring utf16;
+        const char* sjis;     // what ToSjis gives (null: not compared)
+        bool lossless;
+        bool fromSjis;        // FromSjis(sjis) gives utf16
+    } rows[] = {
+        {"kanji and kana", L"\u53d7\u4fe1\u30c8\u30ec\u30a4", "受信トレイ", true, true},
+        {"trail byte 0x5C", L"\u8868\u793a\u30bd\u30d5\u30c8\u80fd\\", "表示ソフト能\\", true, true},
+        {"half-width katakana", L"\uff71\uff72\uff9f", "\xB1\xB2\xDF", true, true},
+        {"ASCII and path", L"C:\\Mail\\a b.mbx", "C:\\Mail\\a b.mbx", true, true},
+        {"NEC row 13", L"\u2460\u3231", "\x87\x40\x87\x8A", true, true},
+        {"IBM extension", L"\u7e8a", "\xFA\x5C", true, true},
+        {"euro sign", L"a\u20ac\u8868", "a?表", false, false},
+        {"no best fit for u-umlaut", L"M\u00fcller", "M?ller", false, false},
+        {"wave dash U+301C", L"\u301c", nullptr, false, false},
+        {"emoji (surrogate pair)", L"x\xd83d\xde00y", nullptr, false, false},
+        {"lone surrogate", L"x\xd800y", nullptr, false, false},
+        {"hangul", L"\ud55c", "?", false, false},
+        {"empty", L"", "", true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        CString out;
+        EXPECT_EQ(wide::ToSjis(row.utf16.data(), row.utf16.size(), &out), row.lossless);
+        if (row.sjis) {
+            EXPECT_EQ(out.Str(), std::string(row.sjis));
+        }
+        if (row.fromSjis) {
+            EXPECT_TRUE(wide::FromSjis(row.sjis) == row.utf16);
+        }
+        EXPECT_EQ(wide::ToSjis(row.utf16), out);
+    }
+    // Two codes of one character: the one Windows writes comes back.
+    CString narrowed;
+    EXPECT_TRUE(wide::ToSjis(wide::FromSjis("\xEE\xF9").c_str(), 1, &narrowed));
+    EXPECT_EQ(narrowed.Str(), "\x81\xCA");
+    EXPECT_EQ(wide::FromSjis(static_cast<const char*>(nullptr)), L"");
 
+    const std::uint16_t inbox[] = {0x53D7, 0x4FE1, 0x30C8, 0x30EC, 0x30A4};
+    EXPECT_EQ(platform::Utf16ToSjis(inbox, 5), "受信トレイ");
+    EXPECT_EQ(platform::Utf16ToSjis(inbox, 0), "");
+
+    // Long paths get the "\\?\" form; short ones stay as they are.
+    EXPECT_EQ(wide::FilePath("C:\\a\\表"), L"C:\\a\\\u8868");
+    const CString deep = "C:\\" + CString(std::string(300, 'd').c_str());
+    EXPECT_EQ(wide::FilePath(deep), L"\\\\?\\" + wide::FromSjis(deep));
+    const CString unc = "\\\\server\\share\\" + CString(std::string(300, 'u').c_str());
+    EXPECT_EQ(wide::FilePath(unc), L"\\\\?\\UNC\\" + wide::FromSjis(unc).substr(2));
+}
+
+TEST(Win32System, StringTable)
+{
     EXPECT_EQ(platform::LoadResString(IDS_TRAY_INBOX), STR_TRAY_INBOX);
     EXPECT_EQ(platform::LoadResString(IDS_TRAY_TRASH), "ゴミ箱");
     EXPECT_EQ(platform::LoadResString(IDS_PATH_MAILBOX), "\\Data\\MailBox");

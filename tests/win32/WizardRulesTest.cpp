@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/Platform.h"
+
 #include "app/MailConvApp.h"
 #include "ui/WizardRules.h"
 #include "ui/WizardShell.h"
@@ -85,9 +87,9 @@ TEST(WizardShell, DocumentsFolderHasNoTrailingSeparator)
     ASSERT_EQ(GetSpecialFolderPath(nullptr, CSIDL_PERSONAL, path), 1);
     ASSERT_FALSE(path.IsEmpty());
     EXPECT_NE(path[path.GetLength() - 1], '\\') << path.GetString();
-    DWORD attributes = ::GetFileAttributesA(path);
-    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << path.GetString();
-    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    platform::FileStatus status;
+    EXPECT_TRUE(platform::GetFileStatus(path, &status)) << path.GetString();
+    EXPECT_TRUE(status.attribute & platform::kAttrDirectory);
 
     CString unknown = "untouched";
     EXPECT_EQ(GetSpecialFolderPath(nullptr, 0x7F, unknown), 0);

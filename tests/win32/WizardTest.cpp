@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "app/MailConvApp.h"
+#include "framework/Platform.h"
 #include "framework/Ui.h"
+#include "framework/win32/WideText.h"
+#include "framework/win32/WindowText.h"
 #include "res/resource.h"
 #include "ui/WizardDialog.h"
 #include "ui/WizardRules.h"
@@ -74,33 +77,36 @@ struct Box {
 // A scratch folder of this process, as a Windows path without trailing "\".
 CString ScratchFolder()
 {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
     CString folder;
-    folder.Format("%svmwiz%lu", temp, ::GetCurrentProcessId());
-    ::CreateDirectoryA(folder, nullptr);
+    folder.Format("%svmwiz%lu", platform::GetTempFolder().GetString(), ::GetCurrentProcessId());
+    platform::CreateDirectory(folder);
     return folder;
 }
 
 void WriteFile(const CString& path, const std::string& bytes)
 {
-    HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path.GetString();
-    DWORD done = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    ::CloseHandle(file);
+    platform::FileHandle file = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    ASSERT_NE(file, platform::kInvalidFile) << path.GetString();
+    platform::WriteFile(file, bytes.data(), static_cast<UINT>(bytes.size()));
+    platform::CloseFile(file);
 }
 
 void RemoveTree(const CString& folder)
 {
-    std::string from = folder.Str();
-    from.push_back('\0');
-    from.push_back('\0');
-    SHFILEOPSTRUCTA op = {};
+    std::wstring from = wide::FromSjis(folder);
+    from.push_back(L'\0');
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op = {};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    ::SHFileOperationA(&op);
+    ::SHFileOperationW(&op);
+}
+
+// The wide form of a registry key or value name.
+std::wstring Wide(const std::string& text)
+{
+    return wide::FromSjis(text.c_str());
 }
 
 class WizardTest : public ::testing::Test {
@@ -142,11 +148,11 @@ protected:
     void Pump()
     {
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (sheet && sheet->GetSafeHwnd() && PropSheet_IsDialogMessage(sheet->GetSafeHwnd(), &msg))
                 continue;
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
 
@@ -158,7 +164,7 @@ protected:
         HWND hwnd = sheet->GetSafeHwnd();
         auto on = [hwnd](int id) {
             HWND button = ::GetDlgItem(hwnd, id);
-            return button && ::IsWindowEnabled(button) && (::GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE);
+            return button && ::IsWindowEnabled(button) && (::GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
         };
         return (on(kBackButton) ? kWizBack : 0) | (on(kNextButton) ? kWizNext : 0) |
                (on(kFinishButton) ? kWizFinish : 0);
@@ -166,7 +172,7 @@ protected:
 
     void Press(int button)
     {
-        ::SendMessageA(sheet->GetSafeHwnd(), PSM_PRESSBUTTON, button, 0);
+        ::SendMessageW(sheet->GetSafeHwnd(), PSM_PRESSBUTTON, button, 0);
         Pump();
     }
     void Next() { Press(PSBTN_NEXT); }
@@ -176,22 +182,22 @@ protected:
     HWND Item(CPropertyPage& page, int id) { return ::GetDlgItem(page.GetSafeHwnd(), id); }
     void SetText(CPropertyPage& page, int id, const char* text)
     {
-        ::SetWindowTextA(Item(page, id), text);
+        WriteWindowText(Item(page, id), text);
         Pump();
     }
     CString Text(CPropertyPage& page, int id) { return page.GetDlgItemText(id); }
     void Click(CPropertyPage& page, int id)
     {
-        ::SendMessageA(Item(page, id), BM_CLICK, 0, 0);
+        ::SendMessageW(Item(page, id), BM_CLICK, 0, 0);
         Pump();
     }
 
     void SelectRow(int row, bool selected)
     {
-        LVITEMA item = {};
+        LVITEMW item = {};
         item.stateMask = LVIS_SELECTED;
         item.state = selected ? LVIS_SELECTED : 0;
-        ::SendMessageA(sheet->m_page02.m_ctlTrayList, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+        ::SendMessageW(sheet->m_page02.m_ctlTrayList, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                        reinterpret_cast<LPARAM>(&item));
         Pump();
     }
@@ -239,10 +245,8 @@ TEST_F(WizardTest, WalksAllPagesWithTheirButtonStatesAndFinishes)
     EXPECT_EQ(sheet->GetPage(kSummary), &sheet->m_page05);
     EXPECT_EQ(PageIndex(), kIntro);
     EXPECT_EQ(Buttons(), kWizNext);
-    char title[256] = {};
-    ::GetWindowTextA(sheet->GetSafeHwnd(), title, sizeof title);
-    EXPECT_STREQ(title, "Velmoraメールコンバータ");
-    EXPECT_NE(::SendMessageA(sheet->GetSafeHwnd(), WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_EQ(WindowText(sheet->GetSafeHwnd()), "Velmoraメールコンバータ");
+    EXPECT_NE(::SendMessageW(sheet->GetSafeHwnd(), WM_GETICON, ICON_BIG, 0), 0);
 
     Next();
     EXPECT_EQ(PageIndex(), kTrays);
@@ -300,10 +304,8 @@ std::vector<std::string> StaticTexts(HWND page)
 {
     std::vector<std::string> texts;
     for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        char text[512] = {};
-        ::GetWindowTextA(child, text, sizeof text);
         if (::GetDlgCtrlID(child) == 0xFFFF || ::GetDlgCtrlID(child) == -1)
-            texts.push_back(text);
+            texts.push_back(WindowText(child).Str());
     }
     return texts;
 }
@@ -345,31 +347,25 @@ TEST_F(WizardTest, CancelEndsWithTheCancelResult)
 
 TEST_F(WizardTest, TrayListShowsFixedTraysThenTheStoreListAndSelectsInRowOrder)
 {
-    ::CreateDirectoryA(scratch + "\\store", nullptr);
-    ::CreateDirectoryA(scratch + "\\store\\Data", nullptr);
+    platform::CreateDirectory(scratch + "\\store");
+    platform::CreateDirectory(scratch + "\\store\\Data");
     WriteFile(scratch + "\\store\\Data\\MailTray.dat", "Work\r\n\r\nFriends\r\n");
     Open();
     Next();
     HWND list = sheet->m_page02.m_ctlTrayList;
-    ASSERT_EQ(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 6);
+    ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 6);
     const char* expected[] = {"受信トレイ", "送信トレイ", "未送信トレイ", "ドラフト", "Work", "Friends"};
-    for (int row = 0; row < 6; ++row) {
-        char text[64] = {};
-        LVITEMA item = {};
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-        EXPECT_STREQ(text, expected[row]) << "row " << row;
-    }
-    char heading[64] = {};
-    LVCOLUMNA column = {};
+    for (int row = 0; row < 6; ++row)
+        EXPECT_EQ(ListRowText(list, row), expected[row]) << "row " << row;
+    wchar_t heading[64] = {};
+    LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = heading;
-    column.cchTextMax = sizeof heading;
-    ::SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    EXPECT_STREQ(heading, "メールトレイ");
+    column.cchTextMax = 64;
+    ::SendMessageW(list, LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    EXPECT_EQ(wide::ToSjisZ(heading), "メールトレイ");
     EXPECT_EQ(column.cx, 320);
-    EXPECT_TRUE(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+    EXPECT_TRUE(::SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
 
     // Clicked 5 first, then 1: the job holds them in row order.
     SelectRow(5, true);
@@ -577,8 +573,8 @@ TEST_F(WizardTest, CsvNameWithoutDocumentsFolderIsAtTheRoot)
 
 TEST_F(WizardTest, SummaryFollowsChangesMadeAfterGoingBack)
 {
-    ::CreateDirectoryA(scratch + "\\store", nullptr);
-    ::CreateDirectoryA(scratch + "\\store\\Data", nullptr);
+    platform::CreateDirectory(scratch + "\\store");
+    platform::CreateDirectory(scratch + "\\store\\Data");
     WriteFile(scratch + "\\store\\Data\\MailTray.dat", "Work\r\n");
     Open();
     Next();
@@ -616,10 +612,11 @@ TEST_F(WizardTest, OutputPageProposesEudoraAndNetscapeMailFolders)
     const char* biffKey = "Software\\Netscape\\Netscape Navigator\\biff";
     auto setValue = [](HKEY root, const std::string& key, const char* name, const char* value) {
         HKEY handle = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
+        ASSERT_EQ(::RegCreateKeyExW(root, Wide(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
                   ERROR_SUCCESS);
-        ::RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                         static_cast<DWORD>(std::strlen(value) + 1));
+        const std::wstring text = Wide(value);
+        ::RegSetValueExW(handle, Wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         ::RegCloseKey(handle);
     };
     setValue(HKEY_LOCAL_MACHINE, eudoraKey, "",
@@ -641,13 +638,13 @@ TEST_F(WizardTest, OutputPageProposesEudoraAndNetscapeMailFolders)
     Next();
     EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_DIR), "C:\\Program Files\\Netscape\\Users\\u\\mail");
 
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Software\\Qualcomm");
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Netscape");
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Software\\Qualcomm");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Netscape");
 
     // Netscape 6: the profile's prefs.js names the folder.
     CString profile = scratch + "\\profile";
-    ::CreateDirectoryA(profile, nullptr);
-    ::CreateDirectoryA(scratch + "\\Mozilla", nullptr);
+    platform::CreateDirectory(profile);
+    platform::CreateDirectory(scratch + "\\Mozilla");
     std::string registry = std::string("xx\0directory\0", 13) + profile.Str() + std::string("\0", 1);
     WriteFile(scratch + "\\Mozilla\\registry.dat", registry);
     WriteFile(profile + "\\prefs.js", "user_pref(\"mail.server.server1.directory\", \"C:\\\\Mail\\\\acct\");\r\n");
