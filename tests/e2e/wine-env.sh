@@ -49,8 +49,10 @@ velmora_wine_display() {
 }
 
 # Registry settings every prefix gets: no window manager decorations handled by
-# X (focus and closing are then immediate), and Japanese font faces mapped onto
-# the IPA fonts.
+# X (focus and closing are then immediate), Japanese font faces mapped onto
+# the IPA fonts, and title bars in a Japanese face (Windows links its caption
+# font to one; Wine does so only under a Japanese locale), so that every
+# locale shows Japanese captions.
 _velmora_wine_reg() {
   cat <<'REG'
 Windows Registry Editor Version 5.00
@@ -66,6 +68,10 @@ Windows Registry Editor Version 5.00
 "ＭＳ Ｐ明朝"="IPAPMincho"
 "MS PGothic"="IPAPGothic"
 "MS Gothic"="IPAGothic"
+
+
+[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]
+"CaptionFont"=hex:f5,ff,ff,ff,00,00,00,00,00,00,00,00,00,00,00,00,bc,02,00,00,00,00,00,80,00,00,00,00,49,00,50,00,41,00,50,00,47,00,6f,00,74,00,68,00,69,00,63,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00
 REG
 }
 

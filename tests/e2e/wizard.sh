@@ -23,8 +23,8 @@ fi
 . "$here/wine-env.sh"
 . "$here/lib/wizard-walk.sh"
 
-prefix=$bin/e2e-wizard-prefix
-shots=${VELMORA_E2E_ARTIFACTS:-$bin/e2e-artifacts}/wizard
+prefix=$bin/e2e-wizard-prefix${VELMORA_WINE_LOCALE:+-$VELMORA_WINE_LOCALE}
+shots=${VELMORA_E2E_ARTIFACTS:-$bin/e2e-artifacts}/wizard${VELMORA_WINE_LOCALE:+-$VELMORA_WINE_LOCALE}
 rm -rf "$shots"
 unset DISPLAY   # always our own Xvfb
 e2e_tools "$bin"
