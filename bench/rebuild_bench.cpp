@@ -174,7 +174,10 @@ void BM_RebuildScan(benchmark::State& state)
         }
         CFileStorageSource source(file);
         CMailIndexList list;
-        ScanMessageStorage(source, 0, 0, list);
+        if (!ScanMessageStorage(source, 0, 0, list).complete) {
+            state.SkipWithError("the storage file could not be read to its end");
+            return;
+        }
         bytes += source.Length();
         records = list.size();
         benchmark::DoNotOptimize(list.data());

@@ -63,7 +63,11 @@ std::vector<TrayCount> CountTrays(const std::string& store)
     CMailIndexLoader loader;
     for (const CString& tray : trays) {
         loader.LoadTrayIndex(tray);
-        counts.push_back({tray, CMailIndexLoader::CountLiveRecords()});   // what a writer goes through
+        // What a writer goes through; nothing when the writer would stop.
+        if (loader.StorageFailed())
+            counts.push_back({tray, 0, false});
+        else
+            counts.push_back({tray, CMailIndexLoader::CountLiveRecords(), true});
     }
     app.ReleaseIndexList();
     return counts;

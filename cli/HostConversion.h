@@ -40,10 +40,12 @@ bool SplitTrayNames(const std::string& list, CStringArray& trays, std::string* e
 struct TrayCount {
     CString name;
     int live = 0;
+    bool readable = true;   // false: its storage file could not be read, live is 0
 };
 
 // The tray sequence of the store in the host folder store (ReadTraySequence:
 // the wizard's order), each tray's index loaded as the writers load it (so a
-// missing index is rebuilt and written back, as a conversion would).
+// missing index is rebuilt and written back, as a conversion would; a storage
+// file that cannot be read makes the tray unreadable, and nothing is written).
 // Installs the host-root machine.
 std::vector<TrayCount> CountTrays(const std::string& store);

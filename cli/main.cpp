@@ -36,7 +36,9 @@ const char kHelp[] =
     "Converts a copied Velmora store (the folder that holds Data/MailBox) as VelmoraConv.exe\n"
     "does, with the same writers: the same files and bytes for the same choices.\n"
     "\n"
-    "  --list            the store's trays in the wizard's order and their message counts\n"
+    "  --list            the store's trays in the wizard's order and their message counts;\n"
+    "                    a tray whose message storage cannot be read shows \"unreadable\"\n"
+    "                    (exit status 1: converting it would fail)\n"
     "  --format FORMAT   mbox      UNIX mbox, one TRAY.mbx per tray\n"
     "                    eml       one folder per tray, one .eml file per message\n"
     "                    eudora    Eudora mailboxes, one TRAY.mbx per tray\n"
@@ -54,7 +56,8 @@ const char kHelp[] =
     "tray, the messages written and their size in the store, then the program's result.\n"
     "\n"
     "Exit status: 0 converted; 1 the conversion failed (the program's message and an English\n"
-    "line on stderr; files written so far stay); 2 bad usage or input (nothing written).\n";
+    "line on stderr; files written so far stay), or --list found an unreadable tray; 2 bad\n"
+    "usage or input (nothing written).\n";
 
 const char kName[] = "velmora-convert";
 
@@ -294,17 +297,28 @@ int TerminalColumns()
 int List(const std::string& store)
 {
     const std::vector<TrayCount> trays = CountTrays(store);
+    const char kUnreadable[] = "unreadable";
     int width = DisplayWidth("tray");
-    for (const TrayCount& t : trays)
+    int countWidth = 8;   // "messages"
+    int unreadable = 0;
+    for (const TrayCount& t : trays) {
         width = std::max(width, DisplayWidth(SjisToUtf8(t.name.Str())));
+        unreadable += !t.readable;
+    }
+    if (unreadable > 0)
+        countWidth = static_cast<int>(sizeof kUnreadable - 1);
     auto row = [&](const std::string& name, const std::string& count) {
-        std::printf("%s%s  %8s\n", name.c_str(), std::string(static_cast<size_t>(width - DisplayWidth(name)), ' ').c_str(),
-                    count.c_str());
+        std::printf("%s%s  %*s\n", name.c_str(), std::string(static_cast<size_t>(width - DisplayWidth(name)), ' ').c_str(),
+                    countWidth, count.c_str());
     };
     row("tray", "messages");
     for (const TrayCount& t : trays)
-        row(SjisToUtf8(t.name.Str()), std::to_string(t.live));
-    return 0;
+        row(SjisToUtf8(t.name.Str()), t.readable ? std::to_string(t.live) : kUnreadable);
+    if (unreadable == 0)
+        return 0;
+    // A conversion of such a tray stops with the file error.
+    std::fprintf(stderr, "%s: the message storage of %d tray(s) could not be read\n", kName, unreadable);
+    return 1;
 }
 
 std::string Reason(int errorCode)

@@ -32,9 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CMemoryStorageSource source(bytes, length);
     CMailIndexList big;
-    DWORD next = ScanMessageStorage(source, 0, 0, big);
+    // Bytes in memory are always read to their end.
+    const StorageScanResult whole = ScanMessageStorage(source, 0, 0, big);
+    const DWORD next = whole.next;
     CMailIndexList small;
-    ScanMessageStorage(source, 0, 0, small, block);
+    if (!whole.complete || !ScanMessageStorage(source, 0, 0, small, block).complete)
+        __builtin_trap();
     if (next != big.size() || big.size() != small.size())
         __builtin_trap();
     std::uint64_t previousEnd = 0;
@@ -55,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t k = 1 + (data[0] >> 5);
     if (k < big.size()) {
         CMailIndexList later;
-        DWORD after = ScanMessageStorage(source, big[k]->m_dwStart, static_cast<DWORD>(k), later, block);
-        if (after != next || later.size() != big.size() - k)
+        const StorageScanResult after =
+            ScanMessageStorage(source, big[k]->m_dwStart, static_cast<DWORD>(k), later, block);
+        if (!after.complete || after.next != next || later.size() != big.size() - k)
             __builtin_trap();
         for (std::size_t i = 0; i < later.size(); ++i) {
             if (!SameRecord(*later[i], *big[k + i]))
@@ -67,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // From an arbitrary offset: records from exactly there to the end.
     const std::uint64_t start = (data[0] * 2654435761u) % (length + 1);
     CMailIndexList tail;
-    ScanMessageStorage(source, start, 0, tail, block);
+    if (!ScanMessageStorage(source, start, 0, tail, block).complete)
+        __builtin_trap();
     previousEnd = start;
     for (const auto& r : tail) {
         if (r->m_dwStart < previousEnd || r->m_dwStart > r->m_dwEnd || r->m_dwEnd > length)

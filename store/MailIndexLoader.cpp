@@ -30,6 +30,14 @@ CMailIndexList& IndexList()
     return *job.m_pIndexList;
 }
 
+// A storage file that does not open is only missing when nothing is at its
+// path; a folder or a file without access is there.
+bool StorageMissing(const CString& storagePath)
+{
+    CFileStatus status;
+    return !CFile::GetStatus(storagePath, status);
+}
+
 }  // namespace
 
 int CMailIndexLoader::CountLiveRecords()
@@ -80,44 +88,53 @@ CMailIndexLoader::ReadResult CMailIndexLoader::ReadIndexFile(const CString& inde
     return kIndexLoaded;
 }
 
-int CMailIndexLoader::ScanStorageFile(const CString& storagePath, bool deleteIfEmpty)
+CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageFile(const CString& storagePath, bool deleteIfEmpty)
 {
     CMailConvJob& job = GetJob();
     CMailIndexList& list = IndexList();
     CFile file;
     if (!file.Open(storagePath, CFile::modeRead | CFile::typeBinary))
-        return 0;
+        return StorageMissing(storagePath) ? StorageResult::kNone : StorageResult::kFailed;
     if (file.GetLength() == 0) {
         file.Close();
         if (deleteIfEmpty)
             CFile::Remove(storagePath);
-        return 0;
+        return StorageResult::kNone;
     }
     CFileStorageSource source(file);
-    DWORD next = ScanMessageStorage(source, 0, static_cast<DWORD>(job.m_nMessageCount), list);
+    const StorageScanResult scan = ScanMessageStorage(source, 0, static_cast<DWORD>(job.m_nMessageCount), list);
     file.Close();
-    job.m_nMessageCount = static_cast<int>(next);
-    return 1;
+    if (!scan.complete)
+        return StorageResult::kFailed;
+    job.m_nMessageCount = static_cast<int>(scan.next);
+    return StorageResult::kScanned;
 }
 
-int CMailIndexLoader::ScanStorageTail(const CString& storagePath)
+CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageTail(const CString& storagePath, int* added)
 {
     CMailConvJob& job = GetJob();
     CMailIndexList& list = IndexList();
+    if (added)
+        *added = 0;
     CFile file;
     if (!file.Open(storagePath, CFile::modeRead | CFile::typeBinary))
-        return 0;
+        return StorageMissing(storagePath) ? StorageResult::kNone : StorageResult::kFailed;
     CFileStorageSource source(file);
     const std::uint64_t start = SkipEmptyLines(source, FurthestIndexedOffset(list));
+    if (source.Failed())
+        return StorageResult::kFailed;
     if (start >= source.Length())
-        return 0;
+        return StorageResult::kScanned;
     const std::size_t before = list.size();
-    DWORD next = ScanMessageStorage(source, start, static_cast<DWORD>(job.m_nMessageCount), list);
+    const StorageScanResult scan = ScanMessageStorage(source, start, static_cast<DWORD>(job.m_nMessageCount), list);
     file.Close();
-    const int added = static_cast<int>(list.size() - before);
-    job.m_nMessageCount = static_cast<int>(next);
+    if (!scan.complete)
+        return StorageResult::kFailed;
+    if (added)
+        *added = static_cast<int>(list.size() - before);
+    job.m_nMessageCount = static_cast<int>(scan.next);
     job.m_nLiveMessageCount = CountLiveRecords();
-    return added;
+    return StorageResult::kScanned;
 }
 
 bool CMailIndexLoader::WriteIndexFile(const CString& indexPath)
@@ -141,20 +158,23 @@ bool CMailIndexLoader::WriteIndexFile(const CString& indexPath)
 int CMailIndexLoader::LoadTrayIndex(CString tray)
 {
     CMailConvJob& job = GetJob();
+    m_bStorageFailed = false;
     CString folder = GetTrayFolderPath(tray);
     const CString storagePath = folder + kStorageFileName;
     ReadResult result = ReadIndexFile(folder + kIndexFileName, storagePath);
     if (result == kIndexLoaded) {
-        ScanStorageTail(storagePath);
+        m_bStorageFailed = ScanStorageTail(storagePath) == StorageResult::kFailed;
         return job.m_nMessageCount;
     }
 
     // Missing: rebuild and write back. Unreadable or unusable: rebuild in
-    // memory; the store stays exactly as it is.
-    if (result == kIndexMissing) {
-        if (!RebuildTrayIndex(tray))
-            return 0;
-    } else if (!ScanStorageFile(storagePath, false)) {
+    // memory; the store stays exactly as it is. A storage file that could not
+    // be read leaves the store as it is in either case: a partial rebuild is
+    // never saved.
+    const StorageResult scanned =
+        result == kIndexMissing ? RebuildTrayIndex(tray) : ScanStorageFile(storagePath, false);
+    if (scanned != StorageResult::kScanned) {
+        m_bStorageFailed = scanned == StorageResult::kFailed;
         return 0;
     }
     job.m_nLiveMessageCount = CountLiveRecords();
@@ -163,7 +183,7 @@ int CMailIndexLoader::LoadTrayIndex(CString tray)
     return job.m_nMessageCount;
 }
 
-int CMailIndexLoader::RebuildTrayIndex(CString tray)
+CMailIndexLoader::StorageResult CMailIndexLoader::RebuildTrayIndex(CString tray)
 {
     return ScanStorageFile(GetTrayFolderPath(tray) + kStorageFileName, true);
 }

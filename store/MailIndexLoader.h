@@ -11,6 +11,8 @@
 // exist: the rebuilt index is written back, and an empty storage file is
 // deleted. Recovering from an index that exists but cannot be read or used,
 // and finding messages stored after the index was saved, happen in memory.
+// A storage file that is there but cannot be read to its end is no empty
+// tray: the loader says so (StorageFailed) and writes or deletes nothing.
 #pragma once
 
 #include <cstdint>
@@ -34,15 +36,32 @@ public:
     //    ReadIndex in store/IndexFile.h): the records rebuilt from the storage
     //    file, used in memory only; nothing is written or deleted, and the
     //    trailer values in the job stay as they were;
-    //  - neither index nor usable storage file: an empty list, 0.
+    //  - neither index nor storage file, or an empty storage file: an empty
+    //    list, 0;
+    //  - a storage file that exists but cannot be opened (a folder too) or
+    //    read to its end, or that holds messages past the 32-bit offsets of
+    //    the index: StorageFailed() is true until the next load; the list
+    //    holds the index's records when it was loaded, else nothing, and
+    //    nothing is written or deleted.
     // m_pIndexList always exists afterwards.
     int LoadTrayIndex(CString tray);
 
+    // Whether the last LoadTrayIndex found a storage file it could not read:
+    // the tray's messages are unknown, and converting it as empty would lose
+    // them.
+    bool StorageFailed() const { return m_bStorageFailed; }
+
+    // What a scan of a storage file found.
+    enum class StorageResult {
+        kScanned,   // read to its end
+        kNone,      // nothing at the path, or an empty file
+        kFailed,    // there, but cannot be opened or read to its end, or too long
+    };
+
     // Scans the tray's storage file and appends one record per message to
     // m_pIndexList, numbered from m_nMessageCount on; m_nMessageCount becomes
-    // the next number. Answers 1 when the file was scanned, 0 when it cannot
-    // be opened or is empty (an empty storage file is deleted).
-    int RebuildTrayIndex(CString tray);
+    // the next number. An empty storage file is deleted (ScanStorageFile).
+    StorageResult RebuildTrayIndex(CString tray);
 
     // Writes m_pIndexList into the tray's index file (created or emptied) and
     // sets m_nLiveMessageCount. A file that cannot be created is left alone and
@@ -64,18 +83,18 @@ public:
 
     // Scans the storage file at storagePath, appending records to
     // m_pIndexList (created when missing) numbered from m_nMessageCount, and
-    // sets m_nMessageCount to the next number. Answers 1 when scanned, 0 when
-    // the file cannot be opened or is empty; an empty file is deleted only
-    // when deleteIfEmpty is set. Nothing else is ever written.
-    static int ScanStorageFile(const CString& storagePath, bool deleteIfEmpty);
+    // sets m_nMessageCount to the next number. An empty file is deleted only
+    // when deleteIfEmpty is set; nothing else is ever written. On kNone and
+    // kFailed the list and m_nMessageCount stay as they were.
+    static StorageResult ScanStorageFile(const CString& storagePath, bool deleteIfEmpty);
 
     // Appends to m_pIndexList the messages of the storage file at storagePath
     // that lie past the furthest offset its records cover (empty lines there
     // skipped; the whole file when the list is empty), numbered on from
     // m_nMessageCount; adds them to m_nMessageCount and m_nLiveMessageCount.
-    // Answers how many were added (0 when the file cannot be opened or holds
-    // nothing more). Nothing is written or deleted.
-    static int ScanStorageTail(const CString& storagePath);
+    // *added, when given, receives how many were added (0 unless kScanned).
+    // Nothing is written or deleted; on kFailed the list stays as it was.
+    static StorageResult ScanStorageTail(const CString& storagePath, int* added = nullptr);
 
     // Writes m_pIndexList to indexPath with the job's trailer values and sets
     // m_nLiveMessageCount. False when the file could not be created or written
@@ -84,4 +103,7 @@ public:
 
     // Counts the records of m_pIndexList without the removed flag.
     static int CountLiveRecords();
+
+private:
+    bool m_bStorageFailed = false;
 };

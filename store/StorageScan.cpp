@@ -25,10 +25,17 @@ CFileStorageSource::CFileStorageSource(CFile& file)
 {
 }
 
+bool CFileStorageSource::Failed() const
+{
+    return m_file.HasError();
+}
+
 std::size_t CFileStorageSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t count)
 {
     if (offset >= m_length)
         return 0;
+    // Bytes a growing file gained after the scan started are not the scan's.
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_length - offset));
     if (offset != m_position) {
         if (m_file.Seek(static_cast<std::int64_t>(offset), CFile::begin) < 0)
             return 0;
@@ -234,6 +241,8 @@ public:
     }
 
     std::uint64_t Length() const { return m_length; }
+    // True when a read gave fewer bytes than the storage holds there.
+    bool Failed() const { return m_failed; }
 
     // The line that begins at pos; after receives the position after its LF
     // (or after its last byte at the end). False when no line is left.
@@ -285,10 +294,13 @@ private:
         return Load(pos);
     }
 
+    // After a failed read nothing more is loaded.
     bool Load(std::uint64_t pos)
     {
         m_start = pos;
         m_size = 0;
+        if (m_failed)
+            return false;
         while (m_size < m_block) {
             std::size_t got = m_source.ReadAt(pos + m_size, m_buffer.data() + m_size, m_block - m_size);
             if (got == 0)
@@ -296,6 +308,11 @@ private:
             m_size += got;
         }
         m_exhausted = m_size < m_block;
+        if (m_exhausted && pos + m_size < m_length) {
+            m_failed = true;   // short of the end: a read error
+            m_size = 0;
+            return false;
+        }
         return m_size > 0;
     }
 
@@ -351,14 +368,17 @@ private:
     std::uint64_t m_start = 0;
     std::size_t m_size = 0;
     bool m_exhausted = false;
+    bool m_failed = false;
     std::string m_long;
 };
 
 }  // namespace
 
-DWORD ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset, DWORD firstNumber,
-                         CMailIndexList& records, std::size_t blockSize)
+StorageScanResult ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset, DWORD firstNumber,
+                                     CMailIndexList& records, std::size_t blockSize)
 {
+    const std::size_t before = records.size();
+    bool tooLong = false;
     LineReader reader(source, blockSize);
     const std::uint64_t length = reader.Length();
     DWORD number = firstNumber;
@@ -380,8 +400,10 @@ DWORD ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset, DWOR
             continue;
 
         // The message ends with this line.
-        if (after > 0xFFFFFFFFu)
-            break;   // beyond what a 32-bit index offset can locate
+        if (after > 0xFFFFFFFFu) {
+            tooLong = true;   // beyond what a 32-bit index offset can locate
+            break;
+        }
         records.push_back(FinishMessage(m, number, static_cast<DWORD>(start), static_cast<DWORD>(after)));
         ++number;
         if (last)
@@ -391,7 +413,12 @@ DWORD ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset, DWOR
         start = reader.Peek(after) == '\r' ? after + 2 : after;
         pos = start;
     }
-    return number;
+    if (tooLong || reader.Failed() || source.Failed()) {
+        // Records of some of the messages would pass for all of them.
+        records.erase(records.begin() + static_cast<std::ptrdiff_t>(before), records.end());
+        return StorageScanResult{firstNumber, false};
+    }
+    return StorageScanResult{number, true};
 }
 
 std::uint64_t SkipEmptyLines(CStorageSource& source, std::uint64_t offset)

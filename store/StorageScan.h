@@ -23,9 +23,12 @@ public:
     virtual ~CStorageSource() = default;
     // Length of the storage, fixed when the scan starts.
     virtual std::uint64_t Length() const = 0;
-    // Reads up to count bytes at offset; answers how many were read (0 at the
-    // end or on a read error).
+    // Reads up to count bytes at offset, never past Length(); answers how many
+    // were read (0 at the end or on a read error).
     virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+    // True once a read or seek has failed: fewer bytes than asked for then
+    // mean an error, not the end.
+    virtual bool Failed() const = 0;
 };
 
 class CMemoryStorageSource : public CStorageSource {
@@ -33,18 +36,21 @@ public:
     CMemoryStorageSource(const void* data, std::size_t size) : m_data(static_cast<const char*>(data)), m_size(size) {}
     std::uint64_t Length() const override { return m_size; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
+    bool Failed() const override { return false; }
 
 private:
     const char* m_data;
     std::size_t m_size;
 };
 
-// An open file; reads move its position.
+// An open file; reads move its position. Failed() is the file's sticky
+// error flag (CFile::HasError).
 class CFileStorageSource : public CStorageSource {
 public:
     explicit CFileStorageSource(CFile& file);
     std::uint64_t Length() const override { return m_length; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override;
+    bool Failed() const override;
 
 private:
     CFile& m_file;
@@ -67,15 +73,22 @@ constexpr std::size_t kMaxIndexFieldText = 1024 * 1024;
 // m_dwMark kIndexMarkOwnService.
 extern const char* const kOwnMailDomain;   // "orvane.ne.jp"
 
+struct StorageScanResult {
+    DWORD next = 0;          // the number after the last record appended
+    bool complete = false;   // every message up to the storage's end was found
+};
+
 // Scans the storage from startOffset (0: the whole storage; otherwise where a
 // message begins) to its end and appends one record per message to records,
-// numbered from firstNumber on; answers the next number. The first message
-// starts at startOffset; every range is an absolute offset in the storage.
-// blockSize is the read buffer's size (tests use tiny ones). A read error, or
-// a message that would end past the 32-bit offsets of the index, ends the scan
-// with the records built so far.
-DWORD ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset, DWORD firstNumber,
-                         CMailIndexList& records, std::size_t blockSize = kStorageScanBlock);
+// numbered from firstNumber on. The first message starts at startOffset;
+// every range is an absolute offset in the storage. blockSize is the read
+// buffer's size (tests use tiny ones). A scan that cannot reach the end - a
+// read error (the source's, or fewer bytes than its length), or a message
+// that would end past the 32-bit offsets of the index - is not complete: it
+// leaves records as they were and answers firstNumber.
+[[nodiscard]] StorageScanResult ScanMessageStorage(CStorageSource& source, std::uint64_t startOffset,
+                                                   DWORD firstNumber, CMailIndexList& records,
+                                                   std::size_t blockSize = kStorageScanBlock);
 
 // The offset of the first line at or after offset that is not empty: every
 // line that is only LF, or CR LF, or a lone CR at the very end, is stepped

@@ -267,6 +267,23 @@ TEST_F(ConvertCliTest, ListsTheTraysInTheWizardsOrderWithTheirLiveCounts)
                        u8"仕事                 0\n"));
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(fs::exists(travel + "/vmmail.idx"));
+
+    // A tray whose storage cannot be read claims no count, and its index is
+    // not rebuilt: exit 1.
+    fs::remove(travel + "/vmmail.idx");
+    fs::remove(travel + "/Message Storage.mbx");
+    fs::create_directories(travel + "/Message Storage.mbx");
+    const Ran bad = Convert("'" + store + "' --list");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, U(u8"tray            messages\n"
+                         u8"受信トレイ             6\n"
+                         u8"送信トレイ             2\n"
+                         u8"未送信トレイ           1\n"
+                         u8"ドラフト               1\n"
+                         u8"旅行          unreadable\n"
+                         u8"仕事                   0\n"));
+    EXPECT_EQ(bad.err, "velmora-convert: the message storage of 1 tray(s) could not be read\n");
+    EXPECT_FALSE(fs::exists(travel + "/vmmail.idx"));
 }
 
 // Each format gives what `vmtool convert` gives for every tray, and its
@@ -338,32 +355,44 @@ TEST_F(ConvertCliTest, ATerminalShowsAProgressLinePerTray)
 // A failed conversion: exit 1, the program's message and one English line.
 TEST_F(ConvertCliTest, AFailureSaysWhatStoppedInBothLanguages)
 {
+    const std::string travel = U(u8"/Data/MailBox/旅行");
     struct Case {
         const char* what;
         std::string damaged;   // moved away, and a folder put there when asFolder
         bool asFolder;
+        std::string missing;   // also moved away (and not made again by the run)
         std::string args;
         std::string japanese, english;
     } cases[] = {
-        {"storage of a listed tray unreadable", U(u8"/Data/MailBox/旅行/Message Storage.mbx"), false, "--format mbox",
+        {"storage of a listed tray unreadable", travel + "/Message Storage.mbx", false, "", "--format mbox",
          U(u8"ファイルエラーのためメール変換が中断しました。\n"),
          U(u8"velmora-convert: the conversion stopped: a file could not be read or written (tray 旅行, after 0 of 1 "
            u8"messages); files written so far stay in ")},
-        {"address book unreadable", "/Data/AddressBook.txt", true, "--format eml --csv '" + root + "/a.csv'",
+        {"storage a folder, no index", travel + "/Message Storage.mbx", true, travel + "/vmmail.idx", "--format eml",
+         U(u8"ファイルエラーのためメール変換が中断しました。\n"),
+         U(u8"velmora-convert: the conversion stopped: a file could not be read or written (tray 旅行, after 0 of 0 "
+           u8"messages)")},
+        {"address book unreadable", "/Data/AddressBook.txt", true, "", "--format eml --csv '" + root + "/a.csv'",
          U(u8"ファイルエラーのためメール変換が中断しました。\n"),
          "velmora-convert: the mail was converted, but the address book could not be written to " + root + "/a.csv"},
     };
     int run = 0;
     for (const Case& c : cases) {
-        const std::string saved = root + "/saved";
+        const std::string saved = root + "/saved", savedToo = root + "/saved-too";
         fs::rename(store + c.damaged, saved);
         if (c.asFolder)
             fs::create_directories(store + c.damaged);
+        if (!c.missing.empty())
+            fs::rename(store + c.missing, savedToo);
         const Ran r = Convert("'" + store + "' '" + root + "/fail" + std::to_string(run++) + "' " + c.args);
         EXPECT_EQ(r.status, 1) << c.what;
         EXPECT_EQ(r.out, "") << c.what;
         EXPECT_EQ(r.err.substr(0, c.japanese.size()), c.japanese) << c.what << "\n" << r.err;
         EXPECT_NE(r.err.find(c.english), std::string::npos) << c.what << "\n" << r.err;
+        if (!c.missing.empty()) {
+            EXPECT_FALSE(fs::exists(store + c.missing)) << c.what;
+            fs::rename(savedToo, store + c.missing);
+        }
         if (c.asFolder)
             fs::remove(store + c.damaged);
         fs::rename(saved, store + c.damaged);

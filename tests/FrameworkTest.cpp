@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 
 #include "framework/File.h"
@@ -157,17 +158,19 @@ TEST(PosixMachineTest, LocalTimesAndFileTimes)
         unsetenv("TZ");
     tzset();
 
-    // The description's "zone" line.
+    // The description's "zone" and "read-fault" lines.
     const std::string description = tm.root() + "/machine.txt";
     PosixMachine m;
     std::string error;
-    for (const char* bad : {"zone 0900", "zone +09:00", "zone +0960"}) {
+    for (const char* bad : {"zone 0900", "zone +09:00", "zone +0960", "read-fault C:\\x", "read-fault 12x C:\\x",
+                            "read-fault 7", "read-fault -1 C:\\x"}) {
         std::ofstream(description) << bad << "\n";
         EXPECT_FALSE(LoadPosixMachine(description, &m, &error)) << bad;
     }
-    std::ofstream(description) << "zone -0930\n";
+    std::ofstream(description) << "zone -0930\nread-fault 4096 C:\\Store\\" << Utf8(u8"受信トレイ") << "\\a b.mbx\n";
     ASSERT_TRUE(LoadPosixMachine(description, &m, &error)) << error;
     EXPECT_EQ(m.zoneMinutes, -570);
+    EXPECT_EQ(m.readFaults, (std::map<std::string, std::uint64_t>{{CString("C:\\Store\\受信トレイ\\a b.mbx").Str(), 4096}}));
 
     // A file's last-write time, set on the open file after its last write.
     CFile f;

@@ -251,6 +251,7 @@ TEST(IndexLoadTest, TrayWithoutIndexOrStorageLoadsEmpty)
     s.app.m_nLiveMessageCount = 5;   // left from an earlier tray
     CMailIndexLoader loader;
     EXPECT_EQ(loader.LoadTrayIndex(s.tray), 0);
+    EXPECT_FALSE(loader.StorageFailed());
     ASSERT_NE(s.app.m_pIndexList, nullptr);
     EXPECT_TRUE(s.List().empty());
     EXPECT_EQ(s.app.m_nLiveMessageCount, 0);
@@ -304,6 +305,7 @@ TEST(IndexLoadTest, UnusableIndexIsRecoveredFromStorageWithoutTouchingIt)
             CMailIndexLoader loader;
             const int want = storage.empty() ? 0 : 2;
             EXPECT_EQ(loader.LoadTrayIndex(s.tray), want) << c.what;
+            EXPECT_FALSE(loader.StorageFailed()) << c.what;
             ASSERT_EQ(s.List().size(), static_cast<size_t>(want)) << c.what;
             if (want) {
                 EXPECT_EQ(s.List()[0]->m_strSubject, "one") << c.what;
@@ -374,6 +376,7 @@ TEST(IndexLoadTest, MessagesStoredAfterTheIndexFollowItsRecords)
 
         CMailIndexLoader loader;
         const int total = loader.LoadTrayIndex(s.tray);
+        EXPECT_FALSE(loader.StorageFailed()) << c.what;
         EXPECT_EQ(total, static_cast<int>(s.List().size())) << c.what;
         EXPECT_EQ(s.app.m_nMessageCount, total) << c.what;
         EXPECT_EQ(s.app.m_nLiveMessageCount, static_cast<int>(c.live.size())) << c.what;

@@ -1,6 +1,8 @@
 // Rebuilding index records from a tray's message storage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,8 +24,9 @@ CMailIndexList Scan(const std::string& bytes, std::uint64_t start = 0, DWORD fir
     for (size_t block : {kStorageScanBlock, size_t{1}, size_t{3}, size_t{16}}) {
         CMemoryStorageSource source(bytes.data(), bytes.size());
         CMailIndexList records;
-        DWORD next = ScanMessageStorage(source, start, firstNumber, records, block);
-        EXPECT_EQ(next, firstNumber + records.size());
+        const StorageScanResult scan = ScanMessageStorage(source, start, firstNumber, records, block);
+        EXPECT_TRUE(scan.complete);
+        EXPECT_EQ(scan.next, firstNumber + records.size());
         if (!haveFirst) {
             first = std::move(records);
             haveFirst = true;
@@ -116,6 +119,83 @@ TEST(RebuildScanTest, ScanFromAnOffset)
     CMailIndexList second = Scan(kMsg1 + "\r\n" + kMsg2, n1 + 2);
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(second[0]->m_strSubject, "two");
+}
+
+// Storage bytes that begin at offset base (the scan starts there), failing
+// from offset failAt on: with a read error (Failed), or without one, as a
+// file that gives fewer bytes than its length.
+class FaultySource : public CStorageSource {
+public:
+    FaultySource(const std::string& bytes, std::uint64_t failAt, bool error, std::uint64_t base)
+        : m_bytes(bytes), m_failAt(failAt), m_error(error), m_base(base)
+    {
+    }
+    std::uint64_t Length() const override { return m_base + m_bytes.size(); }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
+    {
+        if (offset < m_base || offset >= Length())
+            return 0;
+        const std::uint64_t end = std::min<std::uint64_t>({offset + count, Length(), m_failAt});
+        if (end < offset + count && end < Length())
+            m_failed = m_error;
+        if (end <= offset)
+            return 0;
+        std::memcpy(buffer, m_bytes.data() + (offset - m_base), static_cast<std::size_t>(end - offset));
+        return static_cast<std::size_t>(end - offset);
+    }
+    bool Failed() const override { return m_failed; }
+
+private:
+    std::string m_bytes;
+    std::uint64_t m_failAt;
+    bool m_error;
+    std::uint64_t m_base;
+    bool m_failed = false;
+};
+
+// A scan that cannot read to the end, or would need offsets past 32 bits, is
+// not complete and leaves the records as they were: some of a storage must
+// never pass for all of it.
+TEST(RebuildScanTest, AScanThatCannotReachTheEndAddsNothing)
+{
+    const std::string two = kMsg1 + "\r\n" + kMsg2;
+    const std::string longLine = "Subject: l\r\n\r\n" + std::string(200, 'b') + "\r\n.\r\n";
+    const std::uint64_t k4G = std::uint64_t{1} << 32;
+    const std::uint64_t never = UINT64_MAX;
+    const struct Case {
+        const char* what;
+        std::string storage;
+        std::uint64_t failAt;
+        bool error;
+        std::uint64_t base;
+        std::size_t block;
+        std::size_t found;   // records of a complete scan; npos: not complete
+    } cases[] = {
+        {"a read error in the first block", two, 10, true, 0, kStorageScanBlock, std::string::npos},
+        {"a read error in a later block", two, kMsg1.size() + 5, true, 0, 16, std::string::npos},
+        {"a read error inside a line longer than the buffer", longLine, 100, true, 0, 16, std::string::npos},
+        {"a read error at the last byte", two, two.size() - 1, true, 0, 16, std::string::npos},
+        {"fewer bytes than the length, no error", two, two.size() - 3, false, 0, kStorageScanBlock, std::string::npos},
+        {"a message ending past 32-bit offsets", two, never, true, k4G - kMsg1.size(), 16, std::string::npos},
+        {"a fault at the end is never read", two, two.size(), true, 0, 16, 2},
+        {"the last message ending at the 32-bit limit", two, never, true, k4G - 1 - two.size(), 16, 2},
+    };
+    for (const Case& c : cases) {
+        FaultySource source(c.storage, c.failAt, c.error, c.base);
+        CMailIndexList records;
+        records.push_back(std::make_unique<CMailIndexData>());   // of an earlier scan
+        const StorageScanResult scan = ScanMessageStorage(source, c.base, 3, records, c.block);
+        if (c.found == std::string::npos) {
+            EXPECT_FALSE(scan.complete) << c.what;
+            EXPECT_EQ(scan.next, 3u) << c.what;
+            EXPECT_EQ(records.size(), 1u) << c.what;
+        } else {
+            EXPECT_TRUE(scan.complete) << c.what;
+            EXPECT_EQ(scan.next, 3 + c.found) << c.what;
+            ASSERT_EQ(records.size(), 1 + c.found) << c.what;
+            EXPECT_EQ(records.back()->m_dwEnd, c.base + c.storage.size()) << c.what;
+        }
+    }
 }
 
 TEST(RebuildScanTest, SkipEmptyLinesStepsOverEmptyLinesOnly)
@@ -255,7 +335,7 @@ TEST(RebuildScanTest, LinesLongerThanTheBufferKeepExactPositions)
     std::string storage = m1 + "\r\n" + m2;
     CMemoryStorageSource source(storage.data(), storage.size());
     CMailIndexList records;
-    ScanMessageStorage(source, 0, 5, records, 64 * 1024);
+    EXPECT_TRUE(ScanMessageStorage(source, 0, 5, records, 64 * 1024).complete);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0]->m_nNumber, 5u);
     EXPECT_EQ(records[0]->m_dwEnd, m1.size());
@@ -281,6 +361,7 @@ TEST(RebuildTrayTest, EmptyStorageFileIsDeleted)
     tm.WriteFile(storage, "");
     CMailIndexLoader loader;
     EXPECT_EQ(loader.LoadTrayIndex("受信トレイ"), 0);
+    EXPECT_FALSE(loader.StorageFailed());
     EXPECT_FALSE(tm.Exists(storage));
     EXPECT_FALSE(tm.Exists(GetTrayFolderPath("受信トレイ") + kIndexFileName));
     EXPECT_TRUE(app.m_pIndexList->empty());

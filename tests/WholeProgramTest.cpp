@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -179,4 +182,89 @@ TEST_F(WholeProgram, FailuresGiveTheirMessage)
     // The mail is written but the CSV cannot be: the file error.
     EXPECT_EQ(Run(kFormatMbox, "C:\\out", "C:\\missing\\book.csv"), "ファイルエラーのためメール変換が中断しました。");
     EXPECT_TRUE(tm.Exists(CString("C:\\out\\") + kInbox + ".mbx"));
+}
+
+// A tray is converted as empty only when it has nothing: a storage file that
+// is there but cannot be read, at the rebuild, the scan past the index or the
+// copy, stops every format with the file error and writes nothing into the
+// store (no rebuilt index, no storage deleted).
+TEST_F(WholeProgram, AStorageFileThatCannotBeReadIsNoEmptyTray)
+{
+    enum Index { kNoIndex, kUnusable, kListsAll, kListsFirst, kListsNone };
+    enum Storage { kFolder, kReadFault, kNothing, kEmptyFile };
+    const struct Case {
+        const char* what;
+        Index index;
+        Storage storage;
+        bool converted;
+    } cases[] = {
+        {"a folder, no index", kNoIndex, kFolder, false},
+        {"a folder, an unusable index", kUnusable, kFolder, false},
+        {"a folder, an index listing messages", kListsAll, kFolder, false},
+        {"a folder, an index listing none", kListsNone, kFolder, false},
+        {"a read error rebuilding, no index", kNoIndex, kReadFault, false},
+        {"a read error rebuilding, an unusable index", kUnusable, kReadFault, false},
+        {"a read error past the index", kListsFirst, kReadFault, false},
+        {"a read error copying", kListsAll, kReadFault, false},
+        {"neither storage nor index", kNoIndex, kNothing, true},
+        {"an empty storage file, no index", kNoIndex, kEmptyFile, true},
+    };
+    const StoredMessage m1{"Subject: sent 1\r\n\r\none\r\n.\r\n\r\n", "sent 1"};
+    const StoredMessage m2{"Subject: sent 2\r\n\r\ntwo\r\n.\r\n", "sent 2"};
+    const std::string both = m1.bytes + m2.bytes;
+    const CString folder = GetTrayFolderPath(kSent);
+    const CString storage = folder + kStorageFileName;
+    // The tray folder's entries and their bytes.
+    auto snapshot = [&] {
+        std::map<std::string, std::string> entries;
+        for (const auto& e : fs::directory_iterator(tm.Host(folder))) {
+            std::ifstream in(e.path(), std::ios::binary);
+            entries[e.path().filename().string()] =
+                e.is_directory() ? "<folder>" : std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        return entries;
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        for (int format : {kFormatMbox, kFormatEml, kFormatEudora, kFormatNetscape}) {
+            SCOPED_TRACE(std::string(c.what) + ", format " + std::to_string(format));
+            fs::remove_all(tm.Host(folder));
+            tm.machine().readFaults.clear();
+            switch (c.index) {
+            case kNoIndex: tm.WriteFile(storage, both); break;
+            case kUnusable: tm.WriteFile(storage, both); tm.WriteFile(folder + kIndexFileName, "x"); break;
+            case kListsAll: MakeTray(kSent, {m1, m2}); break;
+            case kListsFirst: MakeTray(kSent, {m1}); tm.WriteFile(storage, both); break;
+            case kListsNone: MakeTray(kSent, {}); break;
+            }
+            switch (c.storage) {
+            case kFolder: fs::remove(tm.Host(storage)); tm.MakeDirs(storage); break;
+            case kReadFault: tm.machine().readFaults[storage.Str()] = both.size() - 5; break;   // in "two"
+            case kNothing: fs::remove(tm.Host(storage)); break;
+            case kEmptyFile: tm.WriteFile(storage, ""); break;
+            }
+            tm.Apply();
+            const auto before = snapshot();
+            const CString out = CString("C:\\out\\r") + CString(std::to_string(run++));
+            tm.MakeDirs(out);
+            const CString message = Run(format, out, out + "\\book.csv");
+            tm.machine().readFaults.clear();
+            tm.Apply();
+            if (c.converted) {
+                EXPECT_EQ(message, kMessageSuccess);
+                EXPECT_EQ(app.m_nErrorCode, kErrorNone);
+                EXPECT_FALSE(tm.Exists(storage));   // an empty one is deleted
+                EXPECT_FALSE(tm.Exists(folder + kIndexFileName));
+                continue;
+            }
+            EXPECT_EQ(message, "ファイルエラーのためメール変換が中断しました。");
+            EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+            EXPECT_EQ(snapshot(), before);
+            EXPECT_FALSE(tm.Exists(out + "\\book.csv"));
+            const bool mailbox = format == kFormatMbox || format == kFormatEudora;
+            if (!(c.index == kListsAll && c.storage == kReadFault)) {   // a copy fails after its file is made
+                EXPECT_FALSE(tm.Exists(out + "\\" + kSent + (mailbox ? ".mbx" : ""))) << "output of the tray";
+            }
+        }
+    }
 }

@@ -167,6 +167,9 @@ int ConvertToEml()
     for (const CString& tray : job.m_arrSelectedTrays) {
         loader.LoadTrayIndex(tray);
         progress->BeginTray(tray, job.m_nLiveMessageCount);
+        // A storage file that is there but unreadable is no empty tray.
+        if (loader.StorageFailed())
+            return fail(kErrorFile);
         const CString storagePath = GetTrayFolderPath(tray) + kStorageFileName;
         if (!job.m_pIndexList)
             return fail(kErrorIndex);

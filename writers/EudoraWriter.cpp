@@ -266,6 +266,12 @@ int ConvertToEudora()
     for (const CString& tray : job.m_arrSelectedTrays) {
         loader.LoadTrayIndex(tray);
         progress->BeginTray(tray, job.m_nLiveMessageCount);
+        // A storage file that is there but unreadable is no empty tray.
+        if (loader.StorageFailed()) {
+            progress.reset();
+            job.m_nErrorCode = kErrorFile;
+            return 0;
+        }
         const CString storagePath = GetTrayFolderPath(tray) + kStorageFileName;
         const CString outputPath = MakeUniqueFileName(job.m_strOutputDir + "\\" + tray + ".mbx");
 

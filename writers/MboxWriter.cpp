@@ -27,6 +27,9 @@ int ConvertToMailboxFiles(const char* extension, const char* separatorFormat)
     for (const CString& tray : job.m_arrSelectedTrays) {
         loader.LoadTrayIndex(tray);
         progress->BeginTray(tray, job.m_nLiveMessageCount);
+        // A storage file that is there but unreadable is no empty tray.
+        if (loader.StorageFailed())
+            return fail(kErrorFile);
         const CString storagePath = GetTrayFolderPath(tray) + kStorageFileName;
         const CString outputPath = MakeUniqueFileName(job.m_strOutputDir + "\\" + tray + extension);
 

@@ -15,6 +15,10 @@
 //                               the host's time zone, TZ)
 //   reg HKLM\SOFTWARE\Key|Value=text      a value (empty name: default value)
 //   regkey HKCU\SOFTWARE\Key              a key without values
+//   read-fault 4096 C:\Store\x.mbx        reads of that file fail with an I/O
+//                               error from that byte offset on (the bytes
+//                               before it are read; a file no longer than the
+//                               offset reads as usual)
 //
 // Windows paths map onto host paths: "X:" selects the drive's folder, "\" and
 // "/" separate components (walked in Shift_JIS), and each component's
@@ -22,6 +26,7 @@
 // are kept as they are.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -41,6 +46,9 @@ struct PosixMachine {
     // Registry: key path "HKLM\..." or "HKCU\..." -> value name -> value text.
     // Names compare without case. A key listed with no values exists but is empty.
     std::map<std::string, std::map<std::string, CString>> registry;
+    // Windows path (Shift_JIS bytes) -> byte offset from which reads of the
+    // file fail; the path is matched through the drive map when a file opens.
+    std::map<std::string, std::uint64_t> readFaults;
 
     // Adds a registry value (key in "HKLM\..." form, Shift_JIS).
     void SetRegistryValue(const CString& key, const CString& name, const CString& value);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "framework/Sjis.h"
@@ -32,6 +33,13 @@ PosixMachine& Machine()
         return m;
     }();
     return machine;
+}
+
+// Open files with a read fault: handle -> the offset from which reads fail.
+std::map<int, std::uint64_t>& FaultyFiles()
+{
+    static std::map<int, std::uint64_t> files;
+    return files;
 }
 
 std::string Lower(std::string s)
@@ -174,6 +182,15 @@ bool LoadPosixMachine(const std::string& file, PosixMachine* machine, std::strin
                 return false;
             }
             m.zoneMinutes = (hhmm / 100 * 60 + hhmm % 100) * (rest[0] == '-' ? -1 : 1);
+        } else if (word == "read-fault") {
+            const size_t blank = rest.find(' ');
+            const std::string offset = rest.substr(0, blank);
+            if (blank == std::string::npos || blank + 1 == rest.size() || offset.empty() ||
+                offset.find_first_not_of("0123456789") != std::string::npos || offset.size() > 18) {
+                *error = "line " + std::to_string(number) + ": read-fault wants OFFSET PATH";
+                return false;
+            }
+            m.readFaults[Utf8ToSjis(rest.substr(blank + 1))] = std::stoull(offset);
         } else if (word == "reg" || word == "regkey") {
             std::string s = sjis.Str();
             size_t bar = word == "reg" ? s.find('|') : std::string::npos;
@@ -295,12 +312,31 @@ FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
             *error = kErrorAccessDenied;   // Windows will not open a folder as a file
         return kInvalidFile;
     }
+    FaultyFiles().erase(fd);
+    for (const auto& [faultPath, offset] : Machine().readFaults) {
+        if (HostPathFor(faultPath.c_str()) == host)
+            FaultyFiles()[fd] = offset;
+    }
     return fd;
 }
 
 bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done)
 {
     *done = 0;
+    // A read that would reach the fault's byte reads up to it, then fails.
+    bool fault = false;
+    if (auto it = FaultyFiles().find(static_cast<int>(file)); it != FaultyFiles().end()) {
+        struct stat st;
+        const off_t at = ::lseek(static_cast<int>(file), 0, SEEK_CUR);
+        const std::uint64_t offset = it->second;
+        if (at >= 0 && fstat(static_cast<int>(file), &st) == 0) {
+            const std::uint64_t position = static_cast<std::uint64_t>(at);
+            if (static_cast<std::uint64_t>(st.st_size) > offset && position + count > offset) {
+                fault = true;
+                count = position < offset ? static_cast<UINT>(offset - position) : 0;
+            }
+        }
+    }
     char* p = static_cast<char*>(buffer);
     while (*done < count) {
         ssize_t r = ::read(static_cast<int>(file), p + *done, count - *done);
@@ -312,6 +348,10 @@ bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done)
         if (r == 0)
             break;
         *done += static_cast<UINT>(r);
+    }
+    if (fault) {
+        errno = EIO;
+        return false;
     }
     return true;
 }
@@ -356,6 +396,7 @@ bool GetFileSize(FileHandle file, std::uint64_t* size)
 
 void CloseFile(FileHandle file)
 {
+    FaultyFiles().erase(static_cast<int>(file));
     ::close(static_cast<int>(file));
 }
 

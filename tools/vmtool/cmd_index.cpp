@@ -49,6 +49,15 @@ CString FolderOf(const CString& path)
     return last < 0 ? CString() : path.Left(last);
 }
 
+// A storage file that could not be read to its end: its records would be
+// only some of them.
+int StorageError(const CString& storage)
+{
+    std::fprintf(stderr, "vmtool: %s could not be read to its end; no records printed\n",
+                 HostPathFor(storage).c_str());
+    return 1;
+}
+
 extern const VmCommand kDumpIndex;
 extern const VmCommand kRebuild;
 
@@ -65,13 +74,18 @@ int RunDumpIndex(const std::vector<std::string>& args)
         std::fprintf(stderr, "vmtool: cannot open %s\n", args[0].c_str());
         return 1;
     }
+    using Storage = CMailIndexLoader::StorageResult;
+    int added = 0;
     if (result == CMailIndexLoader::kIndexUnusable) {
         std::fprintf(stderr,
                      "vmtool: %s cannot be read or is unusable; records rebuilt from the storage file beside it\n",
                      args[0].c_str());
-        CMailIndexLoader::ScanStorageFile(storage, false);
+        if (CMailIndexLoader::ScanStorageFile(storage, false) == Storage::kFailed)
+            return StorageError(storage);
         app.m_nLiveMessageCount = CMailIndexLoader::CountLiveRecords();
-    } else if (int added = CMailIndexLoader::ScanStorageTail(storage)) {
+    } else if (CMailIndexLoader::ScanStorageTail(storage, &added) == Storage::kFailed) {
+        return StorageError(storage);
+    } else if (added) {
         std::fprintf(stderr, "vmtool: %d message(s) stored after the index was saved, found in the storage file\n",
                      added);
     }
@@ -92,7 +106,8 @@ int RunRebuild(const std::vector<std::string>& args)
         std::fprintf(stderr, "vmtool: cannot open %s\n", args[0].c_str());
         return 1;
     }
-    CMailIndexLoader::ScanStorageFile(storage, false);
+    if (CMailIndexLoader::ScanStorageFile(storage, false) == CMailIndexLoader::StorageResult::kFailed)
+        return StorageError(storage);
     app.m_nLiveMessageCount = CMailIndexLoader::CountLiveRecords();
     PrintRecords();
     return 0;
@@ -104,13 +119,15 @@ const VmCommand kDumpIndex{
     "      (strings as hexadecimal Shift_JIS bytes), then a line with the counts and\n"
     "      trailer values. As the loader does, an unusable index is rebuilt from the\n"
     "      \"Message Storage.mbx\" beside it, and messages stored there past the index's\n"
-    "      furthest range follow the index's records; nothing is written.",
+    "      furthest range follow the index's records; nothing is written. A storage\n"
+    "      file that cannot be read to its end prints nothing and exits with 1.",
     &RunDumpIndex};
 
 const VmCommand kRebuild{
     "rebuild", "vmtool rebuild STORAGE",
     "Prints the records that rebuilding from the storage file STORAGE gives, in the\n"
-    "      form of dump-index. Nothing is written or deleted.",
+    "      form of dump-index. Nothing is written or deleted. A file that cannot be\n"
+    "      read to its end prints nothing and exits with 1.",
     &RunRebuild};
 
 }  // namespace
