@@ -31,8 +31,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Wine opens Japanese file names only with a generated Japanese locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+# Wine opens Japanese file names only with a generated Japanese locale; the
+# end-to-end tests also run the program under English and Chinese locales.
+for l in ja_JP en_US zh_CN; do
+  if ! locale -a 2>/dev/null | grep -qi "^$l.utf8\$"; then
+    $SUDO localedef -i "$l" -f UTF-8 "$l.UTF-8"
+  fi
+done
 echo "setup: all packages present"

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end: the real VelmoraConv.exe under Wine in Xvfb, walked by keyboard
 # for each of the four formats and for Cancel, on the demo store; then with the
-# store given as the argument, and with a folder that holds no store.
+# store given as the argument (also at a path past 260 characters, and at a
+# folder whose name Shift_JIS cannot write), and with a folder that holds no
+# store. VELMORA_WINE_LOCALE chooses the locale (default ja_JP.UTF-8): every
+# text is read as Unicode and must be the same in every locale.
 #   tests/e2e/wizard.sh [BUILD_DIR [VMTOOL]]
 # BUILD_DIR holds VelmoraConv.exe and wintext.exe (default build/windows);
 # VMTOOL is the host store tool (default build/host/vmtool; one is built when
@@ -155,6 +158,57 @@ if walk mbox 'C:\out\given' 'C:\out\given.csv' argument; then
   ok "store given as the argument"
 fi
 unset E2E_STORE_ARG
+
+# Paths past the classic 260-character limit: the store given at a folder of
+# over 300 characters, converted into an output folder of over 300 typed ones.
+long='C:\長いパス'
+for i in $(seq 24); do long="$long\フォルダ表ソ能-$i"; done
+long_out='C:\out\long'
+for i in $(seq 36); do long_out="$long_out\folder$i"; done
+rm -rf "$(e2e_unix 'C:\長いパス')"
+mkdir -p "$(dirname "$(e2e_unix "$long")")" "$(e2e_unix "$long_out")"
+mv "$(e2e_unix "$given")" "$(e2e_unix "$long")"
+mark
+E2E_STORE_ARG=$long
+if walk mbox "$long_out" "$long_out\\book.csv" long-paths; then
+  d=$(e2e_unix "$long_out")
+  [ "$(count "$d/受信トレイ.mbx" 'From ???@??? ')" = 6 ] || fail "long paths: 受信トレイ.mbx should hold 6 messages"
+  [ "$(count "$d/旅行.mbx" 'From ???@??? ')" = 1 ] || fail "long paths: 旅行.mbx should hold 1 message"
+  check_csv "$long_out\\book.csv" 0
+  ok "long paths (store ${#long}, output ${#long_out} characters)"
+fi
+unset E2E_STORE_ARG
+
+# A store folder argument whose name Shift_JIS cannot write: said, nothing
+# written.
+odd='C:\out\Müller 한국'
+mkdir -p "$(e2e_unix "$odd")"
+touch "$prefix/.velmora-odd"
+mark
+if e2e_message "$odd" "$shots/no-shift-jis/message.png"; then
+  want=$(printf '%s\n' "指定されたフォルダの名前には、このプログラムで扱えない文字（Shift_JISにない文字）が含まれています。" "" \
+    "指定されたフォルダ：" 'C:\out\M?ller ??' "" \
+    "フォルダの名前を変えるか、日本語と英数字だけの名前の場所にコピーしてから、このプログラムのアイコンにドロップするか、引数に指定して起動してください。")
+  [ "$E2E_MESSAGE" = "$want" ] || fail "no Shift_JIS form: message \"$E2E_MESSAGE\""
+  changed=$(find "$WINEPREFIX/drive_c" -newer "$prefix/.velmora-odd" -not -path "$WINEPREFIX/drive_c/windows/*" \
+    2>/dev/null)
+  [ -z "$changed" ] || fail "no Shift_JIS form: files were written: $changed"
+  ok "a store folder Shift_JIS cannot write"
+else
+  fail "no Shift_JIS form: the run stopped"
+fi
+
+# A missing store at a long path: the message wraps the path, so the box fits
+# a 1024-pixel screen.
+mark
+if e2e_message "$long_out" "$shots/missing-long/message.png"; then
+  joined=$(echo "$E2E_MESSAGE" | sed -n '4,/^$/p' | tr -d '\n')
+  [ "$joined" = "$long_out\\Data\\MailBox" ] || fail "missing store, long path: path \"$joined\""
+  [ "${E2E_BOX_WIDTH:-9999}" -le 1024 ] || fail "missing store, long path: the box is $E2E_BOX_WIDTH pixels wide"
+  ok "missing store at a long path (box ${E2E_BOX_WIDTH} pixels wide)"
+else
+  fail "missing store, long path: the run stopped"
+fi
 
 # A folder without a store: one message naming where it looked, then the end,
 # with nothing written.

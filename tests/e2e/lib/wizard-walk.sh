@@ -15,7 +15,8 @@
 #     E2E_STORE_ARG, when set, is passed to the program as its one argument.
 #   e2e_message ARG SHOT                runs the program with the argument ARG, waits
 #     for its message box, saves SHOT, presses OK and waits for the program to end.
-#     Sets E2E_MESSAGE (the box's text, UTF-8). Fails when no box came, a wizard
+#     Sets E2E_MESSAGE (the box's text, UTF-8) and E2E_BOX_WIDTH (the box's width in
+#     pixels). Fails when no box came, a wizard
 #     opened, or the program did not end after OK.
 #   e2e_unix PATH                       host path of a Windows path in the prefix
 #
@@ -209,6 +210,8 @@ e2e_message() {
   fi
   E2E_MESSAGE=$(echo "$E2E_MESSAGE" | tr -d '\r')
   e2e_shot "$shot"
+  E2E_BOX_WIDTH=$(xdotool search --name "^$E2E_CAPTION\$" getwindowgeometry --shell 2>/dev/null |
+    sed -n 's/^WIDTH=//p' | head -1)
   e2e_page -1 >/dev/null || { e2e_fail "a wizard is open beside the message box"; status=1; }
   local window
   window=$(xdotool search --name "^$E2E_CAPTION\$" | head -1)
