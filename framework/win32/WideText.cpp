@@ -12,10 +12,14 @@ constexpr UINT kSjis = 932;
 // Longest text converted in one call (the conversion functions take an int).
 constexpr std::size_t kMaxLength = 0x3FFFFFFF;
 
-// UTF-16 to Shift_JIS, unmappable characters as "?"; *lossless tells whether
-// none was met.
+// UTF-16 to Shift_JIS, unmappable characters as "?"; *lossless, when asked
+// for, tells whether none was met.
 CString Narrow(const wchar_t* text, std::size_t length, bool* lossless)
 {
+    bool ignored = true;
+    const bool check = lossless != nullptr;
+    if (!lossless)
+        lossless = &ignored;
     *lossless = true;
     if (!text || length == 0)
         return CString();
@@ -40,8 +44,8 @@ CString Narrow(const wchar_t* text, std::size_t length, bool* lossless)
         return out;
     }
     // A converter that still fits a character best (Wine's, for some) is
-    // caught by converting back.
-    if (FromSjis(out.GetString(), static_cast<std::size_t>(out.GetLength())) != std::wstring(text, length))
+    // caught by converting back; display texts skip that second pass.
+    if (check && FromSjis(out.GetString(), static_cast<std::size_t>(out.GetLength())) != std::wstring(text, length))
         *lossless = false;
     return out;
 }
@@ -86,8 +90,7 @@ bool ToSjis(const wchar_t* text, std::size_t length, CString* out)
 
 CString ToSjis(const wchar_t* text, std::size_t length)
 {
-    bool lossless = true;
-    return Narrow(text, length, &lossless);
+    return Narrow(text, length, nullptr);
 }
 
 CString ToSjis(const std::wstring& text)

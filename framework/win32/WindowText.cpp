@@ -71,25 +71,3 @@ void InsertListRow(HWND list, int row, const char* text)
     item.pszText = w.data();
     ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
-
-CString ListRowText(HWND list, int row)
-{
-    // The control copies at most the buffer less one: grow until it fits.
-    std::wstring buffer(256, L'\0');
-    for (;;) {
-        LVITEMW item = {};
-        item.iSubItem = 0;
-        item.pszText = buffer.data();
-        item.cchTextMax = static_cast<int>(buffer.size());
-        int got = static_cast<int>(::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                                                  reinterpret_cast<LPARAM>(&item)));
-        if (got < static_cast<int>(buffer.size()) - 1 || buffer.size() >= (1u << 20)) {
-            if (got < 0)
-                got = 0;
-            if (got > static_cast<int>(buffer.size()) - 1)
-                got = static_cast<int>(buffer.size()) - 1;
-            return wide::ToSjis(buffer.data(), static_cast<std::size_t>(got));
-        }
-        buffer.assign(buffer.size() * 2, L'\0');
-    }
-}

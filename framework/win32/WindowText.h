@@ -19,7 +19,6 @@ void WriteWindowText(HWND window, const char* text);
 // Sets the text of a dialog's control.
 void WriteDlgItemText(HWND dialog, int id, const char* text);
 
-// List views: a column, a row's first column, and that text read back.
+// List views: a column, and a row's first column.
 void InsertListColumn(HWND list, int index, const char* heading, int width);
 void InsertListRow(HWND list, int row, const char* text);
-CString ListRowText(HWND list, int row);

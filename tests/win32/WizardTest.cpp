@@ -103,6 +103,17 @@ void RemoveTree(const CString& folder)
     ::SHFileOperationW(&op);
 }
 
+// The first column of a list view row.
+CString ListRowText(HWND list, int row)
+{
+    wchar_t text[256] = {};
+    LVITEMW item = {};
+    item.pszText = text;
+    item.cchTextMax = 256;
+    ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return wide::ToSjisZ(text);
+}
+
 // The wide form of a registry key or value name.
 std::wstring Wide(const std::string& text)
 {
