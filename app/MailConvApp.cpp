@@ -1,14 +1,16 @@
 #include "app/MailConvApp.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/CommandLine.h"
+#include "app/Conversion.h"
 #include "framework/File.h"
 #include "framework/Platform.h"
 #include "framework/Registry.h"
 #include "framework/Sjis.h"
 #include "res/resource.h"
-#include "writers/Writers.h"
 
 const char* const kMessageSuccess = "メール変換が正常に終了しました。";
 
@@ -42,6 +44,16 @@ CString StoreArgumentWithoutSjisFormMessage(const CString& folder)
                 "このプログラムのアイコンにドロップするか、引数に指定して起動してください。",
                 SjisWrapPath(folder, kMessagePathWidth).GetString());
     return text;
+}
+
+CMailConvApp& GetJob()
+{
+    auto* app = dynamic_cast<CMailConvApp*>(AfxGetApp());
+    if (!app) {
+        std::fputs("no application object\n", stderr);
+        std::abort();
+    }
+    return *app;
 }
 
 CString CMailConvApp::ResultMessage(int mailResult, int addressResult) const
@@ -88,7 +100,7 @@ BOOL CMailConvApp::InitInstance()
     ReadRegistryString(platform::kHkeyLocalMachine, "SOFTWARE\\Clients\\Mail\\Eudora\\shell\\open\\command", "",
                        value);
     if (!value.IsEmpty())
-        m_bEudoraInstalled = 1;
+        m_bEudoraInstalled = true;
 
     value.Empty();
     ReadRegistryString(platform::kHkeyLocalMachine,
@@ -113,28 +125,26 @@ BOOL CMailConvApp::InitInstance()
 
     int wizard = m_pUi ? m_pUi->RunWizard() : kIdWizFinish;
     if (wizard == kIdWizFinish) {
-        int mail = ConvertMail();
-        int address = mail ? ExportAddressBook() : 0;
-        CString message = ResultMessage(mail, address);
+        const CString message = Convert();
         if (m_pUi)
             m_pUi->ShowResult(message);
     }
     return 0;
 }
 
-int CMailConvApp::ConvertMail()
+CString CMailConvApp::Convert()
 {
-    int result = 0;
-    switch (m_nFormat) {
-    case kFormatMbox: result = ConvertToMbox(); break;
-    case kFormatEml: result = ConvertToEml(); break;
-    case kFormatEudora: result = ConvertToEudora(); break;
-    case kFormatNetscape: result = ConvertToNetscape(); break;
-    default:
-        m_nErrorCode = kErrorSystem;
-        result = 0;
-        break;
-    }
-    ReleaseIndexList();
-    return result;
+    ConversionChoices choices;
+    choices.mail.storeDir = m_strStoreDir;
+    choices.mail.trays = m_arrSelectedTrays;
+    choices.mail.outputDir = m_strOutputDir;
+    choices.mail.format = m_nFormat;
+    choices.addressBook = true;
+    choices.csvPath = m_strAddressCsvPath;
+    const ConversionOutcome outcome = RunConversion(choices, [this]() -> std::unique_ptr<CProgressSink> {
+        return m_pUi ? m_pUi->CreateProgress() : nullptr;
+    });
+    if (!outcome.Ok())
+        m_nErrorCode = outcome.errorCode;
+    return ResultMessage(outcome.mail, outcome.address);
 }

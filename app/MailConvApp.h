@@ -1,19 +1,26 @@
-// CMailConvApp: the application object, which is also the conversion job.
-// InitInstance is the program's whole life: detect, run the wizard, convert,
-// show one result message, return 0.
+// CMailConvApp: the application object, which is also the conversion job:
+// the wizard fills it, the result message reads it. InitInstance is the
+// program's whole life: detect, run the wizard, convert, show one result
+// message, return 0.
 #pragma once
+
+#include <memory>
 
 #include "framework/CString.h"
 #include "framework/WinApp.h"
-#include "store/Job.h"
+#include "writers/Progress.h"
+#include "writers/Writers.h"
 
-// What InitInstance shows: the wizard, the result dialog and a message box.
-// The Windows program installs the real ones; tests install fakes.
+// What InitInstance shows: the wizard, the progress window, the result
+// dialog and a message box. The Windows program installs the real ones;
+// tests install fakes.
 class CAppUi {
 public:
     virtual ~CAppUi() = default;
     // Runs the wizard modally; answers its result (kIdWizFinish on Finish).
     virtual int RunWizard() = 0;
+    // Makes (and shows) the progress window of the conversion.
+    virtual std::unique_ptr<CProgressSink> CreateProgress() { return std::make_unique<CSilentProgress>(); }
     // Shows the result dialog (template 137) with message, modally.
     virtual void ShowResult(const CString& message) = 0;
     // Shows message in a message box with the program's caption, an OK
@@ -21,7 +28,7 @@ public:
     virtual void ShowMessage(const CString& message) = 0;
 };
 
-class CMailConvApp : public CWinApp, public CMailConvJob {
+class CMailConvApp : public CWinApp {
 public:
     CMailConvApp() = default;
 
@@ -33,15 +40,33 @@ public:
     // m_lpCmdLine) and the target clients; says so and ends when the store
     // has no mail folder; else runs the wizard and, on Finish, converts.
     BOOL InitInstance() override;
-    // Runs the writer of m_nFormat, releases the index list, answers its result.
-    int ConvertMail();
+    // Converts the job as Finish does: the mail in m_nFormat, then the
+    // address book to m_strAddressCsvPath; m_nErrorCode gets the failure's
+    // code. Answers the result message.
+    CString Convert();
 
     // The message InitInstance shows after a conversion.
     CString ResultMessage(int mailResult, int addressResult) const;
 
+    // The job.
+    CString m_strAppDataDir;
+    CString m_strOutputDir;
+    CString m_strStoreDir;
+    CString m_strAddressCsvPath;
+    CStringArray m_arrSelectedTrays;
+    bool m_bResetOutputDir = false;   // the output page replaces its folder
+    int m_nFormat = kFormatNone;
+    int m_nNetscapeKind = 0;          // 0 none, 1 Netscape 4.x, 2 Netscape 6
+    bool m_bEudoraInstalled = false;
+    int m_nErrorCode = kErrorNone;
+
 private:
     CAppUi* m_pUi = nullptr;
 };
+
+// The job of the running program, for the wizard's pages. Calling this
+// without an application object is a programming error and aborts.
+CMailConvApp& GetJob();
 
 // Result texts.
 extern const char* const kMessageSuccess;

@@ -18,7 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
+#include "writers/Progress.h"
+#include "writers/Writers.h"
 #include "bench/BenchRounds.h"
 #include "coding/MimePart.h"
 #include "framework/posix/Machine.h"
@@ -84,7 +85,7 @@ std::string MakeMessage(int n)
 
 // The store, the job and the machine, made once.
 struct BenchStore {
-    CMailConvApp app;
+    MailConversion job;   // the store, the output folder and the trays
     std::string root;
     std::uint64_t bytes = 0;
     std::vector<std::string> sample;   // a few messages for the step benchmarks
@@ -101,13 +102,13 @@ struct BenchStore {
         machine.drives['C'] = root + "/c";
         machine.temp = "C:\\Temp\\";
         SetPosixMachine(machine);
-        app.m_strStoreDir = "C:\\Store";
-        app.m_strOutputDir = "C:\\out";
-        app.m_arrSelectedTrays.Add(kTray);
+        job.storeDir = "C:\\Store";
+        job.outputDir = "C:\\out";
+        job.trays.Add(kTray);
 
         const char* env = std::getenv("VELMORA_BENCH_MB");
         const std::uint64_t target = (env ? std::strtoull(env, nullptr, 10) : 512) << 20;
-        const CString folder = GetTrayFolderPath(kTray);
+        const CString folder = GetTrayFolderPath(CString("C:\\Store"), kTray);
         fs::create_directories(HostPathFor(folder));
         std::ofstream storage(HostPathFor(folder + kStorageFileName), std::ios::binary);
         auto list = std::make_unique<CMailIndexList>();
@@ -124,10 +125,10 @@ struct BenchStore {
                 sample.push_back(m);
         }
         storage.close();
-        app.SetIndexList(std::move(list));
-        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName))
+        TrayIndex index;
+        index.records = std::move(*list);
+        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName, index))
             std::abort();
-        app.ReleaseIndexList();
     }
     ~BenchStore() { fs::remove_all(root); }
 
@@ -148,8 +149,9 @@ void RunFormat(benchmark::State& state, int format)
 {
     BenchStore& store = Store();
     for (auto _ : state) {
-        store.app.m_nFormat = format;
-        if (!store.app.ConvertMail())
+        store.job.format = format;
+        CSilentProgress progress;
+        if (!ConvertMail(store.job, progress).Ok())
             state.SkipWithError("conversion failed");
         state.PauseTiming();
         store.ClearOutput();
@@ -167,10 +169,11 @@ void BM_Rounds(benchmark::State& state)
 {
     BenchStore& store = Store();
     auto convert = [&store](int format) {
-        store.app.m_nFormat = format;
-        return store.app.ConvertMail() != 0;
+        store.job.format = format;
+        CSilentProgress progress;
+        return ConvertMail(store.job, progress).Ok();
     };
-    const std::string cat = "cat '" + HostPathFor(GetTrayFolderPath(kTray) + kStorageFileName) + "' > '" +
+    const std::string cat = "cat '" + HostPathFor(GetTrayFolderPath(CString("C:\\Store"), kTray) + kStorageFileName) + "' > '" +
                             store.root + "/c/out/cat.out'";
     const std::vector<bench_rounds::Contender> contenders = {
         {"cat", [&cat] { return std::system(cat.c_str()) == 0; }},
@@ -200,14 +203,8 @@ void RunSteps(benchmark::State& state, int steps)
             }
             CMimeMessage message;
             message.ParseMemory(m.data(), m.size());
-            if (steps >= 2) {
-                message.FirstLeaf();
-                store.app.m_pMimeMessage = &message;
-                CString body;
-                AppendBodyText(body);
-                store.app.m_pMimeMessage = nullptr;
-                benchmark::DoNotOptimize(body.GetString());
-            }
+            if (steps >= 2)
+                benchmark::DoNotOptimize(message.FirstLeaf());
         }
     }
     state.SetBytesProcessed(bytes);

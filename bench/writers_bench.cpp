@@ -34,7 +34,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
+#include "writers/Progress.h"
+#include "writers/Writers.h"
 #include "bench/BenchRounds.h"
 #include "framework/posix/Machine.h"
 #include "store/MailIndexLoader.h"
@@ -120,7 +121,7 @@ std::string MakeBigMessage(std::uint64_t size, bool attachment)
 }
 
 struct BenchStore {
-    CMailConvApp app;
+    MailConversion job;   // the store, the output folder and the trays
     std::string root;
     std::uint64_t bytes = 0;
     std::size_t messages = 0;
@@ -142,8 +143,8 @@ struct BenchStore {
         PosixMachine machine;
         machine.drives['C'] = root + "/c";
         SetPosixMachine(machine);
-        app.m_strStoreDir = "C:\\Store";
-        app.m_strOutputDir = "C:\\out";
+        job.storeDir = "C:\\Store";
+        job.outputDir = "C:\\out";
 
         const char* env = std::getenv("VELMORA_BENCH_MB");
         const std::uint64_t target = (env ? std::strtoull(env, nullptr, 10) : 512) << 20;
@@ -167,7 +168,7 @@ struct BenchStore {
     // with one subject.
     void Write(const char* tray, std::uint64_t target, bool same)
     {
-        const CString folder = GetTrayFolderPath(tray);
+        const CString folder = GetTrayFolderPath(CString("C:\\Store"), tray);
         fs::create_directories(HostPathFor(folder));
         std::ofstream storage(HostPathFor(folder + kStorageFileName), std::ios::binary);
         auto list = std::make_unique<CMailIndexList>();
@@ -191,16 +192,16 @@ struct BenchStore {
         storage.close();
         if (!same)
             bytes = at;
-        app.SetIndexList(std::move(list));
-        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName))
+        TrayIndex index;
+        index.records = std::move(*list);
+        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName, index))
             std::abort();
-        app.ReleaseIndexList();
     }
 
     // 200 small messages with the big one among them.
     void WriteBig(std::uint64_t size, bool attachment)
     {
-        const CString folder = GetTrayFolderPath(kBigTray);
+        const CString folder = GetTrayFolderPath(CString("C:\\Store"), kBigTray);
         fs::create_directories(HostPathFor(folder));
         std::ofstream storage(HostPathFor(folder + kStorageFileName), std::ios::binary);
         auto list = std::make_unique<CMailIndexList>();
@@ -221,10 +222,10 @@ struct BenchStore {
         }
         storage.close();
         bigBytes = at;
-        app.SetIndexList(std::move(list));
-        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName))
+        TrayIndex index;
+        index.records = std::move(*list);
+        if (!CMailIndexLoader::WriteIndexFile(folder + kIndexFileName, index))
             std::abort();
-        app.ReleaseIndexList();
     }
 
     bool HasBig() const { return bigBytes > 0; }
@@ -233,7 +234,7 @@ struct BenchStore {
     std::size_t TrayLargest(int tray) const { return tray == 0 ? largest : bigLargest; }
     std::string Storage(int tray = 0) const
     {
-        return HostPathFor(GetTrayFolderPath(TrayName(tray)) + kStorageFileName);
+        return HostPathFor(GetTrayFolderPath(CString("C:\\Store"), TrayName(tray)) + kStorageFileName);
     }
     void ClearOutput()
     {
@@ -260,10 +261,11 @@ void SetCounters(benchmark::State& state, const BenchStore& store)
 bool Convert(int format, const char* tray)
 {
     BenchStore& store = Store();
-    store.app.m_arrSelectedTrays.RemoveAll();
-    store.app.m_arrSelectedTrays.Add(tray);
-    store.app.m_nFormat = format;
-    return store.app.ConvertMail() != 0;
+    store.job.trays.RemoveAll();
+    store.job.trays.Add(tray);
+    store.job.format = format;
+    CSilentProgress progress;
+    return ConvertMail(store.job, progress).Ok();
 }
 
 void RunFormat(benchmark::State& state, int format)
@@ -399,18 +401,18 @@ void BM_EmlSameSubject(benchmark::State& state)
     // Only the first n records of the 10,000 are kept live.
     for (auto _ : state) {
         state.PauseTiming();
-        const CString folder = GetTrayFolderPath(kSameTray);
-        store.app.m_pIndexList.reset();
-        CMailIndexLoader().LoadTrayIndex(kSameTray);
-        for (size_t i = 0; i < store.app.m_pIndexList->size(); ++i)
-            (*store.app.m_pIndexList)[i]->m_dwFlags = static_cast<int>(i) < n ? 0 : kIndexFlagRemoved;
-        CMailIndexLoader::WriteIndexFile(folder + kIndexFileName);
-        store.app.ReleaseIndexList();
-        store.app.m_arrSelectedTrays.RemoveAll();
-        store.app.m_arrSelectedTrays.Add(kSameTray);
-        store.app.m_nFormat = kFormatEml;
+        const CString folder = GetTrayFolderPath(store.job.storeDir, kSameTray);
+        TrayIndex index;
+        CMailIndexLoader::ReadIndexFile(folder + kIndexFileName, folder + kStorageFileName, index);
+        for (size_t i = 0; i < index.records.size(); ++i)
+            index.records[i]->m_dwFlags = static_cast<int>(i) < n ? 0 : kIndexFlagRemoved;
+        CMailIndexLoader::WriteIndexFile(folder + kIndexFileName, index);
+        store.job.trays.RemoveAll();
+        store.job.trays.Add(kSameTray);
+        store.job.format = kFormatEml;
         state.ResumeTiming();
-        if (!store.app.ConvertMail())
+        CSilentProgress progress;
+        if (!ConvertMail(store.job, progress).Ok())
             state.SkipWithError("conversion failed");
         state.PauseTiming();
         store.ClearOutput();

@@ -1,27 +1,28 @@
 #include "cli/HostConversion.h"
 
-#include "app/MailConvApp.h"
+#include "app/Conversion.h"
 #include "cli/HostPath.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
-#include "writers/Writers.h"
 
-HostConversionResult RunHostConversion(const HostConversion& conversion)
+HostConversionResult RunHostConversion(const HostConversion& conversion, const ProgressFactory& makeProgress)
 {
     UseHostRootMachine();
-    CMailConvApp app;
-    app.m_strStoreDir = WindowsPathForHost(conversion.store);
-    app.m_strOutputDir = WindowsPathForHost(conversion.output);
-    app.m_nFormat = conversion.format;
-    app.m_arrSelectedTrays = conversion.trays;
-    if (!conversion.csv.empty())
-        app.m_strAddressCsvPath = WindowsPathForHost(conversion.csv);
+    ConversionChoices choices;
+    choices.mail.storeDir = WindowsPathForHost(conversion.store);
+    choices.mail.outputDir = WindowsPathForHost(conversion.output);
+    choices.mail.format = conversion.format;
+    choices.mail.trays = conversion.trays;
+    choices.addressBook = !conversion.csv.empty();
+    if (choices.addressBook)
+        choices.csvPath = WindowsPathForHost(conversion.csv);
 
+    const ConversionOutcome outcome = RunConversion(choices, makeProgress);
     HostConversionResult result;
-    result.mail = app.ConvertMail();
-    result.address = result.mail && !conversion.csv.empty() ? ExportAddressBook() : result.mail;
-    result.errorCode = app.m_nErrorCode;
-    result.message = app.ResultMessage(result.mail, result.address);
+    result.mail = outcome.mail;
+    result.address = outcome.address;
+    result.errorCode = outcome.errorCode;
+    result.message = ResultMessage(outcome);
     return result;
 }
 
@@ -55,20 +56,18 @@ bool SplitTrayNames(const std::string& list, CStringArray& trays, std::string* e
 std::vector<TrayCount> CountTrays(const std::string& store)
 {
     UseHostRootMachine();
-    CMailConvApp app;
-    app.m_strStoreDir = WindowsPathForHost(store);
+    const CString storeDir = WindowsPathForHost(store);
     CStringArray trays;
-    ReadTraySequence(app.m_strStoreDir, trays);
+    ReadTraySequence(storeDir, trays);
     std::vector<TrayCount> counts;
-    CMailIndexLoader loader;
+    CMailIndexLoader loader(storeDir, CMailIndexLoader::Writes::kNone);
     for (const CString& tray : trays) {
         loader.LoadTrayIndex(tray);
         // What a writer goes through; nothing when the writer would stop.
         if (loader.StorageFailed())
             counts.push_back({tray, 0, false});
         else
-            counts.push_back({tray, CMailIndexLoader::CountLiveRecords(), true});
+            counts.push_back({tray, CMailIndexLoader::CountLiveRecords(loader.Index().records), true});
     }
-    app.ReleaseIndexList();
     return counts;
 }

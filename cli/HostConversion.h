@@ -1,13 +1,14 @@
 // The program's conversion on host paths: the one driver behind
-// velmora-convert and `vmtool convert`. It fills the job as the wizard does
-// and runs what the program runs after Finish: CMailConvApp::ConvertMail,
-// then ExportAddressBook when an address book path is given.
+// velmora-convert and `vmtool convert`. It runs what the program runs after
+// Finish (RunConversion, app/Conversion.h) with the choices given, the
+// address book only when a path for it is given.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "framework/CString.h"
+#include "writers/Progress.h"
 
 struct HostConversion {
     std::string store;    // host folders and file, UTF-8
@@ -18,17 +19,17 @@ struct HostConversion {
 };
 
 struct HostConversionResult {
-    int mail = 0;        // ConvertMail's result
-    int address = 0;     // ExportAddressBook's result; 1 when none was asked for
-    int errorCode = 0;   // the job's m_nErrorCode
-    CString message;     // the program's result message (Shift_JIS)
+    bool mail = false;      // the mail was converted
+    bool address = false;   // the address book was written, or none was asked for
+    int errorCode = 0;      // of the failure
+    CString message;        // the program's result message (Shift_JIS)
     bool Ok() const { return mail && address; }
 };
 
 // Installs the host-root machine (UseHostRootMachine) and runs the
-// conversion. The writers report progress to the sink that
-// SetProgressFactory installed (none: nothing shown).
-HostConversionResult RunHostConversion(const HostConversion& conversion);
+// conversion; the writers report progress to a sink from makeProgress
+// (null: nothing shown).
+HostConversionResult RunHostConversion(const HostConversion& conversion, const ProgressFactory& makeProgress = {});
 
 // Splits a comma-separated list of tray names (UTF-8) into Shift_JIS names,
 // skipping empty items. False with *error when IsUsableTrayName refuses a
@@ -44,8 +45,8 @@ struct TrayCount {
 };
 
 // The tray sequence of the store in the host folder store (ReadTraySequence:
-// the wizard's order), each tray's index loaded as the writers load it (so a
-// missing index is rebuilt and written back, as a conversion would; a storage
-// file that cannot be read makes the tray unreadable, and nothing is written).
-// Installs the host-root machine.
+// the wizard's order), each tray's index loaded as the writers load it but
+// without writing anything: a missing index is rebuilt in memory for the
+// count, no file of the store is written or deleted; a storage file that
+// cannot be read makes the tray unreadable. Installs the host-root machine.
 std::vector<TrayCount> CountTrays(const std::string& store);

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "framework/posix/Machine.h"
-#include "store/Job.h"
+#include "store/MailIndexLoader.h"
 
 namespace {
 
@@ -81,19 +81,16 @@ std::string Padded(const std::string& text, int columns, bool right)
     return right ? pad + text : text + pad;
 }
 
-// Feeds the meter from the writers' calls; the job's index list holds the
-// tray's records when BeginTray comes.
+// Feeds the meter from the writers' calls.
 class CMeterSink : public CProgressSink {
 public:
     explicit CMeterSink(CProgressMeter& meter) : m_meter(meter) {}
-    void BeginTray(const CString& tray, int) override
+    void BeginTray(const CString& tray, const TrayIndex& index) override
     {
         std::vector<std::uint64_t> sizes;
-        if (const CMailIndexList* list = GetJob().GetIndexList()) {
-            for (const auto& record : *list) {
-                if (!record->IsRemoved())
-                    sizes.push_back(record->m_dwEnd > record->m_dwStart ? record->m_dwEnd - record->m_dwStart : 0);
-            }
+        for (const auto& record : index.records) {
+            if (!record->IsRemoved())
+                sizes.push_back(record->m_dwEnd > record->m_dwStart ? record->m_dwEnd - record->m_dwStart : 0);
         }
         m_meter.BeginTray(SjisToUtf8(tray.Str()), std::move(sizes));
     }

@@ -40,8 +40,8 @@ public:
     // One row per tray begun, in order.
     const std::vector<Row>& Rows() const { return m_rows; }
 
-    // A factory of progress sinks that feed this meter from the job's index
-    // list (SetProgressFactory); the meter must outlive the conversion.
+    // A factory of progress sinks that feed this meter from the trays'
+    // indexes; the meter must outlive the conversion.
     ProgressFactory Factory();
 
 private:

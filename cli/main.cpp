@@ -9,18 +9,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/Conversion.h"
+#include "app/MailConvApp.h"
 #include "cli/HostConversion.h"
 #include "cli/HostPath.h"
 #include "cli/ProgressMeter.h"
 #include "framework/Platform.h"
 #include "res/resource.h"
-#include "store/Job.h"
+#include "writers/Writers.h"
 #include "store/TrayList.h"
-#include "writers/Naming.h"
 
 namespace fs = std::filesystem;
 
@@ -50,8 +52,9 @@ const char kHelp[] =
     "  --help, -h        this text\n"
     "\n"
     "OUTPUT_FOLDER is created (with missing parents) when it does not exist; it must not lie\n"
-    "inside the store's Data folder. Loading a tray whose index file is missing rebuilds the\n"
-    "index and saves it, as the program does; nothing else in the store is written.\n"
+    "inside the store's Data folder. Converting a tray whose index file is missing rebuilds\n"
+    "the index and saves it, as the program does; nothing else in the store is written, and\n"
+    "--list writes nothing at all.\n"
     "On a terminal, a progress line per tray goes to stderr. At the end a table shows each\n"
     "tray, the messages written and their size in the store, then the program's result.\n"
     "\n"
@@ -166,15 +169,6 @@ bool Writable(const fs::path& path)
     return ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-// Whether path is folder or lies inside it (after resolving links).
-bool Inside(const fs::path& path, const fs::path& folder)
-{
-    std::error_code ec;
-    const fs::path p = fs::weakly_canonical(fs::absolute(path), ec);
-    const fs::path f = fs::weakly_canonical(fs::absolute(folder), ec);
-    return std::mismatch(f.begin(), f.end(), p.begin(), p.end()).first == f.end();
-}
-
 // Checks the store folder; empty when it holds a Velmora store.
 std::string CheckStore(const std::string& store)
 {
@@ -198,7 +192,7 @@ std::string CheckOutput(const std::string& output, const std::string& store)
     std::error_code ec;
     if (std::string error = CheckNameable("output folder", output); !error.empty())
         return error;
-    if (Inside(output, fs::path(store) / "Data"))
+    if (CheckOutputFolder(WindowsPathForHost(store), WindowsPathForHost(output)) == TargetProblem::kInsideStore)
         return "output folder " + output + " lies inside the store's Data folder";
     if (fs::exists(output, ec)) {
         if (!fs::is_directory(output, ec))
@@ -222,12 +216,13 @@ std::string CheckCsv(const std::string& csv, const std::string& output, const st
     std::error_code ec;
     if (std::string error = CheckNameable("--csv", csv); !error.empty())
         return error;
-    if (Inside(csv, fs::path(store) / "Data"))
-        return "--csv " + csv + " lies inside the store's Data folder";
+    switch (CheckCsvPath(WindowsPathForHost(store), WindowsPathForHost(csv))) {
+    case TargetProblem::kInsideStore: return "--csv " + csv + " lies inside the store's Data folder";
+    case TargetProblem::kFolder: return "--csv " + csv + " is a folder, not a file";
+    default: break;
+    }
     const fs::path file = fs::absolute(csv).lexically_normal();
     if (fs::exists(file, ec)) {
-        if (fs::is_directory(file, ec))
-            return "--csv " + csv + " is a folder, not a file";
         if (!fs::is_regular_file(file, ec))
             return "--csv " + csv + " is not a regular file";
         if (::access(file.c_str(), W_OK) != 0)
@@ -347,10 +342,24 @@ int Convert(const HostConversion& job, bool quiet)
         };
     }
     CProgressMeter meter(clock, draw, TerminalColumns());
-    SetProgressFactory(meter.Factory());
-    const HostConversionResult result = RunHostConversion(job);
-    meter.Finish(result.mail != 0);
-    SetProgressFactory(nullptr);
+    HostConversionResult result;
+    try {
+        result = RunHostConversion(job, meter.Factory());
+    } catch (const std::bad_alloc&) {
+        // A message too large for memory: say where the run stopped.
+        meter.Finish(false);
+        std::string where;
+        if (!meter.Rows().empty()) {
+            const CProgressMeter::Row& row = meter.Rows().back();
+            where = " (tray " + row.tray + ", message " + std::to_string(row.messages + 1) + " of " +
+                    std::to_string(row.total) + ")";
+        }
+        std::fprintf(stderr, "%s\n%s: the conversion stopped: out of memory%s; files written so far stay in %s\n",
+                     SjisToUtf8(ErrorMessageFor(kErrorSystem).Str()).c_str(), kName, where.c_str(),
+                     job.output.c_str());
+        return 1;
+    }
+    meter.Finish(result.mail);
 
     const std::string message = SjisToUtf8(result.message.Str());
     if (result.Ok()) {
@@ -422,9 +431,7 @@ int Main(int argc, char** argv)
         if (!error.empty())
             return InputError(error);
     }
-    std::error_code ec;
-    if (!fs::is_directory(job.output, ec) && !CreateFolderPath(WindowsPathForHost(job.output)))
-        return InputError("output folder " + job.output + " could not be created");
+    // The output folder is made by the conversion when missing.
     return Convert(job, args.quiet);
 }
 

@@ -17,15 +17,15 @@ target_compile_definitions(velmora_core PUBLIC
   WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800)
 
 # Window code: the result and progress windows, the user interface of the
-# program and the wizard. App.cpp (the application object) belongs to the
+# program and the wizard. Program.cpp (the application object) belongs to the
 # program only, so that test programs can make their own.
 file(GLOB VELMORA_WIN_SOURCES CONFIGURE_DEPENDS app/win32/*.cpp ui/*.cpp)
-list(FILTER VELMORA_WIN_SOURCES EXCLUDE REGEX "/app/win32/App\\.cpp$")
+list(FILTER VELMORA_WIN_SOURCES EXCLUDE REGEX "/ui/Program\\.cpp$")
 file(GLOB VELMORA_RC_SOURCES CONFIGURE_DEPENDS res/*.rc)
 add_library(velmora_win STATIC ${VELMORA_WIN_SOURCES})
 target_link_libraries(velmora_win PUBLIC velmora_core)
 
-add_executable(VelmoraConv WIN32 app/win32/App.cpp ${VELMORA_RC_SOURCES})
+add_executable(VelmoraConv WIN32 ui/Program.cpp ${VELMORA_RC_SOURCES})
 target_link_libraries(VelmoraConv PRIVATE velmora_win)
 # The entry point lives in the framework library: pull it in.
 target_link_options(VelmoraConv PRIVATE ${VELMORA_STATIC_LINK} -Wl,-u,WinMain)

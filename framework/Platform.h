@@ -60,6 +60,10 @@ bool GetFileStatus(const char* path, FileStatus* status);
 // True when a and b name the same file: their full paths are equal without
 // regard to case, or both exist and are one file (links, short names).
 bool IsSameFile(const char* a, const char* b);
+// True when path is folder or lies inside it: their full paths, the part of
+// each that exists in its long form with links resolved, compared without
+// regard to case, component by component. Neither needs to exist.
+bool IsInsideFolder(const char* path, const char* folder);
 // Deletes a file; false on failure.
 bool DeleteFile(const char* path);
 // Creates one folder. 0 on success, else the Windows error code (183 when

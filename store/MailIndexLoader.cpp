@@ -1,34 +1,12 @@
 #include "store/MailIndexLoader.h"
 
-#include <climits>
-
 #include "framework/Archive.h"
 #include "framework/File.h"
 #include "store/IndexFile.h"
-#include "store/Job.h"
 #include "store/StorageScan.h"
 #include "store/TrayList.h"
 
 namespace {
-
-// Creates the job's list, or empties it.
-CMailIndexList& FreshIndexList()
-{
-    CMailConvJob& job = GetJob();
-    if (!job.m_pIndexList)
-        job.m_pIndexList = std::make_unique<CMailIndexList>();
-    else
-        job.m_pIndexList->clear();
-    return *job.m_pIndexList;
-}
-
-CMailIndexList& IndexList()
-{
-    CMailConvJob& job = GetJob();
-    if (!job.m_pIndexList)
-        job.m_pIndexList = std::make_unique<CMailIndexList>();
-    return *job.m_pIndexList;
-}
 
 // A storage file that does not open is only missing when nothing is at its
 // path; a folder or a file without access is there.
@@ -40,23 +18,23 @@ bool StorageMissing(const CString& storagePath)
 
 }  // namespace
 
-int CMailIndexLoader::CountLiveRecords()
+int CMailIndexLoader::CountLiveRecords(const CMailIndexList& records)
 {
     int live = 0;
-    for (const auto& record : IndexList()) {
+    for (const auto& record : records) {
         if (!record->IsRemoved())
             ++live;
     }
     return live;
 }
 
-CMailIndexLoader::ReadResult CMailIndexLoader::ReadIndexFile(const CString& indexPath, const CString& storagePath)
+CMailIndexLoader::ReadResult CMailIndexLoader::ReadIndexFile(const CString& indexPath, const CString& storagePath,
+                                                             TrayIndex& index)
 {
-    CMailConvJob& job = GetJob();
-    CMailIndexList& list = FreshIndexList();
-    job.m_nMessageCount = 0;
-    job.m_nRemovedMessageCount = 0;
-    job.m_nLiveMessageCount = 0;   // an empty list has no live records
+    index.records.clear();
+    index.messageCount = 0;
+    index.removedCount = 0;
+    index.liveCount = 0;   // an empty list has no live records
 
     CFile file;
     if (!file.Open(indexPath, CFile::modeRead | CFile::typeBinary)) {
@@ -75,23 +53,20 @@ CMailIndexLoader::ReadResult CMailIndexLoader::ReadIndexFile(const CString& inde
 
     CArchiveReader in(file);
     IndexContent content;
-    if (!ReadIndex(in, storageLength, content)) {
-        list.clear();
+    if (!ReadIndex(in, storageLength, content))
         return kIndexUnusable;
-    }
-    list = std::move(content.records);
-    job.m_nMessageCount = static_cast<int>(content.count);
-    job.m_nRemovedMessageCount = content.removed;
-    job.m_nLiveMessageCount = content.live;
-    job.m_dwIndexInfo1 = content.info1;
-    job.m_dwIndexInfo2 = content.info2;
+    index.records = std::move(content.records);
+    index.messageCount = static_cast<int>(content.count);
+    index.removedCount = content.removed;
+    index.liveCount = content.live;
+    index.info1 = content.info1;
+    index.info2 = content.info2;
     return kIndexLoaded;
 }
 
-CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageFile(const CString& storagePath, bool deleteIfEmpty)
+CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageFile(const CString& storagePath, bool deleteIfEmpty,
+                                                                  TrayIndex& index)
 {
-    CMailConvJob& job = GetJob();
-    CMailIndexList& list = IndexList();
     CFile file;
     if (!file.Open(storagePath, CFile::modeRead | CFile::typeBinary))
         return StorageMissing(storagePath) ? StorageResult::kNone : StorageResult::kFailed;
@@ -102,51 +77,51 @@ CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageFile(const CString&
         return StorageResult::kNone;
     }
     CFileStorageSource source(file);
-    const StorageScanResult scan = ScanMessageStorage(source, 0, static_cast<DWORD>(job.m_nMessageCount), list);
+    const StorageScanResult scan =
+        ScanMessageStorage(source, 0, static_cast<DWORD>(index.messageCount), index.records);
     file.Close();
     if (!scan.complete)
         return StorageResult::kFailed;
-    job.m_nMessageCount = static_cast<int>(scan.next);
+    index.messageCount = static_cast<int>(scan.next);
     return StorageResult::kScanned;
 }
 
-CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageTail(const CString& storagePath, int* added)
+CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageTail(const CString& storagePath, TrayIndex& index,
+                                                                  int* added)
 {
-    CMailConvJob& job = GetJob();
-    CMailIndexList& list = IndexList();
     if (added)
         *added = 0;
     CFile file;
     if (!file.Open(storagePath, CFile::modeRead | CFile::typeBinary))
         return StorageMissing(storagePath) ? StorageResult::kNone : StorageResult::kFailed;
     CFileStorageSource source(file);
-    const std::uint64_t start = SkipEmptyLines(source, FurthestIndexedOffset(list));
+    const std::uint64_t start = SkipEmptyLines(source, FurthestIndexedOffset(index.records));
     if (source.Failed())
         return StorageResult::kFailed;
     if (start >= source.Length())
         return StorageResult::kScanned;
-    const std::size_t before = list.size();
-    const StorageScanResult scan = ScanMessageStorage(source, start, static_cast<DWORD>(job.m_nMessageCount), list);
+    const std::size_t before = index.records.size();
+    const StorageScanResult scan =
+        ScanMessageStorage(source, start, static_cast<DWORD>(index.messageCount), index.records);
     file.Close();
     if (!scan.complete)
         return StorageResult::kFailed;
     if (added)
-        *added = static_cast<int>(list.size() - before);
-    job.m_nMessageCount = static_cast<int>(scan.next);
-    job.m_nLiveMessageCount = CountLiveRecords();
+        *added = static_cast<int>(index.records.size() - before);
+    index.messageCount = static_cast<int>(scan.next);
+    index.liveCount = CountLiveRecords(index.records);
     return StorageResult::kScanned;
 }
 
-bool CMailIndexLoader::WriteIndexFile(const CString& indexPath)
+bool CMailIndexLoader::WriteIndexFile(const CString& indexPath, const TrayIndex& index)
 {
-    CMailConvJob& job = GetJob();
     CFile file;
     if (!file.Open(indexPath, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
         return false;
     bool ok;
     {
         CArchiveWriter out(file);
-        job.m_nLiveMessageCount = WriteIndex(out, IndexList(), job.m_dwIndexInfo1, job.m_dwIndexInfo2);
+        WriteIndex(out, index.records, index.info1, index.info2);   // the live count is known already
         ok = out.Flush() && !file.HasError();
     }
     file.Close();
@@ -155,40 +130,33 @@ bool CMailIndexLoader::WriteIndexFile(const CString& indexPath)
     return ok;
 }
 
-int CMailIndexLoader::LoadTrayIndex(CString tray)
+int CMailIndexLoader::LoadTrayIndex(const CString& tray)
 {
-    CMailConvJob& job = GetJob();
     m_bStorageFailed = false;
-    CString folder = GetTrayFolderPath(tray);
+    const CString folder = GetTrayFolderPath(m_storeDir, tray);
+    const CString indexPath = folder + kIndexFileName;
     const CString storagePath = folder + kStorageFileName;
-    ReadResult result = ReadIndexFile(folder + kIndexFileName, storagePath);
+    ReadResult result = ReadIndexFile(indexPath, storagePath, m_index);
     if (result == kIndexLoaded) {
-        m_bStorageFailed = ScanStorageTail(storagePath) == StorageResult::kFailed;
-        return job.m_nMessageCount;
+        m_bStorageFailed = ScanStorageTail(storagePath, m_index) == StorageResult::kFailed;
+        return m_index.messageCount;
     }
 
     // Missing: rebuild and write back. Unreadable or unusable: rebuild in
     // memory; the store stays exactly as it is. A storage file that could not
     // be read leaves the store as it is in either case: a partial rebuild is
     // never saved.
-    const StorageResult scanned =
-        result == kIndexMissing ? RebuildTrayIndex(tray) : ScanStorageFile(storagePath, false);
+    const bool writeBack = result == kIndexMissing && m_writes == Writes::kAllowed;
+    const StorageResult scanned = ScanStorageFile(storagePath, writeBack, m_index);
     if (scanned != StorageResult::kScanned) {
         m_bStorageFailed = scanned == StorageResult::kFailed;
         return 0;
     }
-    job.m_nLiveMessageCount = CountLiveRecords();
-    if (result == kIndexMissing)
-        SaveTrayIndex(tray);
-    return job.m_nMessageCount;
-}
-
-CMailIndexLoader::StorageResult CMailIndexLoader::RebuildTrayIndex(CString tray)
-{
-    return ScanStorageFile(GetTrayFolderPath(tray) + kStorageFileName, true);
-}
-
-void CMailIndexLoader::SaveTrayIndex(CString tray)
-{
-    WriteIndexFile(GetTrayFolderPath(tray) + kIndexFileName);
+    m_index.liveCount = CountLiveRecords(m_index.records);
+    if (writeBack) {
+        // A tray whose index cannot be written is still converted from the
+        // records in memory; the next run rebuilds them again.
+        WriteIndexFile(indexPath, m_index);
+    }
+    return m_index.messageCount;
 }

@@ -4,15 +4,14 @@
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
 #include "res/resource.h"
-#include "store/Job.h"
 
 const char* const kIndexFileName = "\\vmmail.idx";
 const char* const kStorageFileName = "\\Message Storage.mbx";
 
-CString GetTrayFolderPath(const CString& tray)
+CString GetTrayFolderPath(const CString& storeDir, const CString& tray)
 {
     CString path;
-    path.Format("%s%s\\%s", GetJob().m_strStoreDir.GetString(),
+    path.Format("%s%s\\%s", storeDir.GetString(),
                 platform::LoadResString(IDS_PATH_MAILBOX).GetString(), tray.GetString());
     return path;
 }

@@ -3,8 +3,8 @@
 
 #include "framework/CString.h"
 
-// The tray's folder: store folder + "\Data\MailBox" + "\" + tray name.
-CString GetTrayFolderPath(const CString& tray);
+// The tray's folder: storeDir + "\Data\MailBox" + "\" + tray name.
+CString GetTrayFolderPath(const CString& storeDir, const CString& tray);
 
 // The tray sequence of the store in storeDir: the four fixed trays (string
 // resources 3000..3003), then one tray per line of "\Data\MailTray.dat" that

@@ -3,7 +3,6 @@
 
 #include <filesystem>
 
-#include "app/MailConvApp.h"
 #include "tests/TestSupport.h"
 #include "writers/Writers.h"
 
@@ -15,14 +14,17 @@ const std::string kHeader = "表示名,電子メール アドレス\r\n";
 
 struct AddressBookFixture : ::testing::Test {
     TempMachine tm;
-    CMailConvApp app;
+    CString csv = kCsv;
+    int format = kFormatMbox;
+    int errorCode = kErrorNone;
 
-    AddressBookFixture()
+    AddressBookFixture() { tm.MakeDirs("C:\\out"); }
+
+    int Export()
     {
-        app.m_strStoreDir = "C:\\Store";
-        app.m_strAddressCsvPath = kCsv;
-        app.m_nFormat = kFormatMbox;
-        tm.MakeDirs("C:\\out");
+        const WriteResult result = ExportAddressBook("C:\\Store", csv, format);
+        errorCode = result.errorCode;
+        return result.Ok() ? 1 : 0;
     }
 };
 
@@ -52,7 +54,7 @@ TEST_F(AddressBookFixture, RowsFromTabSeparatedFields)
     };
     for (const Case& c : cases) {
         tm.WriteFile(kBook, c.book);
-        EXPECT_EQ(ExportAddressBook(), 1) << c.book;
+        EXPECT_EQ(Export(), 1) << c.book;
         EXPECT_EQ(tm.ReadFile(kCsv), c.csv) << c.book;
     }
 }
@@ -60,34 +62,34 @@ TEST_F(AddressBookFixture, RowsFromTabSeparatedFields)
 TEST_F(AddressBookFixture, HeaderRowOnlyForEml)
 {
     tm.WriteFile(kBook, "n\ta@x\n");
-    for (int format : {kFormatMbox, kFormatEml, kFormatEudora, kFormatNetscape}) {
-        app.m_nFormat = format;
-        EXPECT_EQ(ExportAddressBook(), 1);
-        EXPECT_EQ(tm.ReadFile(kCsv), (format == kFormatEml ? kHeader : "") + "n,a@x\r\n") << format;
+    for (int f : {kFormatMbox, kFormatEml, kFormatEudora, kFormatNetscape}) {
+        format = f;
+        EXPECT_EQ(Export(), 1);
+        EXPECT_EQ(tm.ReadFile(kCsv), (f == kFormatEml ? kHeader : "") + "n,a@x\r\n") << f;
     }
     tm.WriteFile(kBook, "");
-    app.m_nFormat = kFormatEml;
-    EXPECT_EQ(ExportAddressBook(), 1);
+    format = kFormatEml;
+    EXPECT_EQ(Export(), 1);
     EXPECT_EQ(tm.ReadFile(kCsv), kHeader);
 }
 
 TEST_F(AddressBookFixture, MissingBookIsAnEmptyBook)
 {
     tm.WriteFile(kCsv, "old contents\r\n");   // replaced
-    EXPECT_EQ(ExportAddressBook(), 1);
+    EXPECT_EQ(Export(), 1);
     EXPECT_EQ(tm.ReadFile(kCsv), "");
-    app.m_nFormat = kFormatEml;
-    EXPECT_EQ(ExportAddressBook(), 1);
+    format = kFormatEml;
+    EXPECT_EQ(Export(), 1);
     EXPECT_EQ(tm.ReadFile(kCsv), kHeader);
-    EXPECT_EQ(app.m_nErrorCode, kErrorNone);
+    EXPECT_EQ(errorCode, kErrorNone);
 }
 
 TEST_F(AddressBookFixture, FileErrors)
 {
     // The book exists but cannot be read (a folder by that name).
     tm.MakeDirs(kBook);
-    EXPECT_EQ(ExportAddressBook(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_EQ(Export(), 0);
+    EXPECT_EQ(errorCode, kErrorFile);
     EXPECT_FALSE(tm.Exists(kCsv));
 
     // The CSV path names the store's own address book, by any spelling:
@@ -96,21 +98,21 @@ TEST_F(AddressBookFixture, FileErrors)
     tm.WriteFile(kBook, "n\ta@x\n");
     for (const char* same : {kBook, "c:\\store\\DATA\\addressbook.TXT", "C:\\Store\\Data\\..\\Data\\.\\AddressBook.txt",
                              "C:/Store/Data/AddressBook.txt"}) {
-        app.m_nErrorCode = 0;
-        app.m_strAddressCsvPath = same;
-        EXPECT_EQ(ExportAddressBook(), 0) << same;
-        EXPECT_EQ(app.m_nErrorCode, kErrorFile) << same;
+        errorCode = 0;
+        csv = same;
+        EXPECT_EQ(Export(), 0) << same;
+        EXPECT_EQ(errorCode, kErrorFile) << same;
         EXPECT_EQ(tm.ReadFile(kBook), "n\ta@x\n") << same;
     }
     // A hard link to it is the same file too.
     std::filesystem::create_hard_link(tm.Host(kBook), tm.Host("C:\\out\\link.csv"));
-    app.m_strAddressCsvPath = "C:\\out\\link.csv";
-    EXPECT_EQ(ExportAddressBook(), 0);
+    csv = "C:\\out\\link.csv";
+    EXPECT_EQ(Export(), 0);
     EXPECT_EQ(tm.ReadFile(kBook), "n\ta@x\n");
 
     // The target cannot be created.
-    app.m_nErrorCode = 0;
-    app.m_strAddressCsvPath = "C:\\missing\\book.csv";
-    EXPECT_EQ(ExportAddressBook(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    errorCode = 0;
+    csv = "C:\\missing\\book.csv";
+    EXPECT_EQ(Export(), 0);
+    EXPECT_EQ(errorCode, kErrorFile);
 }

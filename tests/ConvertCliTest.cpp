@@ -251,11 +251,21 @@ TEST_F(ConvertCliTest, BadInputIsRefusedBeforeAnythingIsWritten)
 
 TEST_F(ConvertCliTest, ListsTheTraysInTheWizardsOrderWithTheirLiveCounts)
 {
-    // A tray whose index is missing is rebuilt (and its index saved) as a
-    // conversion would; a listed tray without a folder counts nothing.
+    // A tray whose index is missing is counted from its storage file, as a
+    // conversion would; an empty storage file counts nothing. Listing writes
+    // and deletes nothing: the store stays byte for byte as it was.
     const std::string travel = store + "/Data/MailBox/" + U(u8"旅行");
     fs::remove(travel + "/vmmail.idx");
     std::ofstream(store + "/Data/MailTray.dat", std::ios::app) << "仕事\r\n";   // Shift_JIS
+    fs::create_directories(store + "/Data/MailBox/" + U(u8"仕事"));
+    std::ofstream(store + "/Data/MailBox/" + U(u8"仕事") + "/Message Storage.mbx");
+    auto snapshot = [this] {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(store))
+            files[e.path().string()] = e.is_regular_file() ? ReadHost(e.path().string()) : "<folder>";
+        return files;
+    };
+    const auto before = snapshot();
     const Ran r = Convert("'" + store + "' --list");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, U(u8"tray          messages\n"
@@ -266,7 +276,7 @@ TEST_F(ConvertCliTest, ListsTheTraysInTheWizardsOrderWithTheirLiveCounts)
                        u8"旅行                 1\n"
                        u8"仕事                 0\n"));
     EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(fs::exists(travel + "/vmmail.idx"));
+    EXPECT_EQ(snapshot(), before);
 
     // A tray whose storage cannot be read claims no count, and its index is
     // not rebuilt: exit 1.

@@ -41,10 +41,10 @@ TEST_F(EmlWriterTest, NamesNumbersAndContents)
         {Message("From body", "From here\r\n"), "表示"},
     });
     Select({"受信トレイ"});
-    app.m_nFormat = kFormatEml;
-    app.m_strOutputDir = "D:\\mail\\";   // one separator, "D:\mail" created
+    job.format = kFormatEml;
+    job.outputDir = "D:\\mail\\";   // one separator, "D:\mail" created
 
-    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(Write(), 1);
     EXPECT_EQ(Files("D:\\mail\\受信トレイ"),
               (std::vector<std::string>{Utf8(u8".eml"), Utf8(u8"Re： 資料？.eml"), Utf8(u8"[01].eml"),
                                         Utf8(u8"会議.eml"), Utf8(u8"会議[01].eml"), Utf8(u8"表示.eml")}));
@@ -65,7 +65,7 @@ TEST_F(EmlWriterTest, NamesNumbersAndContents)
     EXPECT_EQ(read.find("ERROR"), std::string::npos) << read;
 
     // Run twice: every file of the second run is numbered.
-    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(Write(), 1);
     EXPECT_EQ(Files("D:\\mail\\受信トレイ").size(), 12u);
     EXPECT_TRUE(tm.Exists("D:\\mail\\受信トレイ\\会議[02].eml"));
     EXPECT_TRUE(tm.Exists("D:\\mail\\受信トレイ\\表示[01].eml"));
@@ -80,8 +80,8 @@ TEST_F(EmlWriterTest, TrayFailures)
     MakeTray("b", {{Message("2"), "2", kIndexFlagRemoved}});
     MakeTray("c", {{Message("3"), "3"}});
     Select({"a", "b"});
-    app.m_nFormat = kFormatEml;
-    EXPECT_EQ(app.ConvertMail(), 1);
+    job.format = kFormatEml;
+    EXPECT_EQ(Write(), 1);
     EXPECT_FALSE(tm.Exists("C:\\out\\a"));
     EXPECT_TRUE(Files("C:\\out\\b").empty());
 
@@ -102,12 +102,12 @@ TEST_F(EmlWriterTest, TrayFailures)
     for (const Case& c : cases) {
         if (c.fileInTheWay)
             tm.WriteFile(c.fileInTheWay, "");
-        app.m_strOutputDir = c.outputDir;
-        app.m_nErrorCode = 0;
+        job.outputDir = c.outputDir;
+        errorCode = 0;
         progress.events.clear();
         Select({c.tray});
-        EXPECT_EQ(app.ConvertMail(), 0) << c.outputDir;
-        EXPECT_EQ(app.m_nErrorCode, kErrorFile) << c.outputDir;
+        EXPECT_EQ(Write(), 0) << c.outputDir;
+        EXPECT_EQ(errorCode, kErrorFile) << c.outputDir;
         EXPECT_EQ(progress.events.back(), "destroy");
     }
 }
@@ -125,17 +125,17 @@ TEST_F(EmlWriterTest, AMessageFileThatCannotBeMadeIsRetriedThenAFileError)
     };
     MakeTray("t", {{Message("会議"), "会議"}});
     Select({"t"});
-    app.m_nFormat = kFormatEml;
+    job.format = kFormatEml;
     int run = 0;
     for (const Case& c : cases) {
         const CString out = CString("C:\\out") + CString(std::to_string(run++));
         tm.MakeDirs(out + "\\t");
         for (const char8_t* name : c.blocked)
             std::filesystem::create_symlink("/nonexistent/dir/x", tm.Host(out + "\\t") + "/" + Utf8(name));
-        app.m_strOutputDir = out;
-        app.m_nErrorCode = 0;
-        EXPECT_EQ(app.ConvertMail(), c.written ? 1 : 0);
-        EXPECT_EQ(app.m_nErrorCode, c.written ? 0 : kErrorFile);
+        job.outputDir = out;
+        errorCode = 0;
+        EXPECT_EQ(Write(), c.written ? 1 : 0);
+        EXPECT_EQ(errorCode, c.written ? 0 : kErrorFile);
         if (c.written) {
             EXPECT_EQ(tm.ReadFile(out + "\\t\\" + CString(Utf8ToSjis(Utf8(c.written)))), kSep + InFile("会議"));
         }
@@ -159,8 +159,8 @@ TEST_F(EmlWriterTest, EveryMessageGetsItsFile)
         {"Subject: no end\r\n", "noend"},        // no header end: written whole
     });
     Select({"t"});
-    app.m_nFormat = kFormatEml;
-    EXPECT_EQ(app.ConvertMail(), 1);
+    job.format = kFormatEml;
+    EXPECT_EQ(Write(), 1);
     const auto files = Files("C:\\out\\t");
     EXPECT_EQ(files.size(), 8u);
     for (const char8_t* name : {u8"a＿b＿＿.eml", u8"con_.eml", u8"LPT1_.txt.eml", u8"Nul_ .eml", u8"COM10.eml"})
@@ -197,9 +197,9 @@ TEST_F(EmlWriterTest, FilesShowTheMessageDate)
     }
     MakeTray("t", messages);
     Select({"t"});
-    app.m_nFormat = kFormatEml;
+    job.format = kFormatEml;
     const std::time_t before = std::time(nullptr);
-    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(Write(), 1);
     const std::time_t after = std::time(nullptr);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];

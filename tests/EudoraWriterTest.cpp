@@ -41,7 +41,7 @@ struct EudoraFixture : writer_test::WriterFixture {
 
     EudoraFixture()
     {
-        app.m_nFormat = kFormatEudora;
+        job.format = kFormatEudora;
         SetMessageBoxHandler([this](const CString& text, UINT) {
             messageBoxes.push_back(text);
             return kIdOk;
@@ -59,7 +59,7 @@ struct EudoraFixture : writer_test::WriterFixture {
     {
         MakeTray(kInbox, messages);
         Select({kInbox});
-        EXPECT_EQ(app.ConvertMail(), 1);
+        EXPECT_EQ(Write(), 1);
         EXPECT_TRUE(TempFolderUntouched());
         std::string out = tm.ReadFile(kMailbox);
         std::remove(tm.Host(kMailbox).c_str());
@@ -83,7 +83,7 @@ TEST_F(EudoraFixture, EmptyTrayGivesEmptyMailboxAndTakenNamesAreNumbered)
     tm.WriteFile(kMailbox, "old mailbox");
     MakeTray(kInbox, {});
     Select({kInbox});
-    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(Write(), 1);
     EXPECT_EQ(tm.ReadFile(kMailbox), "old mailbox");
     EXPECT_EQ(tm.ReadFile(CString("C:\\out\\") + kInbox + "[01].mbx"), "");
 }
@@ -218,24 +218,24 @@ TEST_F(EudoraFixture, TrayFailures)
     // is removed, the next tray is done.
     MakeTray("a", {{"Subject: 1\r\n\r\n", "", 0x10}});
     MakeTray("b", {{"Subject: 2\r\n\r\n"}});
-    std::remove(tm.Host(GetTrayFolderPath("a") + kStorageFileName).c_str());
+    std::remove(tm.Host(GetTrayFolderPath(job.storeDir, "a") + kStorageFileName).c_str());
     Select({"a", "b"});
-    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(Write(), 1);
     EXPECT_FALSE(tm.Exists("C:\\out\\a.mbx"));
     EXPECT_EQ(tm.ReadFile("C:\\out\\b.mbx"), kSeparator + std::string("Subject: 2\r\n\r\n") + kEnd);
 
     // Without the storage file of live messages: a file error, nothing lost
     // silently.
     std::remove(tm.Host("C:\\out\\b.mbx").c_str());
-    std::remove(tm.Host(GetTrayFolderPath("b") + kStorageFileName).c_str());
-    EXPECT_EQ(app.ConvertMail(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    std::remove(tm.Host(GetTrayFolderPath(job.storeDir, "b") + kStorageFileName).c_str());
+    EXPECT_EQ(Write(), 0);
+    EXPECT_EQ(errorCode, kErrorFile);
     EXPECT_FALSE(tm.Exists("C:\\out\\b.mbx"));
 
     // The mailbox cannot be created.
-    app.m_strOutputDir = "C:\\NoSuchFolder";
-    EXPECT_EQ(app.ConvertMail(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    job.outputDir = "C:\\NoSuchFolder";
+    EXPECT_EQ(Write(), 0);
+    EXPECT_EQ(errorCode, kErrorFile);
 }
 
 TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
@@ -247,14 +247,14 @@ TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
     // written does not matter.
     tm.machine().temp = "C:\\NoTemp\\";
     tm.Apply();
-    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(Write(), 1);
     EXPECT_EQ(tm.ReadFile(kMailbox), kSeparator + std::string("Subject: 1\r\n\r\nbody\r\n") + kEnd);
     std::remove(tm.Host(kMailbox).c_str());
 
     // The mailbox fills the disk at the second message.
     tm.machine().temp = "C:\\Temp\\";
     tm.Apply();
-    app.m_nErrorCode = 0;
+    errorCode = 0;
     const std::string big = "Subject: big\r\n\r\n" + std::string(3000, 'x') + "\r\n.\r\n";
     MakeTray(kInbox, {{big}, {big}});
     struct rlimit old {};
@@ -263,19 +263,10 @@ TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
     struct rlimit small = old;
     small.rlim_cur = 5000;
     setrlimit(RLIMIT_FSIZE, &small);
-    int result = app.ConvertMail();
+    int result = Write();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_EQ(errorCode, kErrorFile);
     EXPECT_TRUE(TempFolderUntouched());
-}
-
-TEST_F(EudoraFixture, BodyPartThatCannotBeOpenedIsReported)
-{
-    CString body = "kept";
-    EXPECT_EQ(AppendBodyText(body), 0);   // no parse selected
-    EXPECT_EQ(body, "kept");
-    ASSERT_EQ(messageBoxes.size(), 1u);
-    EXPECT_EQ(messageBoxes[0], "Bodyパートを開くことができませんでした。");
 }

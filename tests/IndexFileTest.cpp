@@ -64,14 +64,24 @@ std::string Trailer(DWORD a, DWORD b, DWORD c, DWORD d)
 // A store with one tray "受信トレイ" at C:\Store.
 struct Store {
     TempMachine tm;
-    CMailConvApp app;
+    CMailIndexLoader loader{"C:\\Store"};
     CString tray = "受信トレイ";
-    Store() { app.m_strStoreDir = "C:\\Store"; }
-    CString IndexPath() const { return GetTrayFolderPath(tray) + kIndexFileName; }
-    CString StoragePath() const { return GetTrayFolderPath(tray) + kStorageFileName; }
+    CString IndexPath() const { return GetTrayFolderPath("C:\\Store", tray) + kIndexFileName; }
+    CString StoragePath() const { return GetTrayFolderPath("C:\\Store", tray) + kStorageFileName; }
     void WriteIndex(const std::string& bytes) { tm.WriteFile(IndexPath(), bytes); }
     void WriteStorage(const std::string& bytes) { tm.WriteFile(StoragePath(), bytes); }
-    CMailIndexList& List() { return *app.m_pIndexList; }
+    const TrayIndex& Index() const { return loader.Index(); }
+    const CMailIndexList& List() const { return loader.Index().records; }
+    bool Save() const { return CMailIndexLoader::WriteIndexFile(IndexPath(), loader.Index()); }
+    // Loads another tray whose index has the trailer values info1, info2:
+    // the values of the run from then on.
+    void LoadTrailer(DWORD info1, DWORD info2)
+    {
+        CArchiveWriter w;
+        ::WriteIndex(w, CMailIndexList(), info1, info2);
+        tm.WriteFile(GetTrayFolderPath("C:\\Store", "送信トレイ") + kIndexFileName, w.Bytes());
+        loader.LoadTrayIndex("送信トレイ");
+    }
 };
 
 const std::string kTwoMessages =
@@ -148,12 +158,11 @@ TEST(IndexLoadTest, EmptyIndexStillReadsTheTrailer)
 {
     Store s;
     s.WriteIndex(Dw(0) + Trailer(1, 2, 3, 4));
-    CMailIndexLoader loader;
+    CMailIndexLoader& loader = s.loader;
     EXPECT_EQ(loader.LoadTrayIndex(s.tray), 0);
-    ASSERT_NE(s.app.m_pIndexList, nullptr);
-    EXPECT_TRUE(s.List().empty());
-    EXPECT_EQ(s.app.m_dwIndexInfo1, 1u);
-    EXPECT_EQ(s.app.m_dwIndexInfo2, 4u);
+        EXPECT_TRUE(s.List().empty());
+    EXPECT_EQ(s.Index().info1, 1u);
+    EXPECT_EQ(s.Index().info2, 4u);
 }
 
 TEST(IndexLoadTest, CountsRemovedAndLiveRecordsAndSavesTrailerOneFourFourFour)
@@ -161,38 +170,38 @@ TEST(IndexLoadTest, CountsRemovedAndLiveRecordsAndSavesTrailerOneFourFourFour)
     Store s;
     s.WriteIndex(IndexBytes({Record(0, "a", 0x100, 0, 10), Record(1, "b", 0x110, 10, 20), Record(2, "c", 0, 20, 30)},
                             Trailer(1, 2, 3, 4)));
-    CMailIndexLoader loader;
+    CMailIndexLoader& loader = s.loader;
     EXPECT_EQ(loader.LoadTrayIndex(s.tray), 3);
-    EXPECT_EQ(s.app.m_nMessageCount, 3);
-    EXPECT_EQ(s.app.m_nRemovedMessageCount, 1);
-    EXPECT_EQ(s.app.m_nLiveMessageCount, 2);
+    EXPECT_EQ(s.Index().messageCount, 3);
+    EXPECT_EQ(s.Index().removedCount, 1);
+    EXPECT_EQ(s.Index().liveCount, 2);
     ASSERT_EQ(s.List().size(), 3u);
     EXPECT_TRUE(s.List()[1]->IsRemoved());
     EXPECT_EQ(s.List()[2]->m_strSubject, "c");
 
-    loader.SaveTrayIndex(s.tray);
+    s.Save();
     std::string saved = s.tm.ReadFile(s.IndexPath());
     EXPECT_EQ(saved.substr(saved.size() - 16), Trailer(1, 4, 4, 4));
-    EXPECT_EQ(s.app.m_nLiveMessageCount, 2);
+    EXPECT_EQ(s.Index().liveCount, 2);
 }
 
 TEST(IndexLoadTest, SecondTrayStartsFromAnEmptyList)
 {
     Store s;
     s.WriteIndex(IndexBytes({Record(0, "a", 0, 0, 1), Record(1, "b", 0x10, 1, 2)}, Trailer(5, 0, 0, 6)));
-    s.tm.WriteFile(GetTrayFolderPath("送信トレイ") + kIndexFileName,
+    s.tm.WriteFile(GetTrayFolderPath("C:\\Store", "送信トレイ") + kIndexFileName,
                    IndexBytes({Record(7, "x", 0, 0, 1)}, Trailer(8, 0, 0, 9)));
-    CMailIndexLoader loader;
+    CMailIndexLoader& loader = s.loader;
     EXPECT_EQ(loader.LoadTrayIndex(s.tray), 2);
-    CMailIndexList* first = s.app.m_pIndexList.get();
+    const CMailIndexList* first = &s.List();
     EXPECT_EQ(loader.LoadTrayIndex("送信トレイ"), 1);
-    EXPECT_EQ(s.app.m_pIndexList.get(), first);   // one list for the run
+    EXPECT_EQ(&s.List(), first);   // one list for the run
     ASSERT_EQ(s.List().size(), 1u);
     EXPECT_EQ(s.List()[0]->m_nNumber, 7u);
-    EXPECT_EQ(s.app.m_nRemovedMessageCount, 0);
-    EXPECT_EQ(s.app.m_nLiveMessageCount, 1);
-    EXPECT_EQ(s.app.m_dwIndexInfo1, 8u);
-    EXPECT_EQ(s.app.m_dwIndexInfo2, 9u);
+    EXPECT_EQ(s.Index().removedCount, 0);
+    EXPECT_EQ(s.Index().liveCount, 1);
+    EXPECT_EQ(s.Index().info1, 8u);
+    EXPECT_EQ(s.Index().info2, 9u);
 }
 
 TEST(IndexLoadTest, ReadThenWriteGivesTheSameBytes)
@@ -208,10 +217,10 @@ TEST(IndexLoadTest, ReadThenWriteGivesTheSameBytes)
     full.m_strSubject = CString(std::string(70000, 'L'));
     std::string minimal = IndexBytes({full, Record(4, "件名", 0x10, 0, 0)}, Trailer(9, 4, 4, 4));
     s.WriteIndex(minimal);
-    CMailIndexLoader loader;
+    CMailIndexLoader& loader = s.loader;
     loader.LoadTrayIndex(s.tray);
     s.tm.WriteFile(s.IndexPath(), "");
-    loader.SaveTrayIndex(s.tray);
+    s.Save();
     EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), minimal);
 
     // Trailer values 2 and 3, longer length forms and wide strings do not
@@ -220,7 +229,7 @@ TEST(IndexLoadTest, ReadThenWriteGivesTheSameBytes)
                       std::string(7, '\0') + Dw(0) + Dw(0) + Dw(0) + Dw(0);
     s.WriteIndex(Dw(1) + rec + Trailer(1, 2, 3, 4));
     loader.LoadTrayIndex(s.tray);
-    loader.SaveTrayIndex(s.tray);
+    s.Save();
     std::string want = Dw(1) + std::string("\x02" "ab" "\x01" "A", 5) + std::string(7, '\0') + Dw(0) + Dw(0) +
                        Dw(0) + Dw(0);
     EXPECT_EQ(s.tm.ReadFile(s.IndexPath()), Dw(1) + want + Trailer(1, 4, 4, 4));
@@ -230,11 +239,10 @@ TEST(IndexLoadTest, MissingIndexIsRebuiltAndWrittenWithTheRunsTrailerValues)
 {
     Store s;
     s.WriteStorage(kTwoMessages);
-    s.app.m_dwIndexInfo1 = 11;
-    s.app.m_dwIndexInfo2 = 22;
-    CMailIndexLoader loader;
+    s.LoadTrailer(11, 22);
+    CMailIndexLoader& loader = s.loader;
     EXPECT_EQ(loader.LoadTrayIndex(s.tray), 2);
-    EXPECT_EQ(s.app.m_nLiveMessageCount, 2);
+    EXPECT_EQ(s.Index().liveCount, 2);
     ASSERT_TRUE(s.tm.Exists(s.IndexPath()));
     CArchiveWriter w;
     WriteIndex(w, s.List(), 11, 22);
@@ -248,14 +256,11 @@ TEST(IndexLoadTest, MissingIndexIsRebuiltAndWrittenWithTheRunsTrailerValues)
 TEST(IndexLoadTest, TrayWithoutIndexOrStorageLoadsEmpty)
 {
     Store s;
-    s.app.m_nLiveMessageCount = 5;   // left from an earlier tray
-    CMailIndexLoader loader;
+    CMailIndexLoader& loader = s.loader;
     EXPECT_EQ(loader.LoadTrayIndex(s.tray), 0);
     EXPECT_FALSE(loader.StorageFailed());
-    ASSERT_NE(s.app.m_pIndexList, nullptr);
-    EXPECT_TRUE(s.List().empty());
-    EXPECT_EQ(s.app.m_nLiveMessageCount, 0);
-    EXPECT_EQ(s.app.m_nErrorCode, 0);
+        EXPECT_TRUE(s.List().empty());
+    EXPECT_EQ(s.Index().liveCount, 0);
     EXPECT_FALSE(s.tm.Exists(s.IndexPath()));
 }
 
@@ -300,9 +305,8 @@ TEST(IndexLoadTest, UnusableIndexIsRecoveredFromStorageWithoutTouchingIt)
                 if (c.index == kNoAccess)
                     ::chmod(s.tm.Host(s.IndexPath()).c_str(), 0200);   // write-only
             }
-            s.app.m_dwIndexInfo1 = 7;
-            s.app.m_dwIndexInfo2 = 8;
-            CMailIndexLoader loader;
+            s.LoadTrailer(7, 8);
+            CMailIndexLoader& loader = s.loader;
             const int want = storage.empty() ? 0 : 2;
             EXPECT_EQ(loader.LoadTrayIndex(s.tray), want) << c.what;
             EXPECT_FALSE(loader.StorageFailed()) << c.what;
@@ -311,10 +315,10 @@ TEST(IndexLoadTest, UnusableIndexIsRecoveredFromStorageWithoutTouchingIt)
                 EXPECT_EQ(s.List()[0]->m_strSubject, "one") << c.what;
                 EXPECT_EQ(s.List()[1]->m_dwEnd, kTwoMessages.size()) << c.what;
             }
-            EXPECT_EQ(s.app.m_nLiveMessageCount, want) << c.what;
-            EXPECT_EQ(s.app.m_nRemovedMessageCount, 0) << c.what;
-            EXPECT_EQ(s.app.m_dwIndexInfo1, 7u) << c.what;
-            EXPECT_EQ(s.app.m_dwIndexInfo2, 8u) << c.what;
+            EXPECT_EQ(s.Index().liveCount, want) << c.what;
+            EXPECT_EQ(s.Index().removedCount, 0) << c.what;
+            EXPECT_EQ(s.Index().info1, 7u) << c.what;
+            EXPECT_EQ(s.Index().info2, 8u) << c.what;
             if (c.index == kNoAccess)
                 ::chmod(s.tm.Host(s.IndexPath()).c_str(), 0644);
             if (c.index == kFolder)
@@ -374,14 +378,14 @@ TEST(IndexLoadTest, MessagesStoredAfterTheIndexFollowItsRecords)
         s.WriteStorage(storage);
         s.WriteIndex(index);
 
-        CMailIndexLoader loader;
+        CMailIndexLoader& loader = s.loader;
         const int total = loader.LoadTrayIndex(s.tray);
         EXPECT_FALSE(loader.StorageFailed()) << c.what;
         EXPECT_EQ(total, static_cast<int>(s.List().size())) << c.what;
-        EXPECT_EQ(s.app.m_nMessageCount, total) << c.what;
-        EXPECT_EQ(s.app.m_nLiveMessageCount, static_cast<int>(c.live.size())) << c.what;
-        EXPECT_EQ(s.app.m_nRemovedMessageCount, total - static_cast<int>(c.live.size())) << c.what;
-        EXPECT_EQ(s.app.m_dwIndexInfo1, 1u) << c.what;
+        EXPECT_EQ(s.Index().messageCount, total) << c.what;
+        EXPECT_EQ(s.Index().liveCount, static_cast<int>(c.live.size())) << c.what;
+        EXPECT_EQ(s.Index().removedCount, total - static_cast<int>(c.live.size())) << c.what;
+        EXPECT_EQ(s.Index().info1, 1u) << c.what;
         std::vector<std::string> live;
         for (size_t i = 0; i < s.List().size(); ++i) {
             const CMailIndexData& r = *s.List()[i];
@@ -402,6 +406,6 @@ TEST(IndexLoadTest, IndexWithoutStorageFileIsTakenAsItIs)
 {
     Store s;
     s.WriteIndex(IndexBytes({Record(0, "one", 0, 0, 5000)}, Trailer(1, 2, 3, 4)));
-    CMailIndexLoader loader;
+    CMailIndexLoader& loader = s.loader;
     EXPECT_EQ(loader.LoadTrayIndex(s.tray), 1);
 }

@@ -21,17 +21,16 @@ TEST_F(MboxWriterTest, ConvertsLiveMessagesInOrderWithProgress)
     MakeTray("仕事", {{Message("removed"), "", kIndexFlagRemoved}});
     MakeTray("個人", {{"From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + Message("three")}});
     Select({"受信トレイ", "仕事", "個人"});
-    app.m_nFormat = kFormatMbox;
+    job.format = kFormatMbox;
 
-    EXPECT_EQ(app.ConvertMail(), 1);
-    EXPECT_EQ(app.m_nErrorCode, 0);
+    EXPECT_EQ(Write(), 1);
+    EXPECT_EQ(errorCode, 0);
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ.mbx"),
               kSep + InMailbox("one") + kSep + InMailbox("two", ">From here\r\n"));
     EXPECT_EQ(tm.ReadFile("C:\\out\\仕事.mbx"), "");   // no live record: empty file
     EXPECT_EQ(tm.ReadFile("C:\\out\\個人.mbx"), "From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + InMailbox("three"));
     EXPECT_EQ(progress.events, (std::vector<std::string>{"create", "begin 受信トレイ 2", "set 1", "set 2",
                                                          "begin 仕事 0", "begin 個人 1", "set 1", "destroy"}));
-    EXPECT_FALSE(app.m_pIndexList);
 
     // Python's mbox reader sees exactly the live messages.
     EXPECT_EQ(ReadBack("mbox", {tm.Host("C:\\out\\受信トレイ.mbx"), tm.Host("C:\\out\\個人.mbx")}),
@@ -40,7 +39,7 @@ TEST_F(MboxWriterTest, ConvertsLiveMessagesInOrderWithProgress)
     // Run twice: a numbered file; the first stays as it was.
     progress.events.clear();
     Select({"個人"});
-    EXPECT_EQ(app.ConvertMail(), 1);
+    EXPECT_EQ(Write(), 1);
     EXPECT_EQ(tm.ReadFile("C:\\out\\個人[01].mbx"), tm.ReadFile("C:\\out\\個人.mbx"));
 }
 
@@ -52,8 +51,8 @@ TEST_F(MboxWriterTest, TrayFailures)
     std::filesystem::remove(tm.Host("C:\\Store\\Data\\MailBox\\a\\Message Storage.mbx"));
     MakeTray("b", {{Message("2")}});
     Select({"a", "b"});
-    app.m_nFormat = kFormatMbox;
-    EXPECT_EQ(app.ConvertMail(), 1);
+    job.format = kFormatMbox;
+    EXPECT_EQ(Write(), 1);
     EXPECT_FALSE(tm.Exists("C:\\out\\a.mbx"));
     EXPECT_EQ(tm.ReadFile("C:\\out\\b.mbx"), kSep + InMailbox("2"));
 
@@ -61,17 +60,17 @@ TEST_F(MboxWriterTest, TrayFailures)
     MakeTray("c", {{Message("3")}});
     std::filesystem::remove(tm.Host("C:\\Store\\Data\\MailBox\\c\\Message Storage.mbx"));
     Select({"c"});
-    EXPECT_EQ(app.ConvertMail(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_EQ(Write(), 0);
+    EXPECT_EQ(errorCode, kErrorFile);
     EXPECT_FALSE(tm.Exists("C:\\out\\c.mbx"));
-    app.m_nErrorCode = 0;
+    errorCode = 0;
 
     // Output not creatable: file error, the window destroyed.
     progress.events.clear();
-    app.m_strOutputDir = "C:\\missing\\folder";
+    job.outputDir = "C:\\missing\\folder";
     Select({"b"});
-    EXPECT_EQ(app.ConvertMail(), 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_EQ(Write(), 0);
+    EXPECT_EQ(errorCode, kErrorFile);
     EXPECT_EQ(progress.events, (std::vector<std::string>{"create", "begin b 1", "destroy"}));
 }
 
@@ -84,8 +83,8 @@ TEST_F(MboxWriterTest, MessagesThatWouldBeLostAreKept)
         {Message("after")},
     });
     Select({"t"});
-    app.m_nFormat = kFormatMbox;
-    EXPECT_EQ(app.ConvertMail(), 1);
+    job.format = kFormatMbox;
+    EXPECT_EQ(Write(), 1);
     EXPECT_EQ(tm.ReadFile("C:\\out\\t.mbx"),
               kSep + "Subject: no end\r\nX: 1\r\n" + kSep + "Subject: bare\nX: 1\n\n>From lf\nbody\n" + kSep +
                   "Subject: last\r\n\r\nno final line end\r\n" + kSep + InMailbox("after"));
@@ -96,17 +95,17 @@ TEST_F(MboxWriterTest, WriteFailureEndsWithFileError)
 {
     MakeTray("t", {{Message("big", std::string(200000, 'x') + "\r\n")}});
     Select({"t"});
-    app.m_nFormat = kFormatMbox;
+    job.format = kFormatMbox;
     struct rlimit old;
     getrlimit(RLIMIT_FSIZE, &old);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
     small.rlim_cur = 65536;
     setrlimit(RLIMIT_FSIZE, &small);
-    const int result = app.ConvertMail();
+    const int result = Write();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+    EXPECT_EQ(errorCode, kErrorFile);
     EXPECT_EQ(progress.events.back(), "destroy");
 }

@@ -1,7 +1,6 @@
 // Finding the Netscape mail folder: Netscape 4.x registry, Netscape 6 profile files.
 #include <gtest/gtest.h>
 
-#include "app/MailConvApp.h"
 #include "tests/TestSupport.h"
 #include "writers/NetscapeLookup.h"
 
@@ -15,12 +14,18 @@ struct Found {
     int error;
 };
 
-Found Lookup(CMailConvApp& app, const char* profileIn = "")
+// Which Netscape is installed, and the application-data folder.
+struct Installed {
+    int kind = 0;
+    CString appData;
+};
+
+Found Lookup(const Installed& app, const char* profileIn = "")
 {
     CString profile = profileIn, mail, account;
-    app.m_nErrorCode = 0;
-    int r = FindNetscapeMailFolder(profile, mail, account);
-    return {r, profile.Str(), mail.Str(), account.Str(), app.m_nErrorCode};
+    int error = 0;
+    int r = FindNetscapeMailFolder(app.kind, app.appData, profile, mail, account, &error);
+    return {r, profile.Str(), mail.Str(), account.Str(), error};
 }
 
 void ExpectFound(const Found& f, const Found& want)
@@ -37,8 +42,8 @@ void ExpectFound(const Found& f, const Found& want)
 TEST(NetscapeLookupTest, Netscape4Registry)
 {
     TempMachine tm;
-    CMailConvApp app;
-    app.m_nNetscapeKind = 1;
+    Installed app;
+    app.kind = 1;
     ExpectFound(Lookup(app, "keep"), {1, "keep", "", "", 0});   // nothing in the registry
 
     tm.machine().SetRegistryValue(kBiff, "CurrentUser", "u");
@@ -58,9 +63,9 @@ TEST(NetscapeLookupTest, Netscape4Registry)
 TEST(NetscapeLookupTest, Netscape6ProfileFiles)
 {
     TempMachine tm;
-    CMailConvApp app;
-    app.m_nNetscapeKind = 2;
-    app.m_strAppDataDir = "C:\\AppData";
+    Installed app;
+    app.kind = 2;
+    app.appData = "C:\\AppData";
     ExpectFound(Lookup(app), {0, "", "", "", 1});   // no registry.dat
 
     using namespace std::string_literals;

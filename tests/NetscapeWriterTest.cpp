@@ -16,10 +16,10 @@ TEST_F(NetscapeWriterTest, WritesBesideExistingMailboxes)
                             {"From ???@??? Sun Jan  5  1: 2: 3 2003\r\n" + Message("two")}});
     MakeTray("a.b", {{Message("x"), "", kIndexFlagRemoved}});
     Select({"受信トレイ", "a.b"});
-    app.m_nFormat = kFormatNetscape;
+    job.format = kFormatNetscape;
 
-    EXPECT_EQ(app.ConvertMail(), 1);
-    EXPECT_EQ(app.m_nErrorCode, 0);
+    EXPECT_EQ(Write(), 1);
+    EXPECT_EQ(errorCode, 0);
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ"), "old mailbox");
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ.msf"), "old summary");
     EXPECT_EQ(tm.ReadFile("C:\\out\\受信トレイ[01]"),

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
 #include "store/MailIndexLoader.h"
 #include "store/StorageScan.h"
 #include "store/TrayList.h"
@@ -355,14 +354,16 @@ TEST(RebuildScanTest, LinesLongerThanTheBufferKeepExactPositions)
 TEST(RebuildTrayTest, EmptyStorageFileIsDeleted)
 {
     TempMachine tm;
-    CMailConvApp app;
-    app.m_strStoreDir = "C:\\Store";
-    CString storage = GetTrayFolderPath("受信トレイ") + kStorageFileName;
-    tm.WriteFile(storage, "");
-    CMailIndexLoader loader;
-    EXPECT_EQ(loader.LoadTrayIndex("受信トレイ"), 0);
-    EXPECT_FALSE(loader.StorageFailed());
-    EXPECT_FALSE(tm.Exists(storage));
-    EXPECT_FALSE(tm.Exists(GetTrayFolderPath("受信トレイ") + kIndexFileName));
-    EXPECT_TRUE(app.m_pIndexList->empty());
+    const CString folder = GetTrayFolderPath("C:\\Store", "受信トレイ");
+    CString storage = folder + kStorageFileName;
+    // Listing leaves it; a conversion deletes it.
+    for (auto writes : {CMailIndexLoader::Writes::kNone, CMailIndexLoader::Writes::kAllowed}) {
+        tm.WriteFile(storage, "");
+        CMailIndexLoader loader("C:\\Store", writes);
+        EXPECT_EQ(loader.LoadTrayIndex("受信トレイ"), 0);
+        EXPECT_FALSE(loader.StorageFailed());
+        EXPECT_EQ(tm.Exists(storage), writes == CMailIndexLoader::Writes::kNone);
+        EXPECT_FALSE(tm.Exists(folder + kIndexFileName));
+        EXPECT_TRUE(loader.Index().records.empty());
+    }
 }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
 #include "coding/Jis.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
@@ -64,7 +63,6 @@ protected:
             GTEST_SKIP() << "vmtool not built";
         for (size_t i = 0; i < kMessages.size(); ++i)
             WriteHost(fs::path(tm.root()) / "in" / ("m" + std::to_string(i) + ".eml"), kMessages[i]);
-        app.m_strStoreDir = "C:\\Store";
     }
 
     // Makes the store C:\Store with the trays 受信トレイ and 仕事 from the messages.
@@ -78,21 +76,20 @@ protected:
 
     CMailIndexList Load(const CString& tray)
     {
-        CMailIndexLoader loader;
         loader.LoadTrayIndex(tray);
         CMailIndexList copy;
-        for (const auto& r : *app.m_pIndexList)
+        for (const auto& r : loader.Index().records)
             copy.push_back(std::make_unique<CMailIndexData>(*r));
         return copy;
     }
 
     TempMachine tm;
-    CMailConvApp app;
+    CMailIndexLoader loader{"C:\\Store"};
 };
 
 std::string Storage(const TempMachine& tm, const CString& tray)
 {
-    return tm.ReadFile(GetTrayFolderPath(tray) + "\\Message Storage.mbx");
+    return tm.ReadFile(GetTrayFolderPath("C:\\Store", tray) + "\\Message Storage.mbx");
 }
 
 }  // namespace
@@ -107,10 +104,10 @@ TEST_F(StoreToolTest, StoreReadsBackRecordForRecord)
         CMailIndexList records = Load(tray);
         std::string storage = Storage(tm, tray);
         ASSERT_EQ(records.size(), 3u);
-        EXPECT_EQ(app.m_nRemovedMessageCount, 1);
-        EXPECT_EQ(app.m_nLiveMessageCount, 2);
-        EXPECT_EQ(app.m_dwIndexInfo1, 7u);
-        EXPECT_EQ(app.m_dwIndexInfo2, 9u);
+        EXPECT_EQ(loader.Index().removedCount, 1);
+        EXPECT_EQ(loader.Index().liveCount, 2);
+        EXPECT_EQ(loader.Index().info1, 7u);
+        EXPECT_EQ(loader.Index().info2, 9u);
         std::string range0 = storage.substr(records[0]->m_dwStart, records[0]->m_dwEnd - records[0]->m_dwStart);
         EXPECT_EQ(range0, "From: =?ISO-2022-JP?B?GyRCMCEbKEI=?= <a@orvane.ne.jp>\r\nTo: b@x.jp, c@x.jp\r\n"
                           "Subject: =?ISO-2022-JP?B?GyRCMCEbKEI=?=\r\n =?ISO-2022-JP?B?GyRCMCEbKEI=?=\r\n"
@@ -138,9 +135,9 @@ TEST_F(StoreToolTest, RebuiltIndexesMatchTheToolsIndexes)
         Make(gap);
         CMailIndexList made = Load("受信トレイ");
         Make(std::string("--no-index ") + gap);
-        ASSERT_FALSE(tm.Exists(GetTrayFolderPath("受信トレイ") + kIndexFileName));
+        ASSERT_FALSE(tm.Exists(GetTrayFolderPath("C:\\Store", "受信トレイ") + kIndexFileName));
         CMailIndexList rebuilt = Load("受信トレイ");
-        EXPECT_TRUE(tm.Exists(GetTrayFolderPath("受信トレイ") + kIndexFileName));   // written back
+        EXPECT_TRUE(tm.Exists(GetTrayFolderPath("C:\\Store", "受信トレイ") + kIndexFileName));   // written back
         ASSERT_EQ(rebuilt.size(), made.size());
         for (size_t i = 0; i < made.size(); ++i) {
             const CMailIndexData& a = *made[i];
@@ -166,10 +163,10 @@ TEST_F(StoreToolTest, RebuiltIndexesMatchTheToolsIndexes)
 TEST_F(StoreToolTest, WideStringsLoadLikeNarrowOnes)
 {
     Make("");
-    std::string narrow = tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName);
+    std::string narrow = tm.ReadFile(GetTrayFolderPath("C:\\Store", "仕事") + kIndexFileName);
     CMailIndexList a = Load("仕事");
     Make("--wide");
-    EXPECT_NE(tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName), narrow);
+    EXPECT_NE(tm.ReadFile(GetTrayFolderPath("C:\\Store", "仕事") + kIndexFileName), narrow);
     CMailIndexList b = Load("仕事");
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i) {
@@ -178,8 +175,8 @@ TEST_F(StoreToolTest, WideStringsLoadLikeNarrowOnes)
         EXPECT_EQ(a[i]->m_dwEnd, b[i]->m_dwEnd);
     }
     // Saving gives the narrow file back.
-    CMailIndexLoader().SaveTrayIndex("仕事");
-    EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName), narrow);
+    CMailIndexLoader::WriteIndexFile(GetTrayFolderPath("C:\\Store", "仕事") + kIndexFileName, loader.Index());
+    EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("C:\\Store", "仕事") + kIndexFileName), narrow);
 }
 
 TEST_F(StoreToolTest, DumpAndRebuildPrintJsonLinesAndWriteNothing)
@@ -192,13 +189,13 @@ TEST_F(StoreToolTest, DumpAndRebuildPrintJsonLinesAndWriteNothing)
     EXPECT_NE(out.find("\"flags\":21,\"start\":0,"), std::string::npos) << out;
     EXPECT_NE(out.find("\n{\"count\":3,\"removed\":1,\"live\":2,\"info1\":3,\"info2\":4}\n"), std::string::npos) << out;
     // A message stored after the index follows its records, as loading gives it.
-    const std::string index = tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName);
+    const std::string index = tm.ReadFile(GetTrayFolderPath("C:\\Store", "仕事") + kIndexFileName);
     const std::string storage = Storage(tm, "仕事");
     WriteHost(tray + "/Message Storage.mbx", storage + "Subject: new\r\n\r\n.\r\n");
     ASSERT_EQ(RunTool("dump-index '" + tray + "/vmmail.idx'", &out), 0);
     EXPECT_NE(out.find("{\"number\":3,\"subject\":\"6e6577\","), std::string::npos) << out;
     EXPECT_NE(out.find("\n{\"count\":4,\"removed\":1,\"live\":3,\"info1\":3,\"info2\":4}\n"), std::string::npos) << out;
-    EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("仕事") + kIndexFileName), index);
+    EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("C:\\Store", "仕事") + kIndexFileName), index);
     WriteHost(tray + "/Message Storage.mbx", storage);
 
     fs::remove(tray + "/vmmail.idx");
@@ -263,8 +260,8 @@ TEST_F(StoreToolTest, ConvertFindsEveryLiveMessageTheIndexMisses)
     int run = 0;
     for (const Case& c : cases) {
         Make(c.options);
-        const std::string tray = tm.Host(GetTrayFolderPath("受信トレイ"));
-        std::string index = tm.ReadFile(GetTrayFolderPath("受信トレイ") + kIndexFileName);
+        const std::string tray = tm.Host(GetTrayFolderPath("C:\\Store", "受信トレイ"));
+        std::string index = tm.ReadFile(GetTrayFolderPath("C:\\Store", "受信トレイ") + kIndexFileName);
         ASSERT_EQ(index.substr(0, 4), std::string("\x03\0\0\0", 4)) << c.what;
         if (c.lowerCount) {
             index[0] = '\x02';
@@ -291,7 +288,7 @@ TEST_F(StoreToolTest, ConvertFindsEveryLiveMessageTheIndexMisses)
             EXPECT_NE(mbox.find(line + "\r\n"), std::string::npos) << c.what << ": " << line;
         for (const std::string& line : c.removed)
             EXPECT_EQ(mbox.find(line + "\r\n"), std::string::npos) << c.what << ": " << line;
-        EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("受信トレイ") + kIndexFileName), index) << c.what;   // not rewritten
+        EXPECT_EQ(tm.ReadFile(GetTrayFolderPath("C:\\Store", "受信トレイ") + kIndexFileName), index) << c.what;   // not rewritten
     }
 }
 

@@ -1,7 +1,6 @@
 // The store's tray sequence and tray folders.
 #include <gtest/gtest.h>
 
-#include "app/MailConvApp.h"
 #include "store/TrayList.h"
 #include "tests/TestSupport.h"
 
@@ -54,9 +53,6 @@ TEST(TrayListTest, FixedTraysComeFirstThenTheFileLines)
 TEST(TrayListTest, TrayFolderIsBelowTheStore)
 {
     TempMachine tm;
-    CMailConvApp app;
-    app.m_strStoreDir = "C:\\Velmora";
-    EXPECT_EQ(GetTrayFolderPath("受信トレイ"), "C:\\Velmora\\Data\\MailBox\\受信トレイ");
-    app.m_strStoreDir = "";
-    EXPECT_EQ(GetTrayFolderPath(" a "), "\\Data\\MailBox\\ a ");
+    EXPECT_EQ(GetTrayFolderPath("C:\\Velmora", "受信トレイ"), "C:\\Velmora\\Data\\MailBox\\受信トレイ");
+    EXPECT_EQ(GetTrayFolderPath("", " a "), "\\Data\\MailBox\\ a ");
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MailConvApp.h"
 #include "framework/Ui.h"
 #include "tests/WriterFixture.h"
 
@@ -28,11 +29,13 @@ class WizardUi : public CAppUi {
 public:
     std::function<void()> choose;
     std::vector<CString> shown;
+    ProgressFactory progress;
     int RunWizard() override
     {
         choose();
         return kIdWizFinish;
     }
+    std::unique_ptr<CProgressSink> CreateProgress() override { return progress(); }
     void ShowResult(const CString& message) override { shown.push_back(message); }
     void ShowMessage(const CString& message) override { shown.push_back(message); }
 };
@@ -44,11 +47,13 @@ std::string Mixed(const std::string& first, const std::string& second, bool clos
 }
 
 struct WholeProgram : writer_test::WriterFixture {
+    CMailConvApp app;
     WizardUi ui;
 
     WholeProgram()
     {
-        app.m_strStoreDir = kStore;   // for MakeTray; start-up sets the same
+        job.storeDir = kStore;   // for MakeTray; start-up finds the same
+        ui.progress = progress.Factory();
         // 受信トレイ, indexed: every kind of message, and one removed.
         MakeTray(kInbox, {
             {"From: a@example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n"
@@ -92,7 +97,6 @@ struct WholeProgram : writer_test::WriterFixture {
         app.m_nErrorCode = 0;
         EXPECT_EQ(app.InitInstance(), 0);
         EXPECT_EQ(app.m_strStoreDir, kStore);
-        EXPECT_EQ(app.m_pIndexList, nullptr);
         EXPECT_EQ(ui.shown.size(), 1u);
         return ui.shown.empty() ? CString("<none>") : ui.shown[0];
     }
@@ -170,10 +174,38 @@ TEST_F(WholeProgram, EveryFormatThenTheAddressBook)
 TEST_F(WholeProgram, FailuresGiveTheirMessage)
 {
     tm.MakeDirs("C:\\out");
-    // No output folder: the file error, and no address book.
-    EXPECT_EQ(Run(kFormatEudora, "C:\\missing", "C:\\out\\book.csv"), "ファイルエラーのためメール変換が中断しました。");
-    EXPECT_EQ(app.m_nErrorCode, kErrorFile);
-    EXPECT_FALSE(tm.Exists("C:\\out\\book.csv"));
+    const CString data = CString(kStore) + "\\Data";
+    const CString fileError = "ファイルエラーのためメール変換が中断しました。";
+    // A missing output folder is made with its parents, in every format; an
+    // output folder or a CSV file inside the store's data folder, or a CSV
+    // path that is a folder, is refused before anything is written.
+    tm.MakeDirs("C:\\out\\folder.csv");
+    struct Case {
+        int format;
+        CString outputDir, csv, message, written;
+    } cases[] = {
+        {kFormatMbox, "C:\\new\\mbox", "C:\\new\\a.csv", kMessageSuccess, CString("C:\\new\\mbox\\") + kInbox + ".mbx"},
+        {kFormatEudora, "C:\\new\\eudora\\", "C:\\out\\b.csv", kMessageSuccess,
+         CString("C:\\new\\eudora\\") + kInbox + ".mbx"},
+        {kFormatNetscape, "C:\\new\\ns", "C:\\out\\c.csv", kMessageSuccess, CString("C:\\new\\ns\\") + kInbox},
+        {kFormatEml, "C:\\new\\eml", "C:\\out\\d.csv", kMessageSuccess, CString("C:\\new\\eml\\") + kInbox},
+        {kFormatMbox, data, "C:\\out\\e.csv", fileError, ""},
+        {kFormatEml, data + "\\MailBox\\out", "C:\\out\\f.csv", fileError, ""},
+        {kFormatMbox, "C:\\out\\g", data + "\\book.csv", fileError, ""},
+        {kFormatMbox, "C:\\out\\h", "C:\\out\\folder.csv", fileError, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outputDir.Str() + " " + c.csv.Str());
+        EXPECT_EQ(Run(c.format, c.outputDir, c.csv), c.message);
+        if (c.message == kMessageSuccess) {
+            EXPECT_TRUE(tm.Exists(c.written));
+            EXPECT_TRUE(tm.Exists(c.csv));
+        } else {
+            EXPECT_EQ(app.m_nErrorCode, kErrorFile);
+            EXPECT_EQ(tm.Exists(c.outputDir), c.outputDir == data) << "nothing written";
+            EXPECT_EQ(tm.Exists(c.csv), c.csv == "C:\\out\\folder.csv") << "nothing written";
+        }
+    }
 
     // No format chosen: the system error.
     EXPECT_EQ(Run(kFormatNone, "C:\\out", "C:\\out\\book.csv"), "システムエラーのためメール変換が中断しました。");
@@ -212,7 +244,7 @@ TEST_F(WholeProgram, AStorageFileThatCannotBeReadIsNoEmptyTray)
     const StoredMessage m1{"Subject: sent 1\r\n\r\none\r\n.\r\n\r\n", "sent 1"};
     const StoredMessage m2{"Subject: sent 2\r\n\r\ntwo\r\n.\r\n", "sent 2"};
     const std::string both = m1.bytes + m2.bytes;
-    const CString folder = GetTrayFolderPath(kSent);
+    const CString folder = GetTrayFolderPath(kStore, kSent);
     const CString storage = folder + kStorageFileName;
     // The tray folder's entries and their bytes.
     auto snapshot = [&] {

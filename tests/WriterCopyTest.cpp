@@ -7,7 +7,9 @@
 
 #include "framework/File.h"
 #include "tests/TestSupport.h"
+#include "store/MailIndexData.h"
 #include "writers/CopyMessage.h"
+#include "writers/StoredMessage.h"
 
 namespace {
 
@@ -23,8 +25,7 @@ protected:
 
     // Stores text at offset 3 of a storage file and copies [3, 3 + length).
     std::string Copy(const std::string& text, bool mailbox = false, long length = -1,
-                     const char* format = kMboxSeparatorFormat, CopyResult* result = nullptr,
-                     CString* date = nullptr)
+                     const char* format = kMboxSeparatorFormat, bool* result = nullptr, CString* date = nullptr)
     {
         tm.WriteFile("C:\\s.mbx", "xyz" + text);
         CFile storage, out;
@@ -33,9 +34,12 @@ protected:
         CMailIndexData rec;
         rec.m_dwStart = 3;
         rec.m_dwEnd = static_cast<DWORD>(3 + (length < 0 ? static_cast<long>(text.size()) : length));
+        CStoredMessage stored;
+        EXPECT_TRUE(stored.Read(storage, rec));
         {
-            CMessageOutput o(out);
-            CopyResult r = CopyStoredMessage(storage, rec, format, o, mailbox, date);
+            CMessageOutput o;
+            CMessageOutput::Binding binding(o, out);
+            const bool r = CopyStoredMessage(stored, format, o, mailbox, date);
             if (result)
                 *result = r;
         }
@@ -125,21 +129,20 @@ TEST_F(CopyTest, RangesAndLongHeaders)
 {
     // A range past the end of the file: the missing bytes are zeros.
     EXPECT_EQ(Copy("A: 1\r\n\r\nb", false, 12), kSep + "A: 1\r\n\r\nb" + std::string(3, '\0'));
-    // A reversed range copies nothing.
-    CopyResult r;
+    // A reversed range reads as nothing to copy.
+    bool r = false;
     tm.WriteFile("C:\\s.mbx", "A: 1\r\n\r\n");
     {
-        CFile storage, out;
+        CFile storage;
         ASSERT_TRUE(storage.Open("C:\\s.mbx", CFile::modeRead));
-        ASSERT_TRUE(out.Open("C:\\o", CFile::modeCreate | CFile::modeWrite));
         CMailIndexData rec;
         rec.m_dwStart = 5;
         rec.m_dwEnd = 2;
-        CMessageOutput o(out);
-        r = CopyStoredMessage(storage, rec, kMboxSeparatorFormat, o, false);
+        CStoredMessage stored;
+        EXPECT_TRUE(stored.Read(storage, rec));
+        EXPECT_TRUE(stored.Reversed());
+        EXPECT_EQ(stored.Length(), 0u);
     }
-    EXPECT_EQ(r, kCopySkipped);
-    EXPECT_EQ(tm.ReadFile("C:\\o"), "");
 
     // A logical line too long to unfold: the header goes out as stored.
     std::string refs = "References:";
@@ -147,7 +150,7 @@ TEST_F(CopyTest, RangesAndLongHeaders)
         refs += "\r\n <message-" + std::to_string(i) + "@example.jp>";
     const std::string stored = "Subject: a\r\n b\r\n" + refs + "\r\n\r\nbody\r\n";
     EXPECT_EQ(Copy(stored, false, -1, kMboxSeparatorFormat, &r), kSep + stored);
-    EXPECT_EQ(r, kCopyWritten);
+    EXPECT_TRUE(r);
 }
 
 TEST_F(CopyTest, TheHeadersFirstDateFieldIsReported)
@@ -192,14 +195,17 @@ TEST_F(CopyTest, WriteFailureIsReported)
     struct rlimit small = old;
     small.rlim_cur = 65536;
     setrlimit(RLIMIT_FSIZE, &small);
-    CopyResult r;
+    bool r = true;
     {
-        CMessageOutput o(o2);
-        r = CopyStoredMessage(s2, rec, kMboxSeparatorFormat, o, false);
+        CStoredMessage stored;
+        ASSERT_TRUE(stored.Read(s2, rec));
+        CMessageOutput o;
+        CMessageOutput::Binding binding(o, o2);
+        r = CopyStoredMessage(stored, kMboxSeparatorFormat, o, false) && o.Flush();
     }
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(r, kCopyWriteError);
+    EXPECT_FALSE(r);
 }
 
 TEST_F(CopyTest, ReadFailureIsReported)
@@ -217,6 +223,6 @@ TEST_F(CopyTest, ReadFailureIsReported)
         GTEST_SKIP() << "sysfs reports the real length";
     CMailIndexData rec;
     rec.m_dwEnd = 100;
-    CMessageOutput o(out);
-    EXPECT_EQ(CopyStoredMessage(storage, rec, kMboxSeparatorFormat, o, false), kCopyReadError);
+    CStoredMessage stored;
+    EXPECT_FALSE(stored.Read(storage, rec));
 }

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
 #include "tests/TestSupport.h"
 #include "writers/Progress.h"
+#include "writers/Writers.h"
 
 namespace writer_test {
 
@@ -29,14 +29,14 @@ struct StoredMessage {
 // A record of what the progress window was told.
 class ProgressLog {
 public:
-    ProgressLog()
+    // A progress window that logs here.
+    ProgressFactory Factory()
     {
-        SetProgressFactory([this] {
+        return [this] {
             events.push_back("create");
             return std::make_unique<Sink>(this);
-        });
+        };
     }
-    ~ProgressLog() { SetProgressFactory(nullptr); }
     std::vector<std::string> events;
 
 private:
@@ -44,9 +44,9 @@ private:
     public:
         explicit Sink(ProgressLog* log) : m_log(log) {}
         ~Sink() override { m_log->events.push_back("destroy"); }
-        void BeginTray(const CString& tray, int count) override
+        void BeginTray(const CString& tray, const TrayIndex& index) override
         {
-            m_log->events.push_back("begin " + tray.Str() + " " + std::to_string(count));
+            m_log->events.push_back("begin " + tray.Str() + " " + std::to_string(index.liveCount));
         }
         void SetProgress(int n) override { m_log->events.push_back("set " + std::to_string(n)); }
 
@@ -63,9 +63,18 @@ protected:
     {
         tm.machine().clock = platform::LocalTime{2003, 1, 6, 1, 9, 5, 3};
         tm.Apply();
-        app.m_strStoreDir = "C:\\Store";
-        app.m_strOutputDir = "C:\\out";
+        job.storeDir = "C:\\Store";
+        job.outputDir = "C:\\out";
         tm.MakeDirs("C:\\out");
+    }
+
+    // Runs the writer of job.format with a logged progress window; errorCode
+    // receives the failure's code.
+    bool Write()
+    {
+        const WriteResult result = ConvertMail(job, *progress.Factory()());
+        errorCode = result.errorCode;
+        return result.Ok();
     }
 
     // Writes the tray's storage file and its index.
@@ -84,23 +93,24 @@ protected:
             rec->m_dwEnd = static_cast<DWORD>(storage.size());
             list->push_back(std::move(rec));
         }
-        tm.WriteFile(GetTrayFolderPath(tray) + kStorageFileName, storage);
+        tm.WriteFile(GetTrayFolderPath(job.storeDir, tray) + kStorageFileName, storage);
         if (withIndex) {
-            app.SetIndexList(std::move(list));
-            CMailIndexLoader().SaveTrayIndex(tray);
-            app.ReleaseIndexList();
+            TrayIndex index;
+            index.records = std::move(*list);
+            CMailIndexLoader::WriteIndexFile(GetTrayFolderPath(job.storeDir, tray) + kIndexFileName, index);
         }
     }
 
     void Select(std::initializer_list<const char*> trays)
     {
-        app.m_arrSelectedTrays.RemoveAll();
+        job.trays.RemoveAll();
         for (const char* t : trays)
-            app.m_arrSelectedTrays.Add(t);
+            job.trays.Add(t);
     }
 
     TempMachine tm;
-    CMailConvApp app;
+    MailConversion job;
+    int errorCode = kErrorNone;
     ProgressLog progress;
 };
 

@@ -4,7 +4,7 @@
 #include "framework/Ui.h"
 #include "framework/win32/WindowText.h"
 #include "res/resource.h"
-#include "store/Job.h"
+#include "app/MailConvApp.h"
 #include "ui/WizardPages.h"
 #include "ui/WizardRules.h"
 #include "ui/WizardShell.h"
@@ -79,7 +79,7 @@ BOOL CWizardPage05::OnInitDialog()
 BOOL CWizardPage05::OnSetActive()
 {
     SetWizardButtons(kWizBack | kWizFinish);
-    const CMailConvJob& job = GetJob();
+    const CMailConvApp& job = GetJob();
     WriteWindowText(m_editTrays, SummaryTrayText(job.m_arrSelectedTrays));
     if (const char* name = FormatDisplayName(job.m_nFormat))
         WriteWindowText(m_editFormat, name);

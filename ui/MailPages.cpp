@@ -4,7 +4,7 @@
 #include "framework/Ui.h"
 #include "framework/win32/WindowText.h"
 #include "res/resource.h"
-#include "store/Job.h"
+#include "app/MailConvApp.h"
 #include "store/TrayList.h"
 #include "ui/WizardPages.h"
 #include "ui/WizardRules.h"
@@ -32,7 +32,7 @@ BOOL CWizardPage02::OnInitDialog()
     InsertListColumn(m_ctlTrayList, 0, "メールトレイ", 320);
     ::SendMessageW(m_ctlTrayList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
 
-    CMailConvJob& job = GetJob();
+    CMailConvApp& job = GetJob();
     job.m_arrSelectedTrays.RemoveAll();
 
     m_arrTrays.RemoveAll();
@@ -66,7 +66,7 @@ bool CWizardPage02::OnNotify(UINT id, NMHDR* header, LRESULT* result)
 
 LRESULT CWizardPage02::OnWizardNext()
 {
-    CMailConvJob& job = GetJob();
+    CMailConvApp& job = GetJob();
     int row = -1;
     while ((row = static_cast<int>(::SendMessageW(m_ctlTrayList, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
                                                   LVNI_SELECTED))) >= 0) {
@@ -83,7 +83,7 @@ CWizardPage03::CWizardPage03() : CPropertyPage(IDD_WIZARD_PAGE03) {}
 BOOL CWizardPage03::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
-    CMailConvJob& job = GetJob();
+    CMailConvApp& job = GetJob();
     if (!job.m_bEudoraInstalled)
         ::EnableWindow(GetDlgItem(IDC_FORMAT_EUDORA), FALSE);
     if (job.m_nNetscapeKind == 0)
@@ -131,11 +131,11 @@ BOOL CWizardPage04::OnInitDialog()
 
 BOOL CWizardPage04::OnSetActive()
 {
-    CMailConvJob& job = GetJob();
+    CMailConvApp& job = GetJob();
     if (job.m_bResetOutputDir) {
         CString folder = DefaultOutputFolder(job);
         WriteWindowText(m_editOutputDir, folder);
-        job.m_bResetOutputDir = 0;
+        job.m_bResetOutputDir = false;
     }
     UpdateButtons();
     return CPropertyPage::OnSetActive();

@@ -1,6 +1,5 @@
 // The wizard as InitInstance runs it: empty caption, no parent, first page 0,
 // wizard mode, modal.
-#include "app/win32/AppUi.h"
 #include "ui/WizardDialog.h"
 
 int RunWizardSheet()

@@ -21,3 +21,7 @@ public:
     CWizardPage05 m_page05;
     CWizardPage06 m_page06;
 };
+
+// Runs the wizard as the program does: empty caption, no parent, first page
+// 0, wizard mode, modal. Answers its result (kIdWizFinish on Finish).
+int RunWizardSheet();

@@ -13,14 +13,14 @@ namespace {
 constexpr int kFormatCodes[kFormatRadioCount] = {kFormatMbox, kFormatEml, kFormatEudora, kFormatNetscape};
 }
 
-void ApplyFormatSelection(CMailConvJob& job, const bool selected[kFormatRadioCount])
+void ApplyFormatSelection(CMailConvApp& job, const bool selected[kFormatRadioCount])
 {
     for (int i = 0; i < kFormatRadioCount; ++i)
         if (selected[i])
             job.m_nFormat = kFormatCodes[i];
 }
 
-void ApplyFormatClick(CMailConvJob& job, unsigned clickedId, const bool selected[kFormatRadioCount])
+void ApplyFormatClick(CMailConvApp& job, unsigned clickedId, const bool selected[kFormatRadioCount])
 {
     if (clickedId != kFormatRadioIds[0])
         job.m_nFormat = kFormatNone;
@@ -28,7 +28,7 @@ void ApplyFormatClick(CMailConvJob& job, unsigned clickedId, const bool selected
         if (!selected[i])
             continue;
         if (kFormatCodes[i] != job.m_nFormat)
-            job.m_bResetOutputDir = 1;
+            job.m_bResetOutputDir = true;
         job.m_nFormat = kFormatCodes[i];
     }
 }
@@ -40,7 +40,7 @@ CString TrimTrailingSeparators(const CString& text)
     return trimmed;
 }
 
-CString DefaultOutputFolder(CMailConvJob& job)
+CString DefaultOutputFolder(CMailConvApp& job)
 {
     if (job.m_nFormat == kFormatEudora) {
         CString folder;
@@ -50,7 +50,7 @@ CString DefaultOutputFolder(CMailConvJob& job)
     }
     if (job.m_nFormat == kFormatNetscape) {
         CString profile, mail, account;
-        if (FindNetscapeMailFolder(profile, mail, account) || job.m_nErrorCode)
+        if (FindNetscapeMailFolder(job.m_nNetscapeKind, job.m_strAppDataDir, profile, mail, account, &job.m_nErrorCode) || job.m_nErrorCode)
             return mail;
         return CString();
     }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/CString.h"
-#include "store/Job.h"
+#include "app/MailConvApp.h"
 
 // Wizard button flags (PSWIZB_*).
 constexpr unsigned kWizBack = 1;
@@ -24,13 +24,13 @@ extern const unsigned kFormatRadioIds[kFormatRadioCount];
 
 // Activation of the format page: for each selected radio, in order, the
 // format becomes its code (nothing selected keeps m_nFormat).
-void ApplyFormatSelection(CMailConvJob& job, const bool selected[kFormatRadioCount]);
+void ApplyFormatSelection(CMailConvApp& job, const bool selected[kFormatRadioCount]);
 
 // A click on the radio with id clickedId, with the radios' selection as it is
 // after the click. A click on 1003..1005 clears the format first, so those
 // always ask the output page to replace its folder; a click on 1002 only when
 // the format changes.
-void ApplyFormatClick(CMailConvJob& job, unsigned clickedId, const bool selected[kFormatRadioCount]);
+void ApplyFormatClick(CMailConvApp& job, unsigned clickedId, const bool selected[kFormatRadioCount]);
 
 // The text with every trailing "\" removed, walking Shift_JIS characters so a
 // trail byte 0x5C (表, ソ, 能) stays: "C:\Mail\\" -> "C:\Mail", "C:\" -> "C:".
@@ -39,7 +39,7 @@ CString TrimTrailingSeparators(const CString& text);
 // The folder the output page proposes for the job's format: Eudora's mail
 // folder for 3, Netscape's for 4 (the lookup's text is kept when it succeeded
 // or left an error code), empty otherwise.
-CString DefaultOutputFolder(CMailConvJob& job);
+CString DefaultOutputFolder(CMailConvApp& job);
 
 // The CSV file the address book page proposes: documentsFolder +
 // "\VelmoAddr.csv", or "\VelmoAddr.csv" alone when the folder was not found.

@@ -3,7 +3,6 @@
 #include "framework/File.h"
 #include "framework/Platform.h"
 #include "res/resource.h"
-#include "store/Job.h"
 #include "writers/Writers.h"
 
 namespace {
@@ -68,35 +67,28 @@ bool WriteRows(CStdioFile& target, const CStringArray& fields)
     return true;
 }
 
-int Fail(CStdioFile& target, const CString& path)
+WriteResult Fail(CStdioFile& target, const CString& path)
 {
     target.Close();
     CFile::Remove(path);
-    GetJob().m_nErrorCode = kErrorFile;
-    return 0;
+    return WriteResult{kErrorFile};
 }
 
 }  // namespace
 
-int ExportAddressBook()
+WriteResult ExportAddressBook(const CString& storeDir, const CString& targetPath, int format)
 {
-    CMailConvJob& job = GetJob();
-    const CString targetPath = job.m_strAddressCsvPath;
     CString sourcePath;
-    sourcePath.Format("%s%s", job.m_strStoreDir.GetString(),
+    sourcePath.Format("%s%s", storeDir.GetString(),
                       platform::LoadResString(IDS_PATH_ADDRESSBOOK).GetString());
 
     // Writing the CSV over the store's own address book would destroy it.
-    if (platform::IsSameFile(targetPath, sourcePath)) {
-        job.m_nErrorCode = kErrorFile;
-        return 0;
-    }
+    if (platform::IsSameFile(targetPath, sourcePath))
+        return WriteResult{kErrorFile};
 
     CStdioFile target;
-    if (!target.Open(targetPath, CFile::modeCreate | CFile::modeWrite | CFile::typeText)) {
-        job.m_nErrorCode = kErrorFile;
-        return 0;
-    }
+    if (!target.Open(targetPath, CFile::modeCreate | CFile::modeWrite | CFile::typeText))
+        return WriteResult{kErrorFile};
 
     // A store without an address book has an empty one; a book that exists
     // but cannot be opened is a file error.
@@ -106,7 +98,7 @@ int ExportAddressBook()
     if (!haveSource && CFile::GetStatus(sourcePath, status))
         return Fail(target, targetPath);
 
-    if (job.m_nFormat == kFormatEml && !target.WriteString(kHeaderRow))
+    if (format == kFormatEml && !target.WriteString(kHeaderRow))
         return Fail(target, targetPath);
 
     if (haveSource) {
@@ -125,8 +117,7 @@ int ExportAddressBook()
     target.Close();
     if (target.HasError()) {
         CFile::Remove(targetPath);
-        job.m_nErrorCode = kErrorFile;
-        return 0;
+        return WriteResult{kErrorFile};
     }
-    return 1;
+    return WriteResult{};
 }

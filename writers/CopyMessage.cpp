@@ -47,12 +47,19 @@ CString MakeSeparatorLine(const char* format)
 
 void CMessageOutput::Attach(CFile& file)
 {
-    Flush();
     m_file = &file;
     m_bOk = true;
     m_bAtLineStart = true;
     if (m_buf.capacity() < kOutputBufferSize)
         m_buf.reserve(kOutputBufferSize);
+}
+
+void CMessageOutput::Detach()
+{
+    // Its result is the caller's to read from Flush() before the file closes;
+    // here only nothing may be left for a file that is gone.
+    Flush();
+    m_file = nullptr;
 }
 
 void CMessageOutput::Write(const char* bytes, std::size_t count)
@@ -162,17 +169,12 @@ bool ReadDateField(const CString& line, CString& value)
 
 }  // namespace
 
-CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const char* separatorFormat,
-                             CMessageOutput& output, bool intoMailbox, CString* dateField)
+bool CopyStoredMessage(const CStoredMessage& stored, const char* separatorFormat, CMessageOutput& output,
+                       bool intoMailbox, CString* dateField)
 {
     if (dateField)
         dateField->Empty();
     bool dateSeen = dateField == nullptr;
-    static CStoredMessage stored;
-    if (!stored.Read(storage, record))
-        return kCopyReadError;
-    if (stored.Reversed())
-        return kCopySkipped;
     const CStoredMessage::Span message = stored.Message();
     const char* const text = message.text;
     const std::size_t length = message.length;
@@ -235,5 +237,5 @@ CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const
     output.WriteZeros(stored.MissingLength());
     if (message.terminated && intoMailbox)
         output.Write("\r\n", 2);
-    return output.Ok() ? kCopyWritten : kCopyWriteError;
+    return output.Ok();
 }

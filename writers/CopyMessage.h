@@ -7,7 +7,8 @@
 
 #include "framework/CString.h"
 #include "framework/File.h"
-#include "store/MailIndexData.h"
+
+class CStoredMessage;
 
 // Separator line formats (weekday, month, day, hour, minute, second, year),
 // the asctime form: "From ???@??? Mon Jan  6 09:05:03 2003" CR LF.
@@ -32,37 +33,45 @@ SeparatorRule ApplySeparatorRule(const char* header, std::size_t length);
 
 // Buffered writing to an output file. Small writes collect in memory; large
 // ones go straight to the file. Any failed write makes Ok() false until the
-// next Attach. One object can serve many files in turn (Attach), so that its
-// buffer is made once.
+// next file. One object serves many files in turn, so that its buffer is made
+// once; it writes into a file only through a Binding, which flushes and lets
+// go of the file when it ends, so that the output never holds a file that is
+// gone.
 class CMessageOutput {
 public:
     CMessageOutput() = default;
-    explicit CMessageOutput(CFile& file) { Attach(file); }
-    ~CMessageOutput() { Flush(); }
-    // Flushes what the previous file still holds, then writes to file.
-    void Attach(CFile& file);
     CMessageOutput(const CMessageOutput&) = delete;
     CMessageOutput& operator=(const CMessageOutput&) = delete;
 
+    // Writes of output go to file while the binding lives. Declare it after
+    // the file, so that it ends first; check Flush() before closing the file.
+    class Binding {
+    public:
+        Binding(CMessageOutput& output, CFile& file) : m_output(output) { output.Attach(file); }
+        ~Binding() { m_output.Detach(); }
+        Binding(const Binding&) = delete;
+        Binding& operator=(const Binding&) = delete;
+
+    private:
+        CMessageOutput& m_output;
+    };
+
     void Write(const char* bytes, std::size_t count);
     void WriteZeros(std::size_t count);
+    // Writes what is buffered; false when any write to the file failed.
     bool Flush();
     bool Ok() const { return m_bOk; }
     // True when nothing was written yet or the last byte written was LF.
     bool AtLineStart() const { return m_bAtLineStart; }
 
 private:
+    void Attach(CFile& file);
+    void Detach();
+
     CFile* m_file = nullptr;
     std::string m_buf;
     bool m_bOk = true;
     bool m_bAtLineStart = true;
-};
-
-enum CopyResult {
-    kCopyWritten = 1,
-    kCopySkipped = 0,       // a reversed byte range: nothing to copy
-    kCopyReadError = -1,    // the storage file could not be read
-    kCopyWriteError = -2,   // the output could not be written
 };
 
 // Copies the record's byte range of storage to output:
@@ -80,9 +89,10 @@ enum CopyResult {
 //  - a message without an empty line after its header is written whole after
 //    its separator, as stored; so is a header with a logical line too long
 //    to unfold;
-//  - a range running past the end of the storage file is filled with zero bytes.
+//  - the part of its range past the end of the storage file is filled with
+//    zero bytes.
 // dateField, when given, receives the value of the header's first "Date"
 // field (name without regard to case), unfolded, without its line end; empty
 // when the header has none or that line was too long to unfold.
-CopyResult CopyStoredMessage(CFile& storage, const CMailIndexData& record, const char* separatorFormat,
-                             CMessageOutput& output, bool intoMailbox, CString* dateField = nullptr);
+bool CopyStoredMessage(const CStoredMessage& stored, const char* separatorFormat, CMessageOutput& output,
+                       bool intoMailbox, CString* dateField = nullptr);

@@ -7,12 +7,9 @@
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
 #include "framework/Ui.h"
-#include "store/Job.h"
-#include "store/MailIndexLoader.h"
-#include "store/TrayList.h"
 #include "writers/CopyMessage.h"
 #include "writers/Naming.h"
-#include "writers/Progress.h"
+#include "writers/TrayLoop.h"
 #include "writers/Writers.h"
 
 namespace {
@@ -144,71 +141,54 @@ bool MessageTime(const CString& value, std::int64_t* seconds)
 
 }  // namespace
 
-int ConvertToEml()
-{
-    CMailConvJob& job = GetJob();
-    std::unique_ptr<CProgressSink> progress = CreateProgressWindow();
-    auto wait = std::make_unique<CWaitCursor>();
-    CMailIndexLoader loader;
-    CUniqueNameCache names;
-    CMessageOutput out;   // one buffer for every message file
-    CString date;         // the Date field of the message being written
+namespace {
 
-    auto fail = [&](int code) {
-        progress.reset();
-        wait.reset();
-        job.m_nErrorCode = code;
-        return 0;
-    };
+// One folder per tray in the output folder, one file per message.
+class CEmlOutput : public CTrayOutput {
+public:
+    explicit CEmlOutput(const CString& outputDir) : m_outputDir(outputDir) { SjisTrimRight(m_outputDir, '\\'); }
 
-    CString outputDir = job.m_strOutputDir;
-    SjisTrimRight(outputDir, '\\');
-
-    for (const CString& tray : job.m_arrSelectedTrays) {
-        loader.LoadTrayIndex(tray);
-        progress->BeginTray(tray, job.m_nLiveMessageCount);
-        // A storage file that is there but unreadable is no empty tray.
-        if (loader.StorageFailed())
-            return fail(kErrorFile);
-        const CString storagePath = GetTrayFolderPath(tray) + kStorageFileName;
-        if (!job.m_pIndexList)
-            return fail(kErrorIndex);
-        CFile storage;
-        if (!storage.Open(storagePath, CFile::modeRead | CFile::typeBinary)) {
-            // Messages the index lists cannot be left out silently.
-            if (job.m_nLiveMessageCount > 0)
-                return fail(kErrorFile);
-            continue;
-        }
-        const CString folder = outputDir + "\\" + tray;
-        if (!CreateFolderPath(folder))
-            return fail(kErrorFile);
-
-        int count = 0;
-        for (const auto& record : *job.m_pIndexList) {
-            if (record->IsRemoved())
-                continue;
-            progress->SetProgress(++count);
-
-            CFile file;
-            if (!CreateMessageFile(folder, record->m_strSubject, count, names, file))
-                return fail(kErrorFile);
-            out.Attach(file);
-            CopyResult result = CopyStoredMessage(storage, *record, kMboxSeparatorFormat, out, false, &date);
-            if (!out.Flush())
-                result = kCopyWriteError;
-            // The file shows the message's own date; without one it keeps the
-            // time it was written. A file system without that time loses nothing.
-            std::int64_t written = 0;
-            if (result == kCopyWritten && MessageTime(date, &written))
-                file.SetModifiedTime(written);
-            file.Close();
-            if (result == kCopyReadError || result == kCopyWriteError || file.HasError())
-                return fail(kErrorFile);
-        }
-        storage.Close();
+    bool BeginTray(const CString& tray) override
+    {
+        m_folder = m_outputDir + "\\" + tray;
+        return CreateFolderPath(m_folder);
     }
-    progress.reset();
-    wait.reset();
-    return 1;
+
+    bool WriteMessage(const CStoredMessage& message, const CMailIndexData& record, int n) override
+    {
+        CFile file;
+        if (!CreateMessageFile(m_folder, record.m_strSubject, n, m_names, file))
+            return false;
+        bool written;
+        {
+            CMessageOutput::Binding binding(m_out, file);
+            written = CopyStoredMessage(message, kMboxSeparatorFormat, m_out, false, &m_date);
+            written = m_out.Flush() && written;
+        }
+        // The file shows the message's own date; without one it keeps the
+        // time it was written. A file system without that time loses nothing.
+        std::int64_t seconds = 0;
+        if (written && MessageTime(m_date, &seconds))
+            file.SetModifiedTime(seconds);
+        file.Close();
+        return written && !file.HasError();
+    }
+
+    bool EndTray() override { return true; }
+
+private:
+    CString m_outputDir;
+    CString m_folder;          // the tray's folder
+    CUniqueNameCache m_names;
+    CMessageOutput m_out;      // one buffer for every message file
+    CString m_date;            // the Date field of the message being written
+};
+
+}  // namespace
+
+WriteResult ConvertToEml(const MailConversion& conversion, CProgressSink& progress)
+{
+    CWaitCursor wait;
+    CEmlOutput output(conversion.outputDir);
+    return ConvertTrays(conversion, progress, output);
 }

@@ -11,13 +11,10 @@
 #include "coding/MimePart.h"
 #include "framework/File.h"
 #include "framework/Ui.h"
-#include "store/Job.h"
-#include "store/MailIndexLoader.h"
-#include "store/TrayList.h"
 #include "writers/CopyMessage.h"
 #include "writers/Naming.h"
-#include "writers/Progress.h"
 #include "writers/StoredMessage.h"
+#include "writers/TrayLoop.h"
 #include "writers/Writers.h"
 
 const char* const kEudoraTerminator = "\r\n.\r\n\r\n";
@@ -112,28 +109,21 @@ void ForEachPartLine(CMimePart& part, Text&& text)
     flush();
 }
 
-// AppendBodyText with the text going to text.
+// Hands the text lines of the part that parse has selected to text;
+// nothing for a part whose media type is not "text". False, after a message
+// box, when the part cannot be opened.
 template <class Text>
-int ForEachSelectedLine(Text&& text)
+bool ForEachSelectedLine(CMimeMessage& parse, Text&& text)
 {
-    CMimeMessage* message = GetJob().m_pMimeMessage;
-    CMimePart* part = message ? message->GetCurrent() : nullptr;
+    CMimePart* part = parse.GetCurrent();
     if (!part || !part->Open()) {
         AfxMessageBox(kBodyPartError, kMbOk);
-        return 0;
+        return false;
     }
     if (part->m_strType.CompareNoCase("text") == 0)
         ForEachPartLine(*part, text);
-    return 1;
+    return true;
 }
-
-// Clears the job's current parse on every way out.
-struct CurrentParse {
-    explicit CurrentParse(CMimeMessage* message) { GetJob().m_pMimeMessage = message; }
-    ~CurrentParse() { GetJob().m_pMimeMessage = nullptr; }
-    CurrentParse(const CurrentParse&) = delete;
-    CurrentParse& operator=(const CurrentParse&) = delete;
-};
 
 // True when the parse's structure can be used: its top part has a media type
 // (a field before Content-Type did not fail) and its first leaf, which this
@@ -155,9 +145,10 @@ void ForEachBodyLine(const char* message, std::size_t length, Text&& text)
 {
     {
         CMimeMessage parse;
-        CurrentParse current(&parse);
         if (parse.ParseMemory(message, length) && SelectUsableLeaf(parse)) {
-            ForEachSelectedLine(text);
+            // A part that cannot be opened was said in a message box; the
+            // message keeps its header and terminator and the run goes on.
+            (void)ForEachSelectedLine(parse, text);
             return;
         }
     }
@@ -209,13 +200,6 @@ CString BuildHeaderText(const char* message, std::size_t length)
 
 }  // namespace
 
-int AppendBodyText(CString& body)
-{
-    return ForEachSelectedLine([&body](const char* bytes, std::size_t count) {
-        body.Str().append(bytes, count);
-    });
-}
-
 void ConvertMessageToEudora(const char* message, std::size_t length, const EudoraOutput& write)
 {
     CString header = BuildHeaderText(message, length);
@@ -255,79 +239,30 @@ void ConvertMessageToEudora(const char* message, std::size_t length, CString& ou
     });
 }
 
-int ConvertToEudora()
-{
-    CMailConvJob& job = GetJob();
-    std::unique_ptr<CProgressSink> progress = CreateProgressWindow();
-    CMailIndexLoader loader;
-    CStoredMessage stored;
-    CMessageOutput out;   // one buffer for every mailbox
+namespace {
 
-    for (const CString& tray : job.m_arrSelectedTrays) {
-        loader.LoadTrayIndex(tray);
-        progress->BeginTray(tray, job.m_nLiveMessageCount);
-        // A storage file that is there but unreadable is no empty tray.
-        if (loader.StorageFailed()) {
-            progress.reset();
-            job.m_nErrorCode = kErrorFile;
-            return 0;
-        }
-        const CString storagePath = GetTrayFolderPath(tray) + kStorageFileName;
-        const CString outputPath = MakeUniqueFileName(job.m_strOutputDir + "\\" + tray + ".mbx");
+// One mailbox per tray in the output folder.
+class CEudoraOutput : public CMailboxFileOutput {
+public:
+    explicit CEudoraOutput(const CString& outputDir) : CMailboxFileOutput(outputDir, ".mbx") {}
 
-        CFile output;
-        if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
-            progress.reset();
-            job.m_nErrorCode = kErrorFile;
-            return 0;
-        }
-        if (!job.m_pIndexList) {
-            progress.reset();
-            job.m_nErrorCode = kErrorIndex;
-            output.Close();
-            return 0;
-        }
-        CFile storage;
-        if (!storage.Open(storagePath, CFile::modeRead | CFile::typeBinary)) {
-            output.Close();
-            CFile::Remove(outputPath);
-            // Messages the index lists cannot be left out silently.
-            if (job.m_nLiveMessageCount > 0) {
-                progress.reset();
-                job.m_nErrorCode = kErrorFile;
-                return 0;
-            }
-            continue;
-        }
-
-        out.Attach(output);
-        const EudoraOutput write = [&out](const char* bytes, std::size_t count) { out.Write(bytes, count); };
-        int count = 0;
-        bool failed = false;
-        for (const auto& record : *job.m_pIndexList) {
-            if (record->IsRemoved())
-                continue;
-            progress->SetProgress(++count);
-            if (!stored.Read(storage, *record)) {
-                failed = true;
-                break;
-            }
-            const CStoredMessage::Span message = stored.Message();
-            ConvertMessageToEudora(message.text, message.length, write);
-            if (!out.Ok()) {
-                failed = true;
-                break;
-            }
-        }
-        failed = !out.Flush() || failed;
-        output.Close();
-        storage.Close();
-        if (failed || output.HasError()) {
-            progress.reset();
-            job.m_nErrorCode = kErrorFile;
-            return 0;
-        }
+    // The Eudora text cuts every line at a zero byte, so the zero bytes that
+    // stand for a range's missing end would add nothing: they are not added.
+    bool WriteMessage(const CStoredMessage& message, const CMailIndexData&, int) override
+    {
+        const CStoredMessage::Span span = message.Message();
+        ConvertMessageToEudora(span.text, span.length, m_write);
+        return Out().Ok();
     }
-    progress.reset();
-    return 1;
+
+private:
+    const EudoraOutput m_write = [this](const char* bytes, std::size_t count) { Out().Write(bytes, count); };
+};
+
+}  // namespace
+
+WriteResult ConvertToEudora(const MailConversion& conversion, CProgressSink& progress)
+{
+    CEudoraOutput output(conversion.outputDir);
+    return ConvertTrays(conversion, progress, output);
 }

@@ -14,13 +14,6 @@
 // What ends every message in the mailbox.
 extern const char* const kEudoraTerminator;     // "\r\n.\r\n\r\n"
 
-// Appends to body the text lines of the part that the job's current parse
-// (m_pMimeMessage) has selected: the lines after the part's header, "." lines
-// left out, each cut at a zero byte; nothing for a part whose media type is
-// not "text". Answers 1, or 0 after a message box when the part cannot be
-// opened.
-int AppendBodyText(CString& body);
-
 // Where a converted message goes, piece by piece, in order.
 using EudoraOutput = std::function<void(const char* bytes, std::size_t count)>;
 

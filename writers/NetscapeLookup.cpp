@@ -7,7 +7,7 @@
 #include "framework/File.h"
 #include "framework/Registry.h"
 #include "framework/Sjis.h"
-#include "store/Job.h"
+#include "writers/Writers.h"
 #include "writers/Naming.h"
 
 namespace {
@@ -110,21 +110,21 @@ CString PrefValue(const CString& line)
 
 }  // namespace
 
-int FindNetscapeMailFolder(CString& profileFolder, CString& mailFolder, CString& accountName)
+int FindNetscapeMailFolder(int netscapeKind, const CString& appDataDir, CString& profileFolder,
+                           CString& mailFolder, CString& accountName, int* errorCode)
 {
-    CMailConvJob& job = GetJob();
-    if (job.m_nNetscapeKind == 1)
+    if (netscapeKind == 1)
         return FindNetscape4MailFolder(mailFolder, accountName);
 
     std::string data;
-    if (!ReadWholeFile(job.m_strAppDataDir + "\\Mozilla\\registry.dat", data)) {
-        job.m_nErrorCode = kErrorFile;
+    if (!ReadWholeFile(appDataDir + "\\Mozilla\\registry.dat", data)) {
+        *errorCode = kErrorFile;
         return 0;
     }
-    ScanProfileList(data, job.m_strAppDataDir, profileFolder);
+    ScanProfileList(data, appDataDir, profileFolder);
 
     if (!ReadWholeFile(profileFolder + "\\prefs.js", data)) {
-        job.m_nErrorCode = kErrorFile;
+        *errorCode = kErrorFile;
         return 0;
     }
     // The keys are matched with their closing quote, so that
@@ -138,7 +138,7 @@ int FindNetscapeMailFolder(CString& profileFolder, CString& mailFolder, CString&
             accountName = PrefValue(line);
     }
     if (mailFolder.IsEmpty()) {
-        job.m_nErrorCode = kErrorNoNetscapeAccount;
+        *errorCode = kErrorNoNetscapeAccount;
         return 0;
     }
     return 1;

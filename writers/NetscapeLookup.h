@@ -3,10 +3,12 @@
 
 #include "framework/CString.h"
 
-// Netscape 4.x (m_nNetscapeKind 1): from the registry's current user, its
+// Netscape 4.x (netscapeKind 1): from the registry's current user, its
 // default server and that server's "popstatePath"; always answers 1.
-// Netscape 6 (other kinds): the profile folder from the application-data
-// folder's "\Mozilla\registry.dat", then the account's folder and name from
-// the profile's "prefs.js". Answers 0 with m_nErrorCode 1 when one of those
-// files cannot be read, 4 when no mail folder is set.
-int FindNetscapeMailFolder(CString& profileFolder, CString& mailFolder, CString& accountName);
+// Netscape 6 (other kinds): the profile folder from appDataDir's
+// "\Mozilla\registry.dat", then the account's folder and name from the
+// profile's "prefs.js". Answers 0 with *errorCode 1 (kErrorFile) when one of
+// those files cannot be read, 4 (kErrorNoNetscapeAccount) when no mail folder
+// is set; *errorCode is left alone otherwise.
+int FindNetscapeMailFolder(int netscapeKind, const CString& appDataDir, CString& profileFolder,
+                           CString& mailFolder, CString& accountName, int* errorCode);

@@ -1,8 +1,6 @@
-// The progress window as the writers see it. Each writer makes one with
-// CreateProgressWindow() when it starts and destroys it (by destroying the
-// object) on every way out. The Windows program installs a factory that makes
-// the real window; host builds get a window that shows nothing, and tests
-// install a recorder.
+// The progress window as the writers see it: the caller makes one for a
+// conversion and hands it to the writer. The Windows program shows the real
+// window, velmora-convert a progress line; CSilentProgress shows nothing.
 #pragma once
 
 #include <functional>
@@ -10,18 +8,25 @@
 
 #include "framework/CString.h"
 
+struct TrayIndex;
+
 class CProgressSink {
 public:
     virtual ~CProgressSink() = default;
-    // Range 0 .. low 16 bits of count; caption "処理中のメールトレイ：" + tray.
-    virtual void BeginTray(const CString& tray, int count) = 0;
-    // Bar position n.
+    // A tray begins, with its index as loaded: the range is its live
+    // messages (the window takes the low 16 bits of the count); caption
+    // "処理中のメールトレイ：" + tray.
+    virtual void BeginTray(const CString& tray, const TrayIndex& index) = 0;
+    // The writer starts on the n-th live message of the tray (1-based).
     virtual void SetProgress(int n) = 0;
 };
 
-using ProgressFactory = std::function<std::unique_ptr<CProgressSink>()>;
+class CSilentProgress : public CProgressSink {
+public:
+    void BeginTray(const CString&, const TrayIndex&) override {}
+    void SetProgress(int) override {}
+};
 
-// Installs the factory (null restores the silent default).
-void SetProgressFactory(ProgressFactory factory);
-// Creates (and shows) a progress window.
-std::unique_ptr<CProgressSink> CreateProgressWindow();
+// Makes (and shows) the progress window of one conversion; destroying it
+// takes the window down.
+using ProgressFactory = std::function<std::unique_ptr<CProgressSink>()>;

@@ -1,10 +1,49 @@
-// The four mail writers and the address book export. Each reads the job
-// (GetJob()), answers 1 on success and 0 on failure with the reason in
-// m_nErrorCode.
+// The four mail writers and the address book export. Each takes what it
+// converts as arguments and answers a WriteResult; nothing is read from or
+// left in a global.
 #pragma once
 
-int ConvertToMbox();       // format 1, UNIX mbox files
-int ConvertToEml();        // format 2, one .eml file per message
-int ConvertToEudora();     // format 3, Eudora mailboxes
-int ConvertToNetscape();   // format 4, Netscape Mail mailboxes
-int ExportAddressBook();   // the address book as CSV, after the mail
+#include "framework/CString.h"
+
+class CProgressSink;
+
+// Format codes.
+constexpr int kFormatNone = 0;
+constexpr int kFormatMbox = 1;       // UNIX mbox files
+constexpr int kFormatEml = 2;        // one .eml file per message
+constexpr int kFormatEudora = 3;     // Eudora mailboxes
+constexpr int kFormatNetscape = 4;   // Netscape Mail mailboxes
+
+// Error codes.
+constexpr int kErrorNone = 0;
+constexpr int kErrorFile = 1;
+constexpr int kErrorIndex = 2;
+constexpr int kErrorSystem = 3;
+constexpr int kErrorNoNetscapeAccount = 4;
+
+// What a conversion or an export gave: success, or the code of its failure.
+struct WriteResult {
+    int errorCode = kErrorNone;
+    bool Ok() const { return errorCode == kErrorNone; }
+};
+
+// The mail to convert.
+struct MailConversion {
+    CString storeDir;     // the store folder (the one holding "\Data\MailBox")
+    CStringArray trays;   // converted in this order
+    CString outputDir;    // an existing folder
+    int format = kFormatNone;
+};
+
+// Runs the writer of conversion.format (kErrorSystem for any other code),
+// telling progress about every tray and message.
+WriteResult ConvertMail(const MailConversion& conversion, CProgressSink& progress);
+
+WriteResult ConvertToMbox(const MailConversion& conversion, CProgressSink& progress);
+WriteResult ConvertToEml(const MailConversion& conversion, CProgressSink& progress);
+WriteResult ConvertToEudora(const MailConversion& conversion, CProgressSink& progress);
+WriteResult ConvertToNetscape(const MailConversion& conversion, CProgressSink& progress);
+
+// Writes the address book of the store in storeDir ("\Data\AddressBook.txt")
+// to csvPath as CSV, with a header row for the eml format.
+WriteResult ExportAddressBook(const CString& storeDir, const CString& csvPath, int format);

@@ -5,11 +5,17 @@
 #include "app/win32/ProgressDialog.h"
 #include "app/win32/ResultDialog.h"
 #include "framework/Ui.h"
-#include "writers/Progress.h"
 
 int CWin32AppUi::RunWizard()
 {
-    return RunWizardSheet();
+    return m_runWizard();
+}
+
+std::unique_ptr<CProgressSink> CWin32AppUi::CreateProgress()
+{
+    auto window = std::make_unique<CProgressDialog>();
+    window->Create();
+    return window;
 }
 
 void CWin32AppUi::ShowResult(const CString& message)
@@ -22,15 +28,4 @@ void CWin32AppUi::ShowResult(const CString& message)
 void CWin32AppUi::ShowMessage(const CString& message)
 {
     AfxMessageBox(message, kMbOk | kMbIconExclamation);
-}
-
-void InstallWin32Ui(CMailConvApp& app)
-{
-    static CWin32AppUi ui;
-    app.SetUi(&ui);
-    SetProgressFactory([]() -> std::unique_ptr<CProgressSink> {
-        auto window = std::make_unique<CProgressDialog>();
-        window->Create();
-        return window;
-    });
 }

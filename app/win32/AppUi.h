@@ -6,15 +6,15 @@
 
 class CWin32AppUi : public CAppUi {
 public:
+    // runWizard runs the wizard sheet modally and answers its result
+    // (kIdWizFinish on Finish); the program gives it the wizard's code.
+    explicit CWin32AppUi(int (*runWizard)()) : m_runWizard(runWizard) {}
+
     int RunWizard() override;
+    std::unique_ptr<CProgressSink> CreateProgress() override;
     void ShowResult(const CString& message) override;
     void ShowMessage(const CString& message) override;
+
+private:
+    int (*m_runWizard)();
 };
-
-// Runs the wizard sheet modally and answers its result (kIdWizFinish on
-// Finish). Defined by the wizard's code.
-int RunWizardSheet();
-
-// Gives app its Windows user interface and makes writers create the real
-// progress window. Called once, before InitInstance runs.
-void InstallWin32Ui(CMailConvApp& app);

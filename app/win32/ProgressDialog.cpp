@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "store/MailIndexLoader.h"
+
 namespace {
 // Bar updates closer together than this are painted with the next one.
 constexpr std::uint64_t kPaintIntervalMs = 40;
@@ -30,11 +32,11 @@ BOOL CProgressDialog::OnInitDialog()
     return TRUE;
 }
 
-void CProgressDialog::BeginTray(const CString& tray, int count)
+void CProgressDialog::BeginTray(const CString& tray, const TrayIndex& index)
 {
     if (!m_hWnd)
         return;
-    const WORD upper = static_cast<WORD>(static_cast<unsigned>(count) & 0xFFFF);
+    const WORD upper = static_cast<WORD>(static_cast<unsigned>(index.liveCount) & 0xFFFF);
     ::SendMessageW(m_ctlBar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
     CString caption("処理中のメールトレイ：");
     caption += tray;

@@ -26,7 +26,7 @@ public:
 
     // Range 0 .. low 16 bits of count; control 1016 gets
     // "処理中のメールトレイ：" + tray. The position is left as it is.
-    void BeginTray(const CString& tray, int count) override;
+    void BeginTray(const CString& tray, const TrayIndex& index) override;
     // Bar position n.
     void SetProgress(int n) override;
 

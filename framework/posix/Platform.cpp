@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <vector>
 
 #include "framework/Sjis.h"
 #include "framework/posix/Machine.h"
@@ -433,6 +435,27 @@ bool IsSameFile(const char* a, const char* b)
     struct stat sa, sb;
     return ::stat(hostA.c_str(), &sa) == 0 && ::stat(hostB.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+bool IsInsideFolder(const char* path, const char* folder)
+{
+    const std::string hostPath = HostPathFor(path), hostFolder = HostPathFor(folder);
+    if (hostPath.empty() || hostFolder.empty())
+        return false;
+    // Links are resolved as far as the path exists; the rest is normalised.
+    auto resolved = [](const std::string& host) {
+        std::error_code ec;
+        std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(host), ec);
+        if (ec)
+            p = std::filesystem::absolute(host).lexically_normal();
+        std::vector<std::string> parts;
+        for (const auto& part : p)
+            if (!part.empty() && part != "/" && part != ".")
+                parts.push_back(Lower(part.string()));
+        return parts;
+    };
+    const std::vector<std::string> p = resolved(hostPath), f = resolved(hostFolder);
+    return f.size() <= p.size() && std::equal(f.begin(), f.end(), p.begin());
 }
 
 bool DeleteFile(const char* path)

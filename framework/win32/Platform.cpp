@@ -170,6 +170,46 @@ std::wstring FullLongPath(const char* path)
     return longer;
 }
 
+// path without the "\\?\" or "\\?\UNC\" prefix of its long form.
+std::wstring WithoutLongPrefix(std::wstring path)
+{
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        return path.substr(4);
+    return path;
+}
+
+// The full path with the part of it that exists in its long form (short
+// names expanded), without a long-path prefix and without trailing "\".
+std::wstring ResolvedFullPath(const char* path)
+{
+    std::wstring full = FullLongPath(path);
+    // Expand the nearest existing ancestor when the path itself is missing.
+    std::wstring rest;
+    for (std::wstring head = full; !head.empty();) {
+        const DWORD m = ::GetLongPathNameW(head.c_str(), nullptr, 0);
+        if (m != 0) {
+            std::wstring longer(m, L'\0');
+            const DWORD n = ::GetLongPathNameW(head.c_str(), longer.data(), m);
+            if (n != 0 && n < longer.size()) {
+                longer.resize(n);
+                full = longer + rest;
+            }
+            break;
+        }
+        const std::size_t cut = head.find_last_of(L'\\');
+        if (cut == std::wstring::npos || cut == 0)
+            break;
+        rest = head.substr(cut) + rest;
+        head.resize(cut);
+    }
+    full = WithoutLongPrefix(full);
+    while (full.size() > 1 && full.back() == L'\\')
+        full.pop_back();
+    return full;
+}
+
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info)
 {
     HANDLE h = ::CreateFileW(wide::FilePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -195,6 +235,19 @@ bool IsSameFile(const char* a, const char* b)
     BY_HANDLE_FILE_INFORMATION ia, ib;
     return FileIdentity(a, &ia) && FileIdentity(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool IsInsideFolder(const char* path, const char* folder)
+{
+    if (!path || !folder)
+        return false;
+    const std::wstring p = ResolvedFullPath(path), f = ResolvedFullPath(folder);
+    if (p.empty() || f.empty() || p.size() < f.size())
+        return false;
+    if (p.size() > f.size() && p[f.size()] != L'\\')
+        return false;
+    return ::CompareStringOrdinal(p.data(), static_cast<int>(f.size()), f.data(), static_cast<int>(f.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 bool DeleteFile(const char* path)

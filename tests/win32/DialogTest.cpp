@@ -16,6 +16,7 @@
 #include "framework/win32/WideText.h"
 #include "framework/win32/WindowText.h"
 #include "res/resource.h"
+#include "store/MailIndexLoader.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ TEST(Win32App, FolderWithoutStoreIsSaidInAMessageBoxAndNothingIsWritten)
     ASSERT_EQ(platform::CreateDirectory(folder), 0u);
     const CString commandLine = "\"" + folder + "\\\"";
     SetMessageBoxHandler(nullptr);
-    CWin32AppUi ui;
+    CWin32AppUi ui([] { return 0; });   // the wizard must not run
     CMailConvApp app;
     app.SetUi(&ui);
     app.m_lpCmdLine = commandLine;
@@ -167,7 +168,9 @@ TEST(Win32Progress, TrayCaptionAndRange)
     } cases[] = {{70000, 4464}, {0, 0}, {65535, 65535}, {65536, 0}, {12, 12}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
-        progress.BeginTray("受信トレイ", c.count);
+        TrayIndex index;
+        index.liveCount = c.count;
+        progress.BeginTray("受信トレイ", index);
         Range r = BarRange(bar);
         EXPECT_EQ(r.low, 0);
         EXPECT_EQ(r.high, c.high);
@@ -177,7 +180,9 @@ TEST(Win32Progress, TrayCaptionAndRange)
     // The position goes where it is told and a new tray does not reset it.
     progress.SetProgress(5);
     EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
-    progress.BeginTray("表ソ能", 40);
+    TrayIndex forty;
+    forty.liveCount = 40;
+    progress.BeginTray("表ソ能", forty);
     EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
     EXPECT_EQ(progress.GetDlgItemText(IDC_PROGRESS_TRAY), "処理中のメールトレイ：表ソ能");
     progress.SetProgress(1);
@@ -212,7 +217,9 @@ TEST(Win32Progress, UpdatesDoNotDispatchInput)
     ASSERT_TRUE(progress.Create());
     // A queued key press and command stay queued while the writer updates.
     ::PostMessageW(progress.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, 0), 0);
-    progress.BeginTray("受信トレイ", 3);
+    TrayIndex three;
+    three.liveCount = 3;
+    progress.BeginTray("受信トレイ", three);
     for (int i = 1; i <= 3; ++i)
         progress.SetProgress(i);
     MSG msg;

@@ -4,10 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
 #include "framework/File.h"
 #include "framework/Sjis.h"
-#include "store/Job.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
 #include "tools/vmtool/Command.h"
@@ -27,10 +25,9 @@ std::string Hex(const CString& text)
     return out;
 }
 
-void PrintRecords()
+void PrintRecords(const TrayIndex& index)
 {
-    CMailConvJob& job = GetJob();
-    for (const auto& r : *job.m_pIndexList) {
+    for (const auto& r : index.records) {
         std::printf("{\"number\":%u,\"subject\":\"%s\",\"from\":\"%s\",\"to\":\"%s\",\"cc\":\"%s\",\"bcc\":\"%s\","
                     "\"replyTo\":\"%s\",\"date\":\"%s\",\"messageId\":\"%s\",\"inReplyTo\":\"%s\",\"flags\":%u,"
                     "\"start\":%u,\"end\":%u,\"mark\":%u}\n",
@@ -39,8 +36,8 @@ void PrintRecords()
                     Hex(r->m_strDate).c_str(), Hex(r->m_strMessageId).c_str(), Hex(r->m_strInReplyTo).c_str(),
                     r->m_dwFlags, r->m_dwStart, r->m_dwEnd, r->m_dwMark);
     }
-    std::printf("{\"count\":%d,\"removed\":%d,\"live\":%d,\"info1\":%u,\"info2\":%u}\n", job.m_nMessageCount,
-                job.m_nRemovedMessageCount, job.m_nLiveMessageCount, job.m_dwIndexInfo1, job.m_dwIndexInfo2);
+    std::printf("{\"count\":%d,\"removed\":%d,\"live\":%d,\"info1\":%u,\"info2\":%u}\n", index.messageCount,
+                index.removedCount, index.liveCount, index.info1, index.info2);
 }
 
 CString FolderOf(const CString& path)
@@ -66,10 +63,10 @@ int RunDumpIndex(const std::vector<std::string>& args)
     if (args.size() != 1)
         return VmUsageError(kDumpIndex, "one index file expected");
     UseHostRootMachine();
-    CMailConvApp app;
+    TrayIndex loaded;
     CString index = WindowsPathForHost(args[0]);
     CString storage = FolderOf(index) + kStorageFileName;
-    CMailIndexLoader::ReadResult result = CMailIndexLoader::ReadIndexFile(index, storage);
+    CMailIndexLoader::ReadResult result = CMailIndexLoader::ReadIndexFile(index, storage, loaded);
     if (result == CMailIndexLoader::kIndexMissing) {
         std::fprintf(stderr, "vmtool: cannot open %s\n", args[0].c_str());
         return 1;
@@ -80,16 +77,16 @@ int RunDumpIndex(const std::vector<std::string>& args)
         std::fprintf(stderr,
                      "vmtool: %s cannot be read or is unusable; records rebuilt from the storage file beside it\n",
                      args[0].c_str());
-        if (CMailIndexLoader::ScanStorageFile(storage, false) == Storage::kFailed)
+        if (CMailIndexLoader::ScanStorageFile(storage, false, loaded) == Storage::kFailed)
             return StorageError(storage);
-        app.m_nLiveMessageCount = CMailIndexLoader::CountLiveRecords();
-    } else if (CMailIndexLoader::ScanStorageTail(storage, &added) == Storage::kFailed) {
+        loaded.liveCount = CMailIndexLoader::CountLiveRecords(loaded.records);
+    } else if (CMailIndexLoader::ScanStorageTail(storage, loaded, &added) == Storage::kFailed) {
         return StorageError(storage);
     } else if (added) {
         std::fprintf(stderr, "vmtool: %d message(s) stored after the index was saved, found in the storage file\n",
                      added);
     }
-    PrintRecords();
+    PrintRecords(loaded);
     return 0;
 }
 
@@ -98,18 +95,17 @@ int RunRebuild(const std::vector<std::string>& args)
     if (args.size() != 1)
         return VmUsageError(kRebuild, "one storage file expected");
     UseHostRootMachine();
-    CMailConvApp app;
+    TrayIndex rebuilt;
     CString storage = WindowsPathForHost(args[0]);
-    app.m_pIndexList = std::make_unique<CMailIndexList>();
     CFileStatus status;
     if (!CFile::GetStatus(storage, status) || (status.m_attribute & 0x10)) {
         std::fprintf(stderr, "vmtool: cannot open %s\n", args[0].c_str());
         return 1;
     }
-    if (CMailIndexLoader::ScanStorageFile(storage, false) == CMailIndexLoader::StorageResult::kFailed)
+    if (CMailIndexLoader::ScanStorageFile(storage, false, rebuilt) == CMailIndexLoader::StorageResult::kFailed)
         return StorageError(storage);
-    app.m_nLiveMessageCount = CMailIndexLoader::CountLiveRecords();
-    PrintRecords();
+    rebuilt.liveCount = CMailIndexLoader::CountLiveRecords(rebuilt.records);
+    PrintRecords(rebuilt);
     return 0;
 }
 

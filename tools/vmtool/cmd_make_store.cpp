@@ -12,14 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/MailConvApp.h"
 #include "coding/Base64.h"
 #include "framework/Archive.h"
 #include "framework/File.h"
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
 #include "store/IndexFile.h"
-#include "store/Job.h"
 #include "store/MailIndexLoader.h"
 #include "store/StorageScan.h"
 #include "store/TrayList.h"
@@ -364,10 +362,7 @@ int RunMakeStore(const std::vector<std::string>& args)
     if (int bad = ParseArgs(args, o))
         return bad;
     UseHostRootMachine();
-    CMailConvApp app;
-    app.m_strStoreDir = WindowsPathForHost(o.storeDir);
-    app.m_dwIndexInfo1 = o.info1;
-    app.m_dwIndexInfo2 = o.info2;
+    const CString storeDir = WindowsPathForHost(o.storeDir);
 
     std::string trayList, addresses;
     std::set<std::string> seenAddresses;
@@ -423,23 +418,24 @@ int RunMakeStore(const std::vector<std::string>& args)
             records->push_back(std::move(record));
         }
 
-        CString folder = GetTrayFolderPath(tray);
+        CString folder = GetTrayFolderPath(storeDir, tray);
         if (!MakeFolders(folder) || !WriteWholeFile(folder + kStorageFileName, storage)) {
             std::fprintf(stderr, "vmtool: cannot write the storage file of %s\n", trayUtf8.c_str());
             return 1;
         }
-        app.m_pIndexList = std::move(records);
+        TrayIndex index;
+        index.records = std::move(*records);
+        index.info1 = o.info1;
+        index.info2 = o.info2;
         CString indexPath = folder + kIndexFileName;
         if (o.noIndex || o.noIndexFor.count(trayUtf8)) {
             CFile::Remove(indexPath);   // an index left from an earlier run
         } else {
             bool ok;
             if (o.wide) {
-                ok = WriteWideIndex(indexPath, *app.m_pIndexList, o.info1, o.info2);
+                ok = WriteWideIndex(indexPath, index.records, o.info1, o.info2);
             } else {
-                CMailIndexLoader().SaveTrayIndex(tray);   // reports nothing: look for the file
-                CFileStatus status;
-                ok = CFile::GetStatus(indexPath, status);
+                ok = CMailIndexLoader::WriteIndexFile(indexPath, index);
             }
             if (!ok) {
                 std::fprintf(stderr, "vmtool: cannot write the index of %s\n", trayUtf8.c_str());
@@ -448,7 +444,7 @@ int RunMakeStore(const std::vector<std::string>& args)
         }
         if (std::find(std::begin(kFixedTrays), std::end(kFixedTrays), tray) == std::end(kFixedTrays))
             trayList += tray.Str() + "\r\n";
-        std::printf("%s: %zu messages, %zu bytes\n", trayUtf8.c_str(), app.m_pIndexList->size(), storage.size());
+        std::printf("%s: %zu messages, %zu bytes\n", trayUtf8.c_str(), index.records.size(), storage.size());
     }
 
     if (!o.addressBook.empty()) {
@@ -459,8 +455,8 @@ int RunMakeStore(const std::vector<std::string>& args)
         }
         addresses = Utf8ToSjis(utf8);
     }
-    if (!WriteWholeFile(app.m_strStoreDir + "\\Data\\MailTray.dat", trayList) ||
-        !WriteWholeFile(app.m_strStoreDir + "\\Data\\AddressBook.txt", addresses)) {
+    if (!WriteWholeFile(storeDir + "\\Data\\MailTray.dat", trayList) ||
+        !WriteWholeFile(storeDir + "\\Data\\AddressBook.txt", addresses)) {
         std::fprintf(stderr, "vmtool: cannot write the tray list or the address book\n");
         return 1;
     }
