@@ -73,7 +73,7 @@ CMailIndexLoader::StorageResult CMailIndexLoader::ScanStorageFile(const CString&
     if (file.GetLength() == 0) {
         file.Close();
         if (deleteIfEmpty)
-            CFile::Remove(storagePath);
+            CFile::Remove(storagePath);   // one left behind is only an empty tray
         return StorageResult::kNone;
     }
     CFileStorageSource source(file);
@@ -126,7 +126,7 @@ bool CMailIndexLoader::WriteIndexFile(const CString& indexPath, const TrayIndex&
     }
     file.Close();
     if (!ok)
-        CFile::Remove(indexPath);
+        CFile::Remove(indexPath);   // best effort: a broken index is rebuilt next time
     return ok;
 }
 

@@ -70,7 +70,7 @@ bool WriteRows(CStdioFile& target, const CStringArray& fields)
 WriteResult Fail(CStdioFile& target, const CString& path)
 {
     target.Close();
-    CFile::Remove(path);
+    CFile::Remove(path);   // best effort: the failure is reported either way
     return WriteResult{kErrorFile};
 }
 
@@ -116,7 +116,7 @@ WriteResult ExportAddressBook(const CString& storeDir, const CString& targetPath
 
     target.Close();
     if (target.HasError()) {
-        CFile::Remove(targetPath);
+        CFile::Remove(targetPath);   // best effort, as above
         return WriteResult{kErrorFile};
     }
     return WriteResult{};
