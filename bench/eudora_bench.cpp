@@ -99,7 +99,6 @@ struct BenchStore {
         fs::create_directories(root + "/c/Temp");
         PosixMachine machine;
         machine.drives['C'] = root + "/c";
-        machine.temp = "C:\\Temp\\";
         SetPosixMachine(machine);
         app.m_strStoreDir = "C:\\Store";
         app.m_strOutputDir = "C:\\out";

@@ -18,6 +18,7 @@
 #include "writers/Naming.h"
 #include "writers/Progress.h"
 #include "writers/StoredMessage.h"
+#include "writers/UnfoldedLine.h"
 #include "writers/Writers.h"
 
 const char* const kEudoraTerminator = "\r\n.\r\n\r\n";

@@ -247,7 +247,7 @@ bool MakeFolders(const CString& path)
     // Creates every folder of path below the drive.
     for (int i = 3; i <= path.GetLength(); ++i) {
         if (i == path.GetLength() || path[i] == '\\') {
-            DWORD e = platform::CreateDirectory(path.Left(i));
+            DWORD e = platform::MakeFolder(path.Left(i));
             if (e != 0 && e != kErrorAlreadyExists)
                 return false;
         }
