@@ -9,12 +9,17 @@
 const char* const kIndexFileName = "\\vmmail.idx";
 const char* const kStorageFileName = "\\Message Storage.mbx";
 
-CString GetTrayFolderPath(const CString& tray)
+CString TrayFolderPath(const CString& storeDir, const CString& tray)
 {
     CString path;
-    path.Format("%s%s\\%s", GetJob().m_strStoreDir.GetString(),
-                platform::LoadResString(IDS_PATH_MAILBOX).GetString(), tray.GetString());
+    path.Format("%s%s\\%s", storeDir.GetString(), platform::LoadResString(IDS_PATH_MAILBOX).GetString(),
+                tray.GetString());
     return path;
+}
+
+CString GetTrayFolderPath(const CString& tray)
+{
+    return TrayFolderPath(GetJob().m_strStoreDir, tray);
 }
 
 bool IsUsableTrayName(const CString& name)

@@ -3,7 +3,10 @@
 
 #include "framework/CString.h"
 
-// The tray's folder: store folder + "\Data\MailBox" + "\" + tray name.
+// The tray's folder in the store folder storeDir: storeDir + "\Data\MailBox"
+// + "\" + tray name.
+CString TrayFolderPath(const CString& storeDir, const CString& tray);
+// The same in the job's store folder.
 CString GetTrayFolderPath(const CString& tray);
 
 // The tray sequence of the store in storeDir: the four fixed trays (string
