@@ -100,7 +100,6 @@ struct BenchStore {
         fs::create_directories(root + "/c/Temp");
         PosixMachine machine;
         machine.drives['C'] = root + "/c";
-        machine.temp = "C:\\Temp\\";
         SetPosixMachine(machine);
         job.storeDir = "C:\\Store";
         job.outputDir = "C:\\out";

@@ -3,7 +3,6 @@
 // "C:\tmp\x\受信トレイ" (Shift_JIS) for the program's own file code.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -26,14 +25,10 @@ inline CString WindowsPathForHost(const std::string& hostPath)
     return CString("C:") + CString(sjis);
 }
 
-// Installs a machine whose drive C is the host root and whose temporary folder
-// is the host's ($TMPDIR or /tmp).
+// Installs a machine whose drive C is the host root.
 inline void UseHostRootMachine()
 {
     PosixMachine machine;
     machine.drives.emplace('C', std::string(1, '/'));
-    SetPosixMachine(machine);
-    const char* tmp = std::getenv("TMPDIR");
-    machine.temp = WindowsPathForHost(tmp && *tmp ? tmp : "/tmp") + "\\";
     SetPosixMachine(machine);
 }

@@ -216,6 +216,10 @@ void CArchiveWriter::WriteLength(std::uint64_t length)
 
 void CArchiveWriter::WriteString(const CString& text)
 {
+    if (m_toUtf16) {
+        WriteWideString(m_toUtf16(text));
+        return;
+    }
     WriteLength(static_cast<std::uint64_t>(text.GetLength()));
     Put(text.GetString(), static_cast<std::size_t>(text.GetLength()));
 }

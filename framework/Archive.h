@@ -7,8 +7,8 @@
 //   65534 and more  0xFF, 0xFFFF, then a 32-bit length
 // When reading, 0xFF 0xFFFE announces a wide string: a second prefix of the
 // same form follows, counting 16-bit characters (UTF-16LE), which become
-// Shift_JIS (platform::Utf16ToSjis). Strings are never written wide, except
-// by WriteWideString, which only tools use to make test stores.
+// Shift_JIS (platform::Utf16ToSjis). The program never writes strings wide;
+// tools do, to make test stores (WriteWideString, WriteStringsWide).
 //
 // CArchiveReader keeps a sticky error: once a read runs short or a length does
 // not fit in the bytes that are left, every later read yields 0 or an empty
@@ -73,10 +73,15 @@ public:
     void WriteByte(BYTE value);
     void WriteWord(WORD value);
     void WriteDword(DWORD value);
-    // Shortest length prefix, then the bytes.
+    // Shortest length prefix, then the bytes; in the wide form after
+    // WriteStringsWide.
     void WriteString(const CString& text);
     // The wide form: 0xFF 0xFFFE, the character count, UTF-16LE characters.
     void WriteWideString(const std::u16string& text);
+    // Makes every later WriteString write the wide form of toUtf16(text)
+    // (null: the bytes again).
+    using WideForm = std::u16string (*)(const CString& text);
+    void WriteStringsWide(WideForm toUtf16) { m_toUtf16 = toUtf16; }
 
     // Writes the buffered bytes to the file. False when any write failed.
     bool Flush();
@@ -89,5 +94,6 @@ private:
 
     CFile* m_pFile = nullptr;
     std::string m_bytes;
+    WideForm m_toUtf16 = nullptr;
     bool m_bFailed = false;
 };

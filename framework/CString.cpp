@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "framework/Ascii.h"
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+namespace {
 
 int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
 
@@ -99,8 +98,8 @@ int CString::CompareNoCase(const char* text) const
     size_t n = std::strlen(t);
     size_t common = std::min(n, m_s.size());
     for (size_t i = 0; i < common; ++i) {
-        unsigned char a = static_cast<unsigned char>(AsciiLower(m_s[i]));
-        unsigned char b = static_cast<unsigned char>(AsciiLower(t[i]));
+        unsigned char a = static_cast<unsigned char>(AsciiToLower(m_s[i]));
+        unsigned char b = static_cast<unsigned char>(AsciiToLower(t[i]));
         if (a != b)
             return a < b ? -1 : 1;
     }
@@ -158,13 +157,13 @@ CString CString::Mid(int first, int count) const
 void CString::MakeUpper()
 {
     for (char& c : m_s)
-        c = AsciiUpper(c);
+        c = AsciiToUpper(c);
 }
 
 void CString::MakeLower()
 {
     for (char& c : m_s)
-        c = AsciiLower(c);
+        c = AsciiToLower(c);
 }
 
 void CString::TrimRight()

@@ -23,6 +23,6 @@ private:
 inline COleDateTime COleDateTime::GetCurrentTime()
 {
     COleDateTime t;
-    t.m_t = platform::GetLocalTime();
+    t.m_t = platform::LocalClock();
     return t;
 }

@@ -1,5 +1,6 @@
 #include "framework/File.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -36,7 +37,7 @@ bool CFile::Open(const char* path, UINT flags, DWORD* error)
     Close();
     m_bError = false;
     DWORD code = 0;
-    m_hFile = platform::OpenFile(path, ToPlatformFlags(flags), &code);
+    m_hFile = platform::OpenFileHandle(path, ToPlatformFlags(flags), &code);
     if (error)
         *error = IsOpen() ? 0 : code;
     if (!IsOpen())
@@ -58,7 +59,7 @@ UINT CFile::Read(void* buffer, UINT count)
     if (!IsOpen() || count == 0)
         return 0;
     UINT done = 0;
-    if (!platform::ReadFile(m_hFile, buffer, count, &done)) {
+    if (!platform::ReadBytes(m_hFile, buffer, count, &done)) {
         m_bError = true;
         return 0;
     }
@@ -73,7 +74,7 @@ bool CFile::Write(const void* buffer, UINT count)
     }
     if (count == 0)
         return true;
-    if (!platform::WriteFile(m_hFile, buffer, count)) {
+    if (!platform::WriteBytes(m_hFile, buffer, count)) {
         m_bError = true;
         return false;
     }
@@ -94,7 +95,7 @@ std::uint64_t CFile::GetLength() const
 {
     std::uint64_t size = 0;
     if (IsOpen())
-        platform::GetFileSize(m_hFile, &size);
+        platform::GetFileLength(m_hFile, &size);
     return size;
 }
 
@@ -123,7 +124,7 @@ bool CFile::GetStatus(const char* path, CFileStatus& status)
 
 bool CFile::Remove(const char* path)
 {
-    return platform::DeleteFile(path);
+    return platform::RemoveFile(path);
 }
 
 // ---- CStdioFile ----------------------------------------------------------
@@ -214,4 +215,25 @@ bool CStdioFile::FlushWrite()
     bool ok = Write(m_writeBuf.data(), static_cast<UINT>(m_writeBuf.size()));
     m_writeBuf.clear();
     return ok;
+}
+
+// ---- Whole files -----------------------------------------------------------
+
+bool ReadWholeFile(const char* path, std::string& bytes, std::uint64_t maxBytes)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::typeBinary))
+        return false;
+    const std::uint64_t length = std::min(file.GetLength(), maxBytes);
+    bytes.assign(static_cast<std::size_t>(length), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const UINT want = static_cast<UINT>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+        const UINT n = file.Read(bytes.data() + got, want);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.resize(got);
+    return !file.HasError();
 }

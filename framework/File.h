@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "framework/CString.h"
 #include "framework/Platform.h"
@@ -15,7 +16,7 @@
 // Result of a status query (CFile::GetStatus).
 struct CFileStatus {
     std::uint64_t m_size = 0;
-    BYTE m_attribute = 0;   // 0x10 folder; other bits as the platform reports
+    BYTE m_attribute = 0;   // platform::kAttr* bits (kAttrDirectory: a folder)
 };
 
 class CFile {
@@ -96,3 +97,8 @@ private:
     bool m_bEof = false;
     std::string m_writeBuf;
 };
+
+// Reads the file at path into bytes, at most maxBytes of it (a file that
+// shrank while it was read gives what was there). False when it cannot be
+// opened or a read fails.
+bool ReadWholeFile(const char* path, std::string& bytes, std::uint64_t maxBytes = UINT64_MAX);

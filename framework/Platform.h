@@ -29,18 +29,19 @@ enum OpenFlags : unsigned {
 };
 
 // Opens a file. kInvalidFile on failure, with the Windows error code in *error
-// (2 not found, 3 path not found, 5 access denied, ...) when error is not null.
-FileHandle OpenFile(const char* path, unsigned flags, DWORD* error);
+// (kErrorFileNotFound, kErrorPathNotFound, kErrorAccessDenied, ...) when error
+// is not null.
+FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error);
 // Reads up to count bytes; *done receives how many were read (0 at the end).
 // False on a read error.
-bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done);
+bool ReadBytes(FileHandle file, void* buffer, UINT count, UINT* done);
 // Writes all count bytes; false when not all of them were written.
-bool WriteFile(FileHandle file, const void* buffer, UINT count);
+bool WriteBytes(FileHandle file, const void* buffer, UINT count);
 // Moves the file position. origin: 0 begin, 1 current, 2 end. The new
 // position goes to *position when not null. False on failure.
 bool SeekFile(FileHandle file, std::int64_t offset, int origin, std::uint64_t* position);
 // The file's length in bytes; false on failure.
-bool GetFileSize(FileHandle file, std::uint64_t* size);
+bool GetFileLength(FileHandle file, std::uint64_t* size);
 void CloseFile(FileHandle file);
 // Sets the last-write time of an open file to an instant in seconds since
 // 1970-01-01 00:00 UTC; set it after the last write (a write moves it again).
@@ -65,13 +66,11 @@ bool IsSameFile(const char* a, const char* b);
 // regard to case, component by component. Neither needs to exist.
 bool IsInsideFolder(const char* path, const char* folder);
 // Deletes a file; false on failure.
-bool DeleteFile(const char* path);
-// Creates one folder. 0 on success, else the Windows error code (183 when
-// something already exists at path, 3 when the parent is missing).
-DWORD CreateDirectory(const char* path);
-// Names (not paths) of the entries of a folder, "." and ".." left out, in
-// Shift_JIS. False when the folder cannot be read.
-bool ListDirectory(const char* path, CStringArray* names);
+bool RemoveFile(const char* path);
+// Creates one folder. 0 on success, else the Windows error code
+// (kErrorAlreadyExists when something already exists at path,
+// kErrorPathNotFound when the parent is missing).
+DWORD MakeFolder(const char* path);
 
 // ---- Registry --------------------------------------------------------------
 
@@ -92,8 +91,6 @@ bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName
 // gives ""). A folder whose name Shift_JIS cannot write comes as its short
 // form when it has one. False when the library or the entry point is missing.
 bool GetAppDataFolder(CString* folder);
-// The temporary folder as the system reports it, ending with "\".
-CString GetTempFolder();
 // Platform id of the version record: 1 Windows 95/98/Me, 2 NT family.
 int GetPlatformId();
 
@@ -103,7 +100,7 @@ struct LocalTime {
     int dayOfWeek = 4;              // 0 Sunday .. 6 Saturday
     int hour = 0, minute = 0, second = 0;
 };
-LocalTime GetLocalTime();
+LocalTime LocalClock();
 // The instant, in seconds since 1970-01-01 00:00 UTC, of a date and time on
 // this machine's local clock (dayOfWeek is not looked at; second may be 60).
 // A time that a change to summer time skips or repeats gets one of its

@@ -1,5 +1,7 @@
 #include "framework/Sjis.h"
 
+#include "framework/Ascii.h"
+
 int SjisCharLength(const CString& text, int index)
 {
     if (index + 1 < text.GetLength() && IsSjisLeadByte(static_cast<BYTE>(text[index])))
@@ -71,12 +73,11 @@ bool SjisEqualNoCase(const CString& a, const CString& b)
 {
     if (a.GetLength() != b.GetLength())
         return false;
-    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
     for (int i = 0; i < a.GetLength();) {
         const int len = SjisCharLength(a, i);
         if (len != SjisCharLength(b, i))
             return false;
-        if (len == 2 ? (a[i] != b[i] || a[i + 1] != b[i + 1]) : fold(a[i]) != fold(b[i]))
+        if (len == 2 ? (a[i] != b[i] || a[i + 1] != b[i + 1]) : AsciiToLower(a[i]) != AsciiToLower(b[i]))
             return false;
         i += len;
     }

@@ -29,7 +29,6 @@ constexpr DWORD kErrorFileNotFound = 2;
 constexpr DWORD kErrorPathNotFound = 3;
 constexpr DWORD kErrorAccessDenied = 5;
 constexpr DWORD kErrorAlreadyExists = 183;
-constexpr DWORD kErrorFileExists = 80;
 
 // Longest path the ANSI file APIs accept, terminating zero included.
 constexpr int kMaxPath = 260;

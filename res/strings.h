@@ -9,7 +9,6 @@
 #define STR_TRAY_DRAFT "ドラフト"
 #define STR_TRAY_TRASH "ゴミ箱"
 #define STR_PATH_TRAYLIST "\\Data\\MailTray.dat"
-#define STR_PATH_INDEX "\\vmmail.idx"
 #define STR_PATH_MAILBOX "\\Data\\MailBox"
 #define STR_PATH_ADDRESSBOOK "\\Data\\AddressBook.txt"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "coding/Base64.h"
+#include "framework/Ascii.h"
 #include "framework/File.h"
 
 const char* const kOwnMailDomain = "orvane.ne.jp";
@@ -57,23 +58,6 @@ std::size_t CFileStorageSource::ReadAt(std::uint64_t offset, void* buffer, std::
 namespace {
 
 enum class Header { kNone, kSubject, kFrom, kReplyTo, kDate, kTo, kCc, kBcc };
-
-char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// prefix is given in lower case.
-bool StartsNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (Lower(text[i]) != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 bool HasColonSpace(std::string_view text)
 {
@@ -164,7 +148,7 @@ void ScanHeaderLine(Message& m, const Line& line, std::string_view text)
         {"date: ", Header::kDate},
     };
     for (const Test& t : kValueHeaders) {
-        if (!StartsNoCase(text, t.prefix))
+        if (!AsciiStartsNoCase(text, t.prefix))
             continue;
         std::string_view rest = text.substr(t.prefix.size());
         if (t.header == Header::kDate)
@@ -179,13 +163,13 @@ void ScanHeaderLine(Message& m, const Line& line, std::string_view text)
     if (text.substr(0, 12) == "X-Status: AR") {
         m.flags |= kIndexFlagXStatusAR;
         m.current = Header::kNone;
-    } else if (StartsNoCase(text, "content-type: multipart/mixed")) {
+    } else if (AsciiStartsNoCase(text, "content-type: multipart/mixed")) {
         m.flags |= kIndexFlagMultipartMixed;
         m.current = Header::kNone;
-    } else if (StartsNoCase(text, "message-id: ")) {
+    } else if (AsciiStartsNoCase(text, "message-id: ")) {
         SetIdText(m.messageId, text.substr(12));
         m.current = Header::kNone;
-    } else if (StartsNoCase(text, "in-reply-to: ")) {
+    } else if (AsciiStartsNoCase(text, "in-reply-to: ")) {
         SetIdText(m.inReplyTo, text.substr(13));
         m.current = Header::kNone;
     } else if (text.empty() && line.complete && m.headerSeen) {

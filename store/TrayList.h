@@ -22,5 +22,5 @@ void ReadTraySequence(const CString& storeDir, CStringArray& trays);
 bool IsUsableTrayName(const CString& name);
 
 // Names of the store files inside a tray folder.
-extern const char* const kIndexFileName;     // "\vmmail.idx" (string resource 3011)
+extern const char* const kIndexFileName;     // "\vmmail.idx"
 extern const char* const kStorageFileName;   // "\Message Storage.mbx"

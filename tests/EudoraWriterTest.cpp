@@ -243,17 +243,12 @@ TEST_F(EudoraFixture, WriteFailuresAreFileErrors)
     MakeTray(kInbox, {{"Subject: 1\r\n\r\nbody\r\n.\r\n"}});
     Select({kInbox});
 
-    // No file is written but the mailbox: a temporary folder that cannot be
-    // written does not matter.
-    tm.machine().temp = "C:\\NoTemp\\";
-    tm.Apply();
+    // No file is written but the mailbox.
     EXPECT_EQ(Write(), 1);
     EXPECT_EQ(tm.ReadFile(kMailbox), kSeparator + std::string("Subject: 1\r\n\r\nbody\r\n") + kEnd);
     std::remove(tm.Host(kMailbox).c_str());
 
     // The mailbox fills the disk at the second message.
-    tm.machine().temp = "C:\\Temp\\";
-    tm.Apply();
     errorCode = 0;
     const std::string big = "Subject: big\r\n\r\n" + std::string(3000, 'x') + "\r\n.\r\n";
     MakeTray(kInbox, {{big}, {big}});

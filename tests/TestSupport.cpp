@@ -18,7 +18,6 @@ TempMachine::TempMachine()
     m_machine.drives['C'] = (base / "c").string();
     m_machine.drives['D'] = (base / "d").string();
     m_machine.appData = "C:\\Users\\u\\AppData\\Roaming";
-    m_machine.temp = "C:\\Temp\\";
     Apply();
 }
 

@@ -11,9 +11,9 @@
 
 // ---- Address book file ---------------------------------------------------------
 
-CWizardPage06::CWizardPage06() : CPathPage(IDD_WIZARD_PAGE06, IDC_CSV_PATH, IDC_CSV_BROWSE) {}
+CAddressBookPage::CAddressBookPage() : CPathPage(IDD_ADDRESS_BOOK_PAGE, IDC_CSV_PATH, IDC_CSV_BROWSE) {}
 
-BOOL CWizardPage06::OnInitDialog()
+BOOL CAddressBookPage::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
     m_editFileName = GetDlgItem(IDC_CSV_PATH);
@@ -23,13 +23,13 @@ BOOL CWizardPage06::OnInitDialog()
     return TRUE;
 }
 
-BOOL CWizardPage06::OnSetActive()
+BOOL CAddressBookPage::OnSetActive()
 {
     UpdateButtons();
     return CPropertyPage::OnSetActive();
 }
 
-void CWizardPage06::OnBrowse()
+void CAddressBookPage::OnBrowse()
 {
     CString path;
     // Owned by the sheet so the wizard cannot move on under the open dialog.
@@ -41,7 +41,7 @@ void CWizardPage06::OnBrowse()
     }
 }
 
-LRESULT CWizardPage06::OnWizardNext()
+LRESULT CAddressBookPage::OnWizardNext()
 {
     CString path;
     if (!ReadPath(&path))
@@ -63,9 +63,9 @@ LRESULT CWizardPage06::OnWizardNext()
 
 // ---- Summary -------------------------------------------------------------------
 
-CWizardPage05::CWizardPage05() : CPropertyPage(IDD_WIZARD_PAGE05) {}
+CSummaryPage::CSummaryPage() : CPropertyPage(IDD_SUMMARY_PAGE) {}
 
-BOOL CWizardPage05::OnInitDialog()
+BOOL CSummaryPage::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
     m_editCsvPath = GetDlgItem(IDC_SUMMARY_CSV);
@@ -76,7 +76,7 @@ BOOL CWizardPage05::OnInitDialog()
     return FALSE;
 }
 
-BOOL CWizardPage05::OnSetActive()
+BOOL CSummaryPage::OnSetActive()
 {
     SetWizardButtons(kWizBack | kWizFinish);
     const CMailConvApp& job = GetJob();

@@ -12,9 +12,9 @@
 
 // ---- Introduction --------------------------------------------------------------
 
-CWizardPage01::CWizardPage01() : CPropertyPage(IDD_WIZARD_PAGE01) {}
+CIntroPage::CIntroPage() : CPropertyPage(IDD_INTRO_PAGE) {}
 
-BOOL CWizardPage01::OnSetActive()
+BOOL CIntroPage::OnSetActive()
 {
     SetWizardButtons(kWizNext);
     return CPropertyPage::OnSetActive();
@@ -22,9 +22,9 @@ BOOL CWizardPage01::OnSetActive()
 
 // ---- Trays ---------------------------------------------------------------------
 
-CWizardPage02::CWizardPage02() : CPropertyPage(IDD_WIZARD_PAGE02) {}
+CTrayPage::CTrayPage() : CPropertyPage(IDD_TRAY_PAGE) {}
 
-BOOL CWizardPage02::OnInitDialog()
+BOOL CTrayPage::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
     m_ctlTrayList = GetDlgItem(IDC_TRAY_LIST);
@@ -42,20 +42,20 @@ BOOL CWizardPage02::OnInitDialog()
     return TRUE;
 }
 
-void CWizardPage02::UpdateButtons()
+void CTrayPage::UpdateButtons()
 {
     bool selected = ::SendMessageW(m_ctlTrayList, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
     SetWizardButtons(BackNextButtons(selected));
 }
 
-BOOL CWizardPage02::OnSetActive()
+BOOL CTrayPage::OnSetActive()
 {
     UpdateButtons();
     GetJob().m_arrSelectedTrays.RemoveAll();
     return CPropertyPage::OnSetActive();
 }
 
-bool CWizardPage02::OnNotify(UINT id, NMHDR* header, LRESULT* result)
+bool CTrayPage::OnNotify(UINT id, NMHDR* header, LRESULT* result)
 {
     if (id != IDC_TRAY_LIST || header->code != LVN_ITEMCHANGED)
         return false;
@@ -64,7 +64,7 @@ bool CWizardPage02::OnNotify(UINT id, NMHDR* header, LRESULT* result)
     return true;
 }
 
-LRESULT CWizardPage02::OnWizardNext()
+LRESULT CTrayPage::OnWizardNext()
 {
     CMailConvApp& job = GetJob();
     int row = -1;
@@ -78,9 +78,9 @@ LRESULT CWizardPage02::OnWizardNext()
 
 // ---- Format --------------------------------------------------------------------
 
-CWizardPage03::CWizardPage03() : CPropertyPage(IDD_WIZARD_PAGE03) {}
+CFormatPage::CFormatPage() : CPropertyPage(IDD_FORMAT_PAGE) {}
 
-BOOL CWizardPage03::OnInitDialog()
+BOOL CFormatPage::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
     CMailConvApp& job = GetJob();
@@ -91,12 +91,12 @@ BOOL CWizardPage03::OnInitDialog()
     return TRUE;
 }
 
-void CWizardPage03::PostButtons()
+void CFormatPage::PostButtons()
 {
     SetWizardButtons(BackNextButtons(GetJob().m_nFormat != kFormatNone));
 }
 
-BOOL CWizardPage03::OnSetActive()
+BOOL CFormatPage::OnSetActive()
 {
     bool selected[kFormatRadioCount];
     for (int i = 0; i < kFormatRadioCount; ++i)
@@ -106,7 +106,7 @@ BOOL CWizardPage03::OnSetActive()
     return CPropertyPage::OnSetActive();
 }
 
-bool CWizardPage03::OnCommand(UINT id, UINT code)
+bool CFormatPage::OnCommand(UINT id, UINT code)
 {
     if (id < IDC_FORMAT_MBOX || id > IDC_FORMAT_NETSCAPE || code != BN_CLICKED)
         return false;
@@ -120,16 +120,16 @@ bool CWizardPage03::OnCommand(UINT id, UINT code)
 
 // ---- Output folder -------------------------------------------------------------
 
-CWizardPage04::CWizardPage04() : CPathPage(IDD_WIZARD_PAGE04, IDC_OUTPUT_DIR, IDC_OUTPUT_BROWSE) {}
+COutputFolderPage::COutputFolderPage() : CPathPage(IDD_OUTPUT_FOLDER_PAGE, IDC_OUTPUT_DIR, IDC_OUTPUT_BROWSE) {}
 
-BOOL CWizardPage04::OnInitDialog()
+BOOL COutputFolderPage::OnInitDialog()
 {
     BOOL result = CPropertyPage::OnInitDialog();
     m_editOutputDir = GetDlgItem(IDC_OUTPUT_DIR);
     return result;
 }
 
-BOOL CWizardPage04::OnSetActive()
+BOOL COutputFolderPage::OnSetActive()
 {
     CMailConvApp& job = GetJob();
     if (job.m_bResetOutputDir) {
@@ -141,7 +141,7 @@ BOOL CWizardPage04::OnSetActive()
     return CPropertyPage::OnSetActive();
 }
 
-void CWizardPage04::OnBrowse()
+void COutputFolderPage::OnBrowse()
 {
     CString start = WindowText(m_editOutputDir);
     CString folder;
@@ -149,7 +149,7 @@ void CWizardPage04::OnBrowse()
         WriteWindowText(m_editOutputDir, folder);
 }
 
-LRESULT CWizardPage04::OnWizardNext()
+LRESULT COutputFolderPage::OnWizardNext()
 {
     CString folder;
     if (!ReadPath(&folder))

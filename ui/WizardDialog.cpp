@@ -6,13 +6,12 @@ CWizardDialog::CWizardDialog(const char* caption, HWND parent, UINT startPage)
     : CPropertySheet(caption, parent, startPage)
 {
     m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    // The address book page comes before the summary, though declared after it.
-    AddPage(&m_page01);
-    AddPage(&m_page02);
-    AddPage(&m_page03);
-    AddPage(&m_page04);
-    AddPage(&m_page06);
-    AddPage(&m_page05);
+    AddPage(&m_introPage);
+    AddPage(&m_trayPage);
+    AddPage(&m_formatPage);
+    AddPage(&m_outputFolderPage);
+    AddPage(&m_addressBookPage);
+    AddPage(&m_summaryPage);
 }
 
 BOOL CWizardDialog::OnInitDialog()

@@ -14,12 +14,12 @@ public:
     BOOL OnInitDialog() override;
 
     HICON m_hIcon = nullptr;
-    CWizardPage01 m_page01;
-    CWizardPage02 m_page02;
-    CWizardPage03 m_page03;
-    CWizardPage04 m_page04;
-    CWizardPage05 m_page05;
-    CWizardPage06 m_page06;
+    CIntroPage m_introPage;
+    CTrayPage m_trayPage;
+    CFormatPage m_formatPage;
+    COutputFolderPage m_outputFolderPage;
+    CAddressBookPage m_addressBookPage;
+    CSummaryPage m_summaryPage;
 };
 
 // Runs the wizard as the program does: empty caption, no parent, first page

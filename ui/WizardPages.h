@@ -9,22 +9,22 @@
 #include "framework/win32/PropertySheet.h"
 
 // Introduction.
-class CWizardPage01 : public CPropertyPage {
+class CIntroPage : public CPropertyPage {
 public:
-    CWizardPage01();
+    CIntroPage();
     BOOL OnSetActive() override;
 };
 
 // Tray choice.
-class CWizardPage02 : public CPropertyPage {
+class CTrayPage : public CPropertyPage {
 public:
-    CWizardPage02();
+    CTrayPage();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
     bool OnNotify(UINT id, NMHDR* header, LRESULT* result) override;
 
-    HWND m_ctlTrayList = nullptr;   // list view 1000
+    HWND m_ctlTrayList = nullptr;   // list view IDC_TRAY_LIST
 
 private:
     void UpdateButtons();
@@ -34,9 +34,9 @@ private:
 };
 
 // Format choice.
-class CWizardPage03 : public CPropertyPage {
+class CFormatPage : public CPropertyPage {
 public:
-    CWizardPage03();
+    CFormatPage();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     bool OnCommand(UINT id, UINT code) override;
@@ -68,46 +68,46 @@ private:
 };
 
 // Output folder.
-class CWizardPage04 : public CPathPage {
+class COutputFolderPage : public CPathPage {
 public:
-    CWizardPage04();
+    COutputFolderPage();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
 
-    HWND m_editOutputDir = nullptr;   // edit 1005
+    HWND m_editOutputDir = nullptr;   // edit IDC_OUTPUT_DIR
 
 private:
     HWND PathEdit() const override { return m_editOutputDir; }
     void OnBrowse() override;
 };
 
-// Summary.
-class CWizardPage05 : public CPropertyPage {
-public:
-    CWizardPage05();
-    BOOL OnInitDialog() override;
-    BOOL OnSetActive() override;
-
-    HWND m_editCsvPath = nullptr;     // 1012
-    HWND m_editOutputDir = nullptr;   // 1011
-    HWND m_editFormat = nullptr;      // 1010
-    HWND m_editTrays = nullptr;       // 1009
-};
-
 // Address book file.
-class CWizardPage06 : public CPathPage {
+class CAddressBookPage : public CPathPage {
 public:
-    CWizardPage06();
+    CAddressBookPage();
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
 
-    HWND m_editFileName = nullptr;   // edit 1012
+    HWND m_editFileName = nullptr;   // edit IDC_CSV_PATH
     CString m_strDefaultFolder;      // the documents folder, when found
     CString m_strFileName;           // the proposed path; the file dialog starts here
 
 private:
     HWND PathEdit() const override { return m_editFileName; }
     void OnBrowse() override;
+};
+
+// Summary.
+class CSummaryPage : public CPropertyPage {
+public:
+    CSummaryPage();
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+
+    HWND m_editCsvPath = nullptr;     // IDC_SUMMARY_CSV
+    HWND m_editOutputDir = nullptr;   // IDC_SUMMARY_OUTPUT
+    HWND m_editFormat = nullptr;      // IDC_SUMMARY_FORMAT
+    HWND m_editTrays = nullptr;       // IDC_SUMMARY_TRAYS
 };

@@ -1,12 +1,14 @@
 #include "ui/WizardRules.h"
 
-#include "framework/File.h"
 #include "app/MailConvApp.h"
+#include "framework/File.h"
 #include "framework/Sjis.h"
+#include "res/resource.h"
 #include "writers/EudoraLocation.h"
 #include "writers/NetscapeLookup.h"
 
-const unsigned kFormatRadioIds[kFormatRadioCount] = {1002, 1003, 1004, 1005};
+const unsigned kFormatRadioIds[kFormatRadioCount] = {IDC_FORMAT_MBOX, IDC_FORMAT_EML, IDC_FORMAT_EUDORA,
+                                                     IDC_FORMAT_NETSCAPE};
 const char* const kDefaultCsvName = "\\VelmoAddr.csv";
 
 namespace {

@@ -18,7 +18,8 @@ inline unsigned BackNextButtons(bool canGoOn)
 }
 
 // The format radio buttons, in the order the page looks at them, and the
-// format code of each (1002 -> 1 ... 1005 -> 4).
+// format code of each (IDC_FORMAT_MBOX -> kFormatMbox ... IDC_FORMAT_NETSCAPE
+// -> kFormatNetscape).
 constexpr int kFormatRadioCount = 4;
 extern const unsigned kFormatRadioIds[kFormatRadioCount];
 
@@ -27,9 +28,9 @@ extern const unsigned kFormatRadioIds[kFormatRadioCount];
 void ApplyFormatSelection(CMailConvApp& job, const bool selected[kFormatRadioCount]);
 
 // A click on the radio with id clickedId, with the radios' selection as it is
-// after the click. A click on 1003..1005 clears the format first, so those
-// always ask the output page to replace its folder; a click on 1002 only when
-// the format changes.
+// after the click. A click on IDC_FORMAT_EML .. IDC_FORMAT_NETSCAPE clears
+// the format first, so those always ask the output page to replace its
+// folder; a click on IDC_FORMAT_MBOX only when the format changes.
 void ApplyFormatClick(CMailConvApp& job, unsigned clickedId, const bool selected[kFormatRadioCount]);
 
 // The text with every trailing "\" removed, walking Shift_JIS characters so a

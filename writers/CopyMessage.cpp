@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "framework/DateTime.h"
-#include "writers/Naming.h"
 #include "writers/StoredMessage.h"
+#include "writers/UnfoldedLine.h"
 
 const char* const kMboxSeparatorFormat = "From ???@??? %s %s %2d %02d:%02d:%02d %4d\r\n";
 const char* const kNetscapeSeparatorFormat = "From - %s %s %2d %02d:%02d:%02d %4d\r\n";

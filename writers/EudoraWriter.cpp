@@ -15,6 +15,7 @@
 #include "writers/Naming.h"
 #include "writers/StoredMessage.h"
 #include "writers/TrayLoop.h"
+#include "writers/UnfoldedLine.h"
 #include "writers/Writers.h"
 
 const char* const kEudoraTerminator = "\r\n.\r\n\r\n";

@@ -7,32 +7,12 @@
 #include "framework/File.h"
 #include "framework/Registry.h"
 #include "framework/Sjis.h"
+#include "writers/UnfoldedLine.h"
 #include "writers/Writers.h"
-#include "writers/Naming.h"
 
 namespace {
 
 constexpr std::uint64_t kMaxFileSize = 64u << 20;   // far beyond any real profile file
-
-// The whole file (at most kMaxFileSize bytes); false when it cannot be opened
-// or read.
-bool ReadWholeFile(const CString& path, std::string& bytes)
-{
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::typeBinary))
-        return false;
-    const std::uint64_t length = std::min(file.GetLength(), kMaxFileSize);
-    bytes.assign(static_cast<std::size_t>(length), '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const UINT n = file.Read(bytes.data() + got, static_cast<UINT>(bytes.size() - got));
-        if (n == 0)
-            break;
-        got += n;
-    }
-    bytes.resize(got);
-    return !file.HasError();
-}
 
 int FindNetscape4MailFolder(CString& mailFolder, CString& accountName)
 {
@@ -117,13 +97,13 @@ int FindNetscapeMailFolder(int netscapeKind, const CString& appDataDir, CString&
         return FindNetscape4MailFolder(mailFolder, accountName);
 
     std::string data;
-    if (!ReadWholeFile(appDataDir + "\\Mozilla\\registry.dat", data)) {
+    if (!ReadWholeFile(appDataDir + "\\Mozilla\\registry.dat", data, kMaxFileSize)) {
         *errorCode = kErrorFile;
         return 0;
     }
     ScanProfileList(data, appDataDir, profileFolder);
 
-    if (!ReadWholeFile(profileFolder + "\\prefs.js", data)) {
+    if (!ReadWholeFile(profileFolder + "\\prefs.js", data, kMaxFileSize)) {
         *errorCode = kErrorFile;
         return 0;
     }

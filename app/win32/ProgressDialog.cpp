@@ -25,7 +25,6 @@ BOOL CProgressDialog::Create()
 BOOL CProgressDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_ctlTray = GetDlgItem(IDC_PROGRESS_TRAY);
     m_ctlBar = GetDlgItem(IDC_PROGRESS_BAR);
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));

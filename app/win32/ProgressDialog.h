@@ -1,4 +1,4 @@
-// CProgressDialog: the modeless progress window of a conversion (template 102):
+// CProgressDialog: the modeless progress window of a conversion (IDD_PROGRESS):
 // the tray being converted and a bar over its messages. It has no buttons and
 // cannot be closed by the user; it goes when the object is destroyed.
 //
@@ -18,20 +18,19 @@ class CProgressDialog : public CDialog, public CProgressSink {
 public:
     enum { IDD = IDD_PROGRESS };
 
-    // Loads icon 128; the window is made by Create().
+    // Loads the icon IDR_MAINFRAME; the window is made by Create().
     CProgressDialog();
 
-    // Creates the (visible) window from template 102 with no parent and paints it.
+    // Creates the (visible) window from IDD_PROGRESS with no parent and paints it.
     BOOL Create();
 
-    // Range 0 .. low 16 bits of count; control 1016 gets
+    // Range 0 .. low 16 bits of count; IDC_PROGRESS_TRAY gets
     // "処理中のメールトレイ：" + tray. The position is left as it is.
     void BeginTray(const CString& tray, const TrayIndex& index) override;
     // Bar position n.
     void SetProgress(int n) override;
 
-    HWND m_ctlTray = nullptr;   // control 1016
-    HWND m_ctlBar = nullptr;    // control 1015
+    HWND m_ctlBar = nullptr;    // IDC_PROGRESS_BAR
     HICON m_hIcon = nullptr;
 
 protected:

@@ -1,4 +1,4 @@
-// CResultDialog: the one result message at the end of a run (template 137).
+// CResultDialog: the one result message at the end of a run (IDD_RESULT).
 #pragma once
 
 #include "framework/CString.h"
@@ -11,10 +11,9 @@ public:
 
     explicit CResultDialog(HWND hParent = nullptr);
 
-    HWND m_ctlMessage = nullptr;   // control 1011, bound on initialisation
     CString m_strMessage;
 
 protected:
-    // Shows m_strMessage in control 1011.
+    // Shows m_strMessage in IDC_RESULT_TEXT.
     BOOL OnInitDialog() override;
 };

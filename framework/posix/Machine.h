@@ -1,5 +1,5 @@
 // The POSIX stand-in's machine: which host folder each drive letter maps to,
-// registry values, shell folders, platform id, temporary folder and clock.
+// registry values, shell folders, platform id and clock.
 //
 // Tests build a PosixMachine in a temporary folder and install it with
 // SetPosixMachine; tools load one from a description file (UTF-8 text):
@@ -9,7 +9,6 @@
 //   platform 2                  platform id of the version record
 //   shfolder 0                  "shfolder.dll" missing (default 1: present)
 //   appdata C:\Users\u\AppData\Roaming
-//   temp C:\Temp\ (ends with "\")
 //   clock 2003-01-06 09:05:03   fixed local time (default: the host's)
 //   zone +0900                  local time's fixed offset from UTC (default:
 //                               the host's time zone, TZ)
@@ -40,7 +39,6 @@ struct PosixMachine {
     int platformId = 2;
     bool hasShfolder = true;
     CString appData;                           // Windows paths, Shift_JIS
-    CString temp = "C:\\Temp\\";
     std::optional<platform::LocalTime> clock;  // unset: the host's local time
     std::optional<int> zoneMinutes;            // local = UTC + this; unset: the host's zone
     // Registry: key path "HKLM\..." or "HKCU\..." -> value name -> value text.

@@ -1,7 +1,6 @@
 // POSIX stand-in of the platform services (see framework/posix/Machine.h).
 #include "framework/Platform.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "framework/Ascii.h"
 #include "framework/Sjis.h"
 #include "framework/posix/Machine.h"
 #include "res/resource.h"
@@ -47,8 +47,7 @@ std::map<int, std::uint64_t>& FaultyFiles()
 std::string Lower(std::string s)
 {
     for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = AsciiToLower(c);
     return s;
 }
 
@@ -149,18 +148,16 @@ bool LoadPosixMachine(const std::string& file, PosixMachine* machine, std::strin
         std::string rest = sp == std::string::npos ? "" : line.substr(sp + 1);
         CString sjis(Utf8ToSjis(rest));
         if (word == "drive" && rest.size() > 2 && rest[1] == ' ') {
-            char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+            char letter = AsciiToUpper(rest[0]);
             m.drives[letter] = rest.substr(2);
         } else if (word == "current-drive" && !rest.empty()) {
-            m.currentDrive = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+            m.currentDrive = AsciiToUpper(rest[0]);
         } else if (word == "platform") {
             m.platformId = std::atoi(rest.c_str());
         } else if (word == "shfolder") {
             m.hasShfolder = rest != "0";
         } else if (word == "appdata") {
             m.appData = sjis;
-        } else if (word == "temp") {
-            m.temp = sjis;
         } else if (word == "clock") {
             platform::LocalTime t;
             std::tm tm{};
@@ -241,7 +238,7 @@ std::string HostPathFor(const char* windowsPath)
     char drive = m.currentDrive;
     int pos = 0;
     if (path.GetLength() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-        drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+        drive = AsciiToUpper(path[0]);
         pos = 2;
     }
     auto it = m.drives.find(drive);
@@ -283,7 +280,7 @@ std::string HostPathFor(const char* windowsPath)
 
 namespace platform {
 
-FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
+FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error)
 {
     std::string host = HostPathFor(path);
     if (host.empty()) {
@@ -322,7 +319,7 @@ FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
     return fd;
 }
 
-bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done)
+bool ReadBytes(FileHandle file, void* buffer, UINT count, UINT* done)
 {
     *done = 0;
     // A read that would reach the fault's byte reads up to it, then fails.
@@ -358,7 +355,7 @@ bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done)
     return true;
 }
 
-bool WriteFile(FileHandle file, const void* buffer, UINT count)
+bool WriteBytes(FileHandle file, const void* buffer, UINT count)
 {
     const char* p = static_cast<const char*>(buffer);
     UINT written = 0;
@@ -387,7 +384,7 @@ bool SeekFile(FileHandle file, std::int64_t offset, int origin, std::uint64_t* p
     return true;
 }
 
-bool GetFileSize(FileHandle file, std::uint64_t* size)
+bool GetFileLength(FileHandle file, std::uint64_t* size)
 {
     struct stat st;
     if (fstat(static_cast<int>(file), &st) != 0)
@@ -458,13 +455,13 @@ bool IsInsideFolder(const char* path, const char* folder)
     return f.size() <= p.size() && std::equal(f.begin(), f.end(), p.begin());
 }
 
-bool DeleteFile(const char* path)
+bool RemoveFile(const char* path)
 {
     std::string host = HostPathFor(path);
     return !host.empty() && ::unlink(host.c_str()) == 0;
 }
 
-DWORD CreateDirectory(const char* path)
+DWORD MakeFolder(const char* path)
 {
     std::string host = HostPathFor(path);
     if (host.empty())
@@ -472,23 +469,6 @@ DWORD CreateDirectory(const char* path)
     if (::mkdir(host.c_str(), 0755) == 0)
         return 0;
     return ErrnoToWindows(errno, host);
-}
-
-bool ListDirectory(const char* path, CStringArray* names)
-{
-    std::string host = HostPathFor(path);
-    DIR* dir = host.empty() ? nullptr : opendir(host.c_str());
-    if (!dir)
-        return false;
-    names->RemoveAll();
-    while (struct dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        names->Add(CString(Utf8ToSjis(name)));
-    }
-    closedir(dir);
-    return true;
 }
 
 bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName,
@@ -518,17 +498,12 @@ bool GetAppDataFolder(CString* folder)
     return true;
 }
 
-CString GetTempFolder()
-{
-    return Machine().temp;
-}
-
 int GetPlatformId()
 {
     return Machine().platformId;
 }
 
-LocalTime GetLocalTime()
+LocalTime LocalClock()
 {
     if (Machine().clock)
         return *Machine().clock;
@@ -607,7 +582,6 @@ CString LoadResString(UINT id)
     case IDS_TRAY_DRAFT: return STR_TRAY_DRAFT;
     case IDS_TRAY_TRASH: return STR_TRAY_TRASH;
     case IDS_PATH_TRAYLIST: return STR_PATH_TRAYLIST;
-    case IDS_PATH_INDEX: return STR_PATH_INDEX;
     case IDS_PATH_MAILBOX: return STR_PATH_MAILBOX;
     case IDS_PATH_ADDRESSBOOK: return STR_PATH_ADDRESSBOOK;
     default: return CString();

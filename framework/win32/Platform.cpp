@@ -12,10 +12,6 @@
 #include <cstring>
 #include <string>
 
-// <windows.h> maps these names onto its own A/W functions.
-#undef DeleteFile
-#undef CreateDirectory
-
 namespace platform {
 
 namespace {
@@ -41,7 +37,7 @@ constexpr std::int64_t kTicksPerSecond = 10000000;
 
 // ---- Files ---------------------------------------------------------------
 
-FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
+FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error)
 {
     DWORD access = 0;
     switch (flags & kOpenReadWrite) {
@@ -62,7 +58,7 @@ FileHandle OpenFile(const char* path, unsigned flags, DWORD* error)
     return reinterpret_cast<FileHandle>(h);
 }
 
-bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done)
+bool ReadBytes(FileHandle file, void* buffer, UINT count, UINT* done)
 {
     *done = 0;
     char* p = static_cast<char*>(buffer);
@@ -80,7 +76,7 @@ bool ReadFile(FileHandle file, void* buffer, UINT count, UINT* done)
     return true;
 }
 
-bool WriteFile(FileHandle file, const void* buffer, UINT count)
+bool WriteBytes(FileHandle file, const void* buffer, UINT count)
 {
     const char* p = static_cast<const char*>(buffer);
     UINT written = 0;
@@ -109,7 +105,7 @@ bool SeekFile(FileHandle file, std::int64_t offset, int origin, std::uint64_t* p
     return true;
 }
 
-bool GetFileSize(FileHandle file, std::uint64_t* size)
+bool GetFileLength(FileHandle file, std::uint64_t* size)
 {
     LARGE_INTEGER n;
     if (!::GetFileSizeEx(ToHandle(file), &n))
@@ -250,49 +246,17 @@ bool IsInsideFolder(const char* path, const char* folder)
            CSTR_EQUAL;
 }
 
-bool DeleteFile(const char* path)
+bool RemoveFile(const char* path)
 {
     return path && ::DeleteFileW(wide::FilePath(path).c_str()) != 0;
 }
 
-DWORD CreateDirectory(const char* path)
+DWORD MakeFolder(const char* path)
 {
     if (::CreateDirectoryW(wide::FilePath(path).c_str(), nullptr))
         return 0;
     DWORD error = ::GetLastError();
     return error ? error : ERROR_GEN_FAILURE;
-}
-
-bool ListDirectory(const char* path, CStringArray* names)
-{
-    CString pattern(path ? path : "");
-    pattern += "\\*";
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW(wide::FilePath(pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        // An empty folder still has "." and ".."; a missing one is a failure.
-        return false;
-    }
-    names->RemoveAll();
-    do {
-        if (std::wcscmp(data.cFileName, L".") == 0 || std::wcscmp(data.cFileName, L"..") == 0)
-            continue;
-        names->Add(wide::ToSjisZ(data.cFileName));
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return true;
-}
-
-// Code that includes <windows.h> before Platform.h reaches the two functions
-// above through the macros' names.
-bool DeleteFileA(const char* path)
-{
-    return DeleteFile(path);
-}
-
-DWORD CreateDirectoryA(const char* path)
-{
-    return CreateDirectory(path);
 }
 
 // ---- Registry --------------------------------------------------------------
@@ -366,18 +330,6 @@ bool GetAppDataFolder(CString* folder)
     return found;
 }
 
-CString GetTempFolder()
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD n = ::GetTempPathW(MAX_PATH + 1, path);
-    if (n == 0 || n > MAX_PATH)
-        return CString();
-    CString folder = wide::ToSjis(path, n);
-    if (folder.IsEmpty() || !SjisEndsWith(folder, '\\'))
-        folder += '\\';
-    return folder;
-}
-
 int GetPlatformId()
 {
     OSVERSIONINFOW info;
@@ -391,7 +343,7 @@ int GetPlatformId()
     return static_cast<int>(info.dwPlatformId);
 }
 
-LocalTime GetLocalTime()
+LocalTime LocalClock()
 {
     SYSTEMTIME st;
     ::GetLocalTime(&st);

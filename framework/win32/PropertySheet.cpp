@@ -106,7 +106,7 @@ void CPropertyPage::EnsureFocus()
     if (focus && (focus == sheet || ::IsChild(sheet, focus)) && ::IsWindowVisible(focus))
         return;
     // Finish, else Next, else Back: the first one shown and enabled.
-    for (int id : {0x3025, 0x3024, 0x3023}) {
+    for (int id : {kIdSheetFinish, kIdSheetNext, kIdSheetBack}) {
         HWND button = ::GetDlgItem(sheet, id);
         if (button && ::IsWindowVisible(button) && ::IsWindowEnabled(button)) {
             ::SendMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);

@@ -16,6 +16,11 @@
 
 class CPropertySheet;
 
+// The wizard buttons of a sheet (comctl32's control ids in the sheet window).
+constexpr int kIdSheetBack = 0x3023;
+constexpr int kIdSheetNext = 0x3024;
+constexpr int kIdSheetFinish = 0x3025;
+
 class CPropertyPage {
 public:
     // templateId: the page's dialog template in the executable's resources.
@@ -80,7 +85,7 @@ public:
     // Switches the header to wizard mode (PSH_WIZARD).
     void SetWizardMode() { m_psh.dwFlags |= PSH_WIZARD; }
 
-    // Runs the sheet modally: ID_WIZFINISH (12325) when a wizard ended with
+    // Runs the sheet modally: kIdWizFinish (ID_WIZFINISH) when a wizard ended with
     // Finish, IDCANCEL otherwise, -1 when the sheet could not be created.
     INT_PTR DoModal();
     // Creates the sheet modeless (for tests); null on failure. The caller

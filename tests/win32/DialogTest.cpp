@@ -13,12 +13,17 @@
 #include "framework/Platform.h"
 #include "framework/Ui.h"
 #include "framework/win32/Dialog.h"
+#include "framework/win32/PropertySheet.h"
 #include "framework/win32/WideText.h"
 #include "framework/win32/WindowText.h"
 #include "res/resource.h"
 #include "store/MailIndexLoader.h"
+#include "tests/win32/Win32TestSupport.h"
 
 namespace {
+
+// The control that holds a message box's text.
+constexpr int kMessageBoxTextId = 0xFFFF;
 
 struct Range {
     int low, high;
@@ -66,8 +71,8 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR id, DWORD)
     if (!box)
         return;
     g_seenBox.caption = WindowText(box);
-    g_seenBox.text = WindowText(::GetDlgItem(box, 0xFFFF));   // a message box's text
-    g_seenBox.wizard = ::GetDlgItem(box, 0x3024) != nullptr;  // the wizard's Next button
+    g_seenBox.text = WindowText(::GetDlgItem(box, kMessageBoxTextId));
+    g_seenBox.wizard = ::GetDlgItem(box, kIdSheetNext) != nullptr;
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
@@ -77,8 +82,8 @@ TEST(Win32App, FolderWithoutStoreIsSaidInAMessageBoxAndNothingIsWritten)
 {
     // Given with a trailing "\" after a name whose trail byte is 0x5C.
     CString folder;
-    folder.Format("%svelmora-表-%lu", platform::GetTempFolder().GetString(), ::GetCurrentProcessId());
-    ASSERT_EQ(platform::CreateDirectory(folder), 0u);
+    folder.Format("%svelmora-表-%lu", TempFolder().GetString(), ::GetCurrentProcessId());
+    ASSERT_EQ(platform::MakeFolder(folder), 0u);
     const CString commandLine = "\"" + folder + "\\\"";
     SetMessageBoxHandler(nullptr);
     CWin32AppUi ui([] { return 0; });   // the wizard must not run
@@ -93,7 +98,7 @@ TEST(Win32App, FolderWithoutStoreIsSaidInAMessageBoxAndNothingIsWritten)
     EXPECT_EQ(g_seenBox.text, MissingStoreMessage(folder + "\\Data\\MailBox"));
     EXPECT_FALSE(g_seenBox.wizard);
     CStringArray names;
-    EXPECT_TRUE(platform::ListDirectory(folder, &names));
+    EXPECT_TRUE(ListFolder(folder, &names));
     EXPECT_EQ(names.GetSize(), 0);
     ::RemoveDirectoryW(wide::FilePath(folder).c_str());
 }
@@ -107,7 +112,6 @@ TEST(Win32Dialog, ResultDialogShowsItsMessage)
     HWND hWnd = dialog.GetSafeHwnd();
     ASSERT_TRUE(hWnd);
     EXPECT_EQ(dialog.GetDlgItemText(IDC_RESULT_TEXT), dialog.m_strMessage);
-    EXPECT_EQ(dialog.m_ctlMessage, dialog.GetDlgItem(IDC_RESULT_TEXT));
     EXPECT_EQ(WindowText(hWnd), "Velmoraメールコンバータ");
     EXPECT_EQ(::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
     EXPECT_EQ(::GetWindowLongPtrW(::GetDlgItem(hWnd, IDOK), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
@@ -160,7 +164,6 @@ TEST(Win32Progress, TrayCaptionAndRange)
     EXPECT_EQ(::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_SYSMENU, 0);
     HWND bar = progress.GetDlgItem(IDC_PROGRESS_BAR);
     ASSERT_EQ(progress.m_ctlBar, bar);
-    ASSERT_EQ(progress.m_ctlTray, progress.GetDlgItem(IDC_PROGRESS_TRAY));
 
     struct Case {
         int count;

@@ -11,6 +11,7 @@
 #include "framework/win32/WideText.h"
 #include "res/resource.h"
 #include "res/strings.h"
+#include "tests/win32/Win32TestSupport.h"
 
 namespace {
 
@@ -20,9 +21,9 @@ public:
     ScratchFolder()
     {
         static int serial = 0;
-        m_path.Format("%svelmora-test-%lu-%d", platform::GetTempFolder().GetString(),
+        m_path.Format("%svelmora-test-%lu-%d", TempFolder().GetString(),
                       ::GetCurrentProcessId(), ++serial);
-        EXPECT_EQ(platform::CreateDirectory(m_path), 0u);
+        EXPECT_EQ(platform::MakeFolder(m_path), 0u);
     }
     ~ScratchFolder() { Remove(m_path); }
     CString operator/(const char* name) const { return m_path + "\\" + name; }
@@ -32,14 +33,14 @@ private:
     static void Remove(const CString& path)
     {
         CStringArray names;
-        if (platform::ListDirectory(path, &names))
+        if (ListFolder(path, &names))
             for (const CString& name : names) {
                 CString child = path + "\\" + name;
                 platform::FileStatus st;
                 if (platform::GetFileStatus(child, &st) && (st.attribute & platform::kAttrDirectory))
                     Remove(child);
                 else
-                    platform::DeleteFile(child);
+                    platform::RemoveFile(child);
             }
         ::RemoveDirectoryW(wide::FilePath(path).c_str());
     }
@@ -48,22 +49,22 @@ private:
 
 bool WriteWhole(const char* path, const std::string& bytes)
 {
-    platform::FileHandle f = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    platform::FileHandle f = platform::OpenFileHandle(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
     if (f == platform::kInvalidFile)
         return false;
-    bool ok = platform::WriteFile(f, bytes.data(), static_cast<UINT>(bytes.size()));
+    bool ok = platform::WriteBytes(f, bytes.data(), static_cast<UINT>(bytes.size()));
     platform::CloseFile(f);
     return ok;
 }
 
 std::string ReadWhole(const char* path)
 {
-    platform::FileHandle f = platform::OpenFile(path, platform::kOpenRead, nullptr);
+    platform::FileHandle f = platform::OpenFileHandle(path, platform::kOpenRead, nullptr);
     if (f == platform::kInvalidFile)
         return "<cannot open>";
     std::string out(4096, '\0');
     UINT done = 0;
-    platform::ReadFile(f, out.data(), static_cast<UINT>(out.size()), &done);
+    platform::ReadBytes(f, out.data(), static_cast<UINT>(out.size()), &done);
     platform::CloseFile(f);
     out.resize(done);
     return out;
@@ -87,7 +88,7 @@ TEST(Win32Files, JapaneseNamesRoundTrip)
         EXPECT_EQ(st.attribute & platform::kAttrDirectory, 0);
     }
     CStringArray listed;
-    ASSERT_TRUE(platform::ListDirectory(dir.Path(), &listed));
+    ASSERT_TRUE(ListFolder(dir.Path(), &listed));
     ASSERT_EQ(listed.GetSize(), 3);
     for (const char* name : names) {
         bool found = false;
@@ -108,7 +109,7 @@ TEST(Win32Files, LongPathsWork)
     CString path = dir.Path();
     for (int i = 0; path.GetLength() < 400; ++i) {
         path += "\\長いフォルダの名前ソ表能" + CString(std::to_string(i));
-        ASSERT_EQ(platform::CreateDirectory(path), 0u) << path.GetLength();
+        ASSERT_EQ(platform::MakeFolder(path), 0u) << path.GetLength();
     }
     const CString file = path + "\\受信トレイ.mbx";
     ASSERT_TRUE(WriteWhole(file, "From \r\n"));
@@ -118,10 +119,10 @@ TEST(Win32Files, LongPathsWork)
     EXPECT_EQ(st.size, 7u);
     EXPECT_TRUE(platform::IsSameFile(file, file));
     CStringArray listed;
-    ASSERT_TRUE(platform::ListDirectory(path, &listed));
+    ASSERT_TRUE(ListFolder(path, &listed));
     ASSERT_EQ(listed.GetSize(), 1);
     EXPECT_EQ(listed[0], "受信トレイ.mbx");
-    EXPECT_TRUE(platform::DeleteFile(file));
+    EXPECT_TRUE(platform::RemoveFile(file));
     EXPECT_FALSE(platform::GetFileStatus(file, &st));
 }
 
@@ -132,42 +133,42 @@ TEST(Win32Files, OpenModesSeekAndErrors)
     ASSERT_TRUE(WriteWhole(path, "0123456789"));
 
     // Create without truncation keeps the bytes; plain create empties.
-    platform::FileHandle f = platform::OpenFile(
+    platform::FileHandle f = platform::OpenFileHandle(
         path, platform::kOpenReadWrite | platform::kOpenCreate | platform::kOpenNoTruncate, nullptr);
     ASSERT_NE(f, platform::kInvalidFile);
     std::uint64_t size = 0, pos = 0;
-    ASSERT_TRUE(platform::GetFileSize(f, &size));
+    ASSERT_TRUE(platform::GetFileLength(f, &size));
     EXPECT_EQ(size, 10u);
     ASSERT_TRUE(platform::SeekFile(f, -3, 2, &pos));
     EXPECT_EQ(pos, 7u);
     char buf[8] = {};
     UINT done = 0;
-    ASSERT_TRUE(platform::ReadFile(f, buf, sizeof buf, &done));
+    ASSERT_TRUE(platform::ReadBytes(f, buf, sizeof buf, &done));
     EXPECT_EQ(std::string(buf, done), "789");
-    ASSERT_TRUE(platform::ReadFile(f, buf, sizeof buf, &done));
+    ASSERT_TRUE(platform::ReadBytes(f, buf, sizeof buf, &done));
     EXPECT_EQ(done, 0u);
     platform::CloseFile(f);
 
-    f = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    f = platform::OpenFileHandle(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
     ASSERT_NE(f, platform::kInvalidFile);
     platform::CloseFile(f);
     EXPECT_EQ(ReadWhole(path), "");
 
     DWORD error = 0;
-    EXPECT_EQ(platform::OpenFile(dir / "missing.txt", platform::kOpenRead, &error), platform::kInvalidFile);
+    EXPECT_EQ(platform::OpenFileHandle(dir / "missing.txt", platform::kOpenRead, &error), platform::kInvalidFile);
     EXPECT_EQ(error, kErrorFileNotFound);
-    EXPECT_EQ(platform::OpenFile(dir / "no\\such.txt", platform::kOpenRead, &error), platform::kInvalidFile);
+    EXPECT_EQ(platform::OpenFileHandle(dir / "no\\such.txt", platform::kOpenRead, &error), platform::kInvalidFile);
     EXPECT_EQ(error, kErrorPathNotFound);
 
-    EXPECT_TRUE(platform::DeleteFile(path));
-    EXPECT_FALSE(platform::DeleteFile(path));
+    EXPECT_TRUE(platform::RemoveFile(path));
+    EXPECT_FALSE(platform::RemoveFile(path));
 }
 
 TEST(Win32Files, StatusOfFileAndFolder)
 {
     ScratchFolder dir;
     ASSERT_TRUE(WriteWhole(dir / "f.txt", "abc"));
-    ASSERT_EQ(platform::CreateDirectory(dir / "表"), 0u);
+    ASSERT_EQ(platform::MakeFolder(dir / "表"), 0u);
 
     platform::FileStatus st;
     ASSERT_TRUE(platform::GetFileStatus(dir / "f.txt", &st));
@@ -182,9 +183,9 @@ TEST(Win32Files, ModifiedTimeOfAnOpenFile)
 {
     ScratchFolder dir;
     const CString path = dir / "m.eml";
-    platform::FileHandle f = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    platform::FileHandle f = platform::OpenFileHandle(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
     ASSERT_NE(f, platform::kInvalidFile);
-    ASSERT_TRUE(platform::WriteFile(f, "x", 1));
+    ASSERT_TRUE(platform::WriteBytes(f, "x", 1));
     EXPECT_TRUE(platform::SetFileModifiedTime(f, 1041811503));   // 2003-01-06 00:05:03 UTC
     EXPECT_FALSE(platform::SetFileModifiedTime(f, -11644473601));  // before 1601
     platform::CloseFile(f);
@@ -196,21 +197,21 @@ TEST(Win32Files, ModifiedTimeOfAnOpenFile)
 
     // The local clock read back as an instant is now.
     std::int64_t now = 0;
-    ASSERT_TRUE(platform::LocalTimeToUtc(platform::GetLocalTime(), &now));
+    ASSERT_TRUE(platform::LocalTimeToUtc(platform::LocalClock(), &now));
     EXPECT_NEAR(static_cast<double>(now), static_cast<double>(std::time(nullptr)), 2.0);
     platform::LocalTime bad;
     bad.month = 13;
     EXPECT_FALSE(platform::LocalTimeToUtc(bad, &now));
 }
 
-TEST(Win32Files, CreateDirectoryErrors)
+TEST(Win32Files, MakeFolderErrors)
 {
     ScratchFolder dir;
-    EXPECT_EQ(platform::CreateDirectory(dir / "ソ"), 0u);
-    EXPECT_EQ(platform::CreateDirectory(dir / "ソ"), kErrorAlreadyExists);
+    EXPECT_EQ(platform::MakeFolder(dir / "ソ"), 0u);
+    EXPECT_EQ(platform::MakeFolder(dir / "ソ"), kErrorAlreadyExists);
     ASSERT_TRUE(WriteWhole(dir / "file", "x"));
-    EXPECT_EQ(platform::CreateDirectory(dir / "file"), kErrorAlreadyExists);
-    EXPECT_EQ(platform::CreateDirectory(dir / "missing\\child"), kErrorPathNotFound);
+    EXPECT_EQ(platform::MakeFolder(dir / "file"), kErrorAlreadyExists);
+    EXPECT_EQ(platform::MakeFolder(dir / "missing\\child"), kErrorPathNotFound);
 }
 
 TEST(Win32Registry, ValuesAreReadAndLongOnesCut)
@@ -268,10 +269,6 @@ TEST(Win32Registry, ValuesAreReadAndLongOnesCut)
 
 TEST(Win32System, FoldersAndFacts)
 {
-    CString temp = platform::GetTempFolder();
-    ASSERT_FALSE(temp.IsEmpty());
-    EXPECT_EQ(temp[temp.GetLength() - 1], '\\');
-
     CString appData;
     ASSERT_TRUE(platform::GetAppDataFolder(&appData));
     platform::FileStatus st;
@@ -280,7 +277,7 @@ TEST(Win32System, FoldersAndFacts)
     int id = platform::GetPlatformId();
     EXPECT_TRUE(id == 1 || id == 2) << id;
 
-    platform::LocalTime t = platform::GetLocalTime();
+    platform::LocalTime t = platform::LocalClock();
     EXPECT_GE(t.year, 2000);
     EXPECT_TRUE(t.month >= 1 && t.month <= 12);
     EXPECT_TRUE(t.dayOfWeek >= 0 && t.dayOfWeek <= 6);

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/Platform.h"
-
 #include "app/MailConvApp.h"
+#include "framework/Platform.h"
+#include "res/resource.h"
 #include "ui/WizardRules.h"
 #include "ui/WizardShell.h"
 
@@ -28,7 +28,7 @@ TEST(WizardRules, TrailingSeparatorsAreTrimmedByCharacter)
 
 TEST(WizardRules, FormatClicks)
 {
-    // Radios 1002..1005; "selected" is the state after the click.
+    // "selected" is the state after the click.
     struct Case {
         int formatBefore;
         unsigned clicked;
@@ -36,12 +36,12 @@ TEST(WizardRules, FormatClicks)
         int formatAfter;
         int resetAfter;
     } cases[] = {
-        {0, 1002, 0, 1, 1},   // first choice
-        {1, 1002, 0, 1, 0},   // mbox again: no reset
-        {2, 1003, 1, 2, 1},   // eml again: reset all the same
-        {3, 1004, 2, 3, 1},
-        {3, 1005, 3, 4, 1},
-        {4, 1002, 0, 1, 1},
+        {0, IDC_FORMAT_MBOX, 0, 1, 1},       // first choice
+        {1, IDC_FORMAT_MBOX, 0, 1, 0},       // mbox again: no reset
+        {2, IDC_FORMAT_EML, 1, 2, 1},        // eml again: reset all the same
+        {3, IDC_FORMAT_EUDORA, 2, 3, 1},
+        {3, IDC_FORMAT_NETSCAPE, 3, 4, 1},
+        {4, IDC_FORMAT_MBOX, 0, 1, 1},
     };
     for (const Case& c : cases) {
         CMailConvApp app;

@@ -19,15 +19,15 @@
 #include "framework/win32/WideText.h"
 #include "framework/win32/WindowText.h"
 #include "res/resource.h"
+#include "tests/win32/Win32TestSupport.h"
 #include "ui/WizardDialog.h"
 #include "ui/WizardRules.h"
 #include "ui/WizardShell.h"
 
 namespace {
 
-constexpr int kBackButton = 0x3023;
-constexpr int kNextButton = 0x3024;
-constexpr int kFinishButton = 0x3025;
+// Controls without an id (IDC_STATIC) as a dialog template stores them.
+constexpr int kStaticId = 0xFFFF;
 
 enum Page { kIntro, kTrays, kFormat, kOutput, kCsv, kSummary };
 
@@ -78,16 +78,16 @@ struct Box {
 CString ScratchFolder()
 {
     CString folder;
-    folder.Format("%svmwiz%lu", platform::GetTempFolder().GetString(), ::GetCurrentProcessId());
-    platform::CreateDirectory(folder);
+    folder.Format("%svmwiz%lu", TempFolder().GetString(), ::GetCurrentProcessId());
+    platform::MakeFolder(folder);
     return folder;
 }
 
 void WriteFile(const CString& path, const std::string& bytes)
 {
-    platform::FileHandle file = platform::OpenFile(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
+    platform::FileHandle file = platform::OpenFileHandle(path, platform::kOpenWrite | platform::kOpenCreate, nullptr);
     ASSERT_NE(file, platform::kInvalidFile) << path.GetString();
-    platform::WriteFile(file, bytes.data(), static_cast<UINT>(bytes.size()));
+    platform::WriteBytes(file, bytes.data(), static_cast<UINT>(bytes.size()));
     platform::CloseFile(file);
 }
 
@@ -177,8 +177,8 @@ protected:
             HWND button = ::GetDlgItem(hwnd, id);
             return button && ::IsWindowEnabled(button) && (::GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
         };
-        return (on(kBackButton) ? kWizBack : 0) | (on(kNextButton) ? kWizNext : 0) |
-               (on(kFinishButton) ? kWizFinish : 0);
+        return (on(kIdSheetBack) ? kWizBack : 0) | (on(kIdSheetNext) ? kWizNext : 0) |
+               (on(kIdSheetFinish) ? kWizFinish : 0);
     }
 
     void Press(int button)
@@ -208,7 +208,7 @@ protected:
         LVITEMW item = {};
         item.stateMask = LVIS_SELECTED;
         item.state = selected ? LVIS_SELECTED : 0;
-        ::SendMessageW(sheet->m_page02.m_ctlTrayList, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+        ::SendMessageW(sheet->m_trayPage.m_ctlTrayList, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                        reinterpret_cast<LPARAM>(&item));
         Pump();
     }
@@ -227,7 +227,7 @@ protected:
     void GoToOutputPage()
     {
         GoToFormatPage();
-        Click(sheet->m_page03, IDC_FORMAT_MBOX);
+        Click(sheet->m_formatPage, IDC_FORMAT_MBOX);
         Next();
         ASSERT_EQ(PageIndex(), kOutput);
     }
@@ -235,7 +235,7 @@ protected:
     void GoToCsvPage()
     {
         GoToOutputPage();
-        SetText(sheet->m_page04, IDC_OUTPUT_DIR, scratch);
+        SetText(sheet->m_outputFolderPage, IDC_OUTPUT_DIR, scratch);
         Next();
         ASSERT_EQ(PageIndex(), kCsv);
     }
@@ -252,8 +252,8 @@ TEST_F(WizardTest, WalksAllPagesWithTheirButtonStatesAndFinishes)
 {
     Open();
     EXPECT_EQ(sheet->GetPageCount(), 6);
-    EXPECT_EQ(sheet->GetPage(kCsv), &sheet->m_page06);
-    EXPECT_EQ(sheet->GetPage(kSummary), &sheet->m_page05);
+    EXPECT_EQ(sheet->GetPage(kCsv), &sheet->m_addressBookPage);
+    EXPECT_EQ(sheet->GetPage(kSummary), &sheet->m_summaryPage);
     EXPECT_EQ(PageIndex(), kIntro);
     EXPECT_EQ(Buttons(), kWizNext);
     EXPECT_EQ(WindowText(sheet->GetSafeHwnd()), "Velmoraメールコンバータ");
@@ -271,37 +271,37 @@ TEST_F(WizardTest, WalksAllPagesWithTheirButtonStatesAndFinishes)
 
     EXPECT_EQ(PageIndex(), kFormat);
     EXPECT_EQ(Buttons(), kWizBack);   // no format chosen yet
-    Click(sheet->m_page03, IDC_FORMAT_EML);
+    Click(sheet->m_formatPage, IDC_FORMAT_EML);
     EXPECT_EQ(app.m_nFormat, kFormatEml);
     EXPECT_EQ(Buttons(), kWizBack | kWizNext);
     Next();
 
     EXPECT_EQ(PageIndex(), kOutput);
-    EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_DIR), "");
+    EXPECT_EQ(Text(sheet->m_outputFolderPage, IDC_OUTPUT_DIR), "");
     EXPECT_EQ(Buttons(), kWizBack);
-    SetText(sheet->m_page04, IDC_OUTPUT_DIR, "C:\\out\\");
+    SetText(sheet->m_outputFolderPage, IDC_OUTPUT_DIR, "C:\\out\\");
     EXPECT_EQ(Buttons(), kWizBack | kWizNext);
     Next();
     EXPECT_EQ(app.m_strOutputDir, "C:\\out");
 
     EXPECT_EQ(PageIndex(), kCsv);
     EXPECT_EQ(shell.specialId, CSIDL_PERSONAL);
-    EXPECT_EQ(Text(sheet->m_page06, IDC_CSV_PATH), "C:\\My Documents\\VelmoAddr.csv");
+    EXPECT_EQ(Text(sheet->m_addressBookPage, IDC_CSV_PATH), "C:\\My Documents\\VelmoAddr.csv");
     EXPECT_EQ(Buttons(), kWizBack | kWizNext);
-    SetText(sheet->m_page06, IDC_CSV_PATH, "");
+    SetText(sheet->m_addressBookPage, IDC_CSV_PATH, "");
     EXPECT_EQ(Buttons(), kWizBack);
     CString csv = scratch + "\\book.csv";
-    SetText(sheet->m_page06, IDC_CSV_PATH, csv);
+    SetText(sheet->m_addressBookPage, IDC_CSV_PATH, csv);
     EXPECT_EQ(Buttons(), kWizBack | kWizNext);
     Next();
     EXPECT_EQ(app.m_strAddressCsvPath, csv);
 
     EXPECT_EQ(PageIndex(), kSummary);
     EXPECT_EQ(Buttons(), kWizBack | kWizFinish);
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_TRAYS), "受信トレイ\r\n");
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_FORMAT), "emlファイル形式");
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_OUTPUT), "C:\\out");
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_CSV), csv);
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_TRAYS), "受信トレイ\r\n");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_FORMAT), "emlファイル形式");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_OUTPUT), "C:\\out");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_CSV), csv);
 
     EXPECT_FALSE(sheet->IsDone());
     Press(PSBTN_FINISH);
@@ -315,7 +315,7 @@ std::vector<std::string> StaticTexts(HWND page)
 {
     std::vector<std::string> texts;
     for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (::GetDlgCtrlID(child) == 0xFFFF || ::GetDlgCtrlID(child) == -1)
+        if (::GetDlgCtrlID(child) == kStaticId || ::GetDlgCtrlID(child) == -1)
             texts.push_back(WindowText(child).Str());
     }
     return texts;
@@ -332,18 +332,18 @@ bool HasText(const std::vector<std::string>& texts, const std::string& text)
 TEST_F(WizardTest, PagesShowTheirTextsWithTheirExactSpacesAndLineBreaks)
 {
     GoToCsvPage();
-    auto intro = StaticTexts(sheet->m_page01.GetSafeHwnd());
+    auto intro = StaticTexts(sheet->m_introPage.GetSafeHwnd());
     EXPECT_TRUE(HasText(intro, "コンバートは以下の手順で行います。\n　　１、変換元になるVelmoraのメールトレイの選択\n"
                                "　　２、変換先のフォーマットの選択\n　　３、変換したメールの保存先の設定（Outlook Express等）\n"
                                "　　４、変換したアドレスブックの保存先の設定\n　　５、変換実行"));
-    auto format = StaticTexts(sheet->m_page03.GetSafeHwnd());
+    auto format = StaticTexts(sheet->m_formatPage.GetSafeHwnd());
     EXPECT_TRUE(HasText(format, "※Eudoraに直接メールを変換します。\n　添付ファイルとhtmlメールは移行できません。"));
     EXPECT_TRUE(HasText(format, "変換フォーマット"));
-    auto csv = StaticTexts(sheet->m_page06.GetSafeHwnd());
+    auto csv = StaticTexts(sheet->m_addressBookPage.GetSafeHwnd());
     EXPECT_TRUE(HasText(csv, "VelmoraのアドレスブックをCSVファイルに変換します。\r"
                              "変換したアドレスブックの保存ファイルを入力してください。"));
-    EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_BROWSE), "参照(&B)");
-    EXPECT_EQ(Text(sheet->m_page03, IDC_FORMAT_MBOX), "UNIX mbox ファイル形式(&U)");
+    EXPECT_EQ(Text(sheet->m_outputFolderPage, IDC_OUTPUT_BROWSE), "参照(&B)");
+    EXPECT_EQ(Text(sheet->m_formatPage, IDC_FORMAT_MBOX), "UNIX mbox ファイル形式(&U)");
 }
 
 TEST_F(WizardTest, CancelEndsWithTheCancelResult)
@@ -358,12 +358,12 @@ TEST_F(WizardTest, CancelEndsWithTheCancelResult)
 
 TEST_F(WizardTest, TrayListShowsFixedTraysThenTheStoreListAndSelectsInRowOrder)
 {
-    platform::CreateDirectory(scratch + "\\store");
-    platform::CreateDirectory(scratch + "\\store\\Data");
+    platform::MakeFolder(scratch + "\\store");
+    platform::MakeFolder(scratch + "\\store\\Data");
     WriteFile(scratch + "\\store\\Data\\MailTray.dat", "Work\r\n\r\nFriends\r\n");
     Open();
     Next();
-    HWND list = sheet->m_page02.m_ctlTrayList;
+    HWND list = sheet->m_trayPage.m_ctlTrayList;
     ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 6);
     const char* expected[] = {"受信トレイ", "送信トレイ", "未送信トレイ", "ドラフト", "Work", "Friends"};
     for (int row = 0; row < 6; ++row)
@@ -399,7 +399,7 @@ TEST_F(WizardTest, TrayListShowsFixedTraysThenTheStoreListAndSelectsInRowOrder)
 TEST_F(WizardTest, WithoutEudoraOrNetscapeOnlyTwoFormatsCanBeChosen)
 {
     GoToFormatPage();
-    CWizardPage03& page = sheet->m_page03;
+    CFormatPage& page = sheet->m_formatPage;
     EXPECT_TRUE(::IsWindowEnabled(Item(page, IDC_FORMAT_MBOX)));
     EXPECT_TRUE(::IsWindowEnabled(Item(page, IDC_FORMAT_EML)));
     EXPECT_FALSE(::IsWindowEnabled(Item(page, IDC_FORMAT_EUDORA)));
@@ -413,7 +413,7 @@ TEST_F(WizardTest, FormatRadiosSetTheFormatAndTheFolderResetFlag)
     app.m_bEudoraInstalled = 1;
     app.m_nNetscapeKind = 1;
     GoToFormatPage();
-    CWizardPage03& page = sheet->m_page03;
+    CFormatPage& page = sheet->m_formatPage;
     EXPECT_TRUE(::IsWindowEnabled(Item(page, IDC_FORMAT_EUDORA)));
     EXPECT_TRUE(::IsWindowEnabled(Item(page, IDC_FORMAT_NETSCAPE)));
 
@@ -443,7 +443,7 @@ TEST_F(WizardTest, FormatRadiosSetTheFormatAndTheFolderResetFlag)
 TEST_F(WizardTest, OutputFolderIsKeptOnBackAndForwardAndReplacedAfterAFormatChange)
 {
     GoToOutputPage();
-    CWizardPage04& page = sheet->m_page04;
+    COutputFolderPage& page = sheet->m_outputFolderPage;
     SetText(page, IDC_OUTPUT_DIR, "D:\\keep");
     Back();
     EXPECT_EQ(PageIndex(), kFormat);
@@ -452,7 +452,7 @@ TEST_F(WizardTest, OutputFolderIsKeptOnBackAndForwardAndReplacedAfterAFormatChan
     EXPECT_EQ(Buttons(), kWizBack | kWizNext);
 
     Back();
-    Click(sheet->m_page03, IDC_FORMAT_EML);
+    Click(sheet->m_formatPage, IDC_FORMAT_EML);
     Next();
     EXPECT_EQ(Text(page, IDC_OUTPUT_DIR), "");
     EXPECT_EQ(Buttons(), kWizBack);
@@ -462,7 +462,7 @@ TEST_F(WizardTest, OutputFolderIsKeptOnBackAndForwardAndReplacedAfterAFormatChan
 TEST_F(WizardTest, OutputFolderLosesTrailingSeparatorsAndRefusesAFile)
 {
     GoToOutputPage();
-    CWizardPage04& page = sheet->m_page04;
+    COutputFolderPage& page = sheet->m_outputFolderPage;
     struct Case {
         const char* text;
         const char* stored;
@@ -496,7 +496,7 @@ TEST_F(WizardTest, OutputFolderLosesTrailingSeparatorsAndRefusesAFile)
 TEST_F(WizardTest, BrowseStartsAtTheEnteredFolderAndTakesThePick)
 {
     GoToOutputPage();
-    CWizardPage04& page = sheet->m_page04;
+    COutputFolderPage& page = sheet->m_outputFolderPage;
     SetText(page, IDC_OUTPUT_DIR, "C:\\start");
     shell.browseAnswer = "C:\\picked";
     Click(page, IDC_OUTPUT_BROWSE);
@@ -518,7 +518,7 @@ TEST_F(WizardTest, BrowseStartsAtTheEnteredFolderAndTakesThePick)
 TEST_F(WizardTest, CsvPageRefusesAFolderAndAsksBeforeOverwriting)
 {
     GoToCsvPage();
-    CWizardPage06& page = sheet->m_page06;
+    CAddressBookPage& page = sheet->m_addressBookPage;
 
     SetText(page, IDC_CSV_PATH, scratch + "\\");
     Next();
@@ -556,7 +556,7 @@ TEST_F(WizardTest, CsvPageRefusesAFolderAndAsksBeforeOverwriting)
 TEST_F(WizardTest, CsvBrowseStartsFromTheProposedNameAndTakesTheChoice)
 {
     GoToCsvPage();
-    CWizardPage06& page = sheet->m_page06;
+    CAddressBookPage& page = sheet->m_addressBookPage;
     SetText(page, IDC_CSV_PATH, "C:\\typed.csv");
     shell.fileAnswer = "D:\\アドレス\\book.csv";
     Click(page, IDC_CSV_BROWSE);
@@ -578,41 +578,41 @@ TEST_F(WizardTest, CsvNameWithoutDocumentsFolderIsAtTheRoot)
 {
     shell.documents.Empty();
     GoToCsvPage();
-    EXPECT_EQ(Text(sheet->m_page06, IDC_CSV_PATH), "\\VelmoAddr.csv");
-    EXPECT_EQ(sheet->m_page06.m_strDefaultFolder, "");
+    EXPECT_EQ(Text(sheet->m_addressBookPage, IDC_CSV_PATH), "\\VelmoAddr.csv");
+    EXPECT_EQ(sheet->m_addressBookPage.m_strDefaultFolder, "");
 }
 
 TEST_F(WizardTest, SummaryFollowsChangesMadeAfterGoingBack)
 {
-    platform::CreateDirectory(scratch + "\\store");
-    platform::CreateDirectory(scratch + "\\store\\Data");
+    platform::MakeFolder(scratch + "\\store");
+    platform::MakeFolder(scratch + "\\store\\Data");
     WriteFile(scratch + "\\store\\Data\\MailTray.dat", "Work\r\n");
     Open();
     Next();
     SelectRow(0, true);
     SelectRow(4, true);
     Next();
-    Click(sheet->m_page03, IDC_FORMAT_MBOX);
+    Click(sheet->m_formatPage, IDC_FORMAT_MBOX);
     Next();
-    SetText(sheet->m_page04, IDC_OUTPUT_DIR, "C:\\first");
+    SetText(sheet->m_outputFolderPage, IDC_OUTPUT_DIR, "C:\\first");
     Next();
     Next();
     ASSERT_EQ(PageIndex(), kSummary);
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_TRAYS), "受信トレイ\r\nWork\r\n");
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_FORMAT), "UNIX mboxファイル形式");
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_OUTPUT), "C:\\first");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_TRAYS), "受信トレイ\r\nWork\r\n");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_FORMAT), "UNIX mboxファイル形式");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_OUTPUT), "C:\\first");
 
     Back();
     Back();
     Back();
-    Click(sheet->m_page03, IDC_FORMAT_EML);
+    Click(sheet->m_formatPage, IDC_FORMAT_EML);
     Next();
-    SetText(sheet->m_page04, IDC_OUTPUT_DIR, "C:\\second");
+    SetText(sheet->m_outputFolderPage, IDC_OUTPUT_DIR, "C:\\second");
     Next();
     Next();
     ASSERT_EQ(PageIndex(), kSummary);
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_FORMAT), "emlファイル形式");
-    EXPECT_EQ(Text(sheet->m_page05, IDC_SUMMARY_OUTPUT), "C:\\second");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_FORMAT), "emlファイル形式");
+    EXPECT_EQ(Text(sheet->m_summaryPage, IDC_SUMMARY_OUTPUT), "C:\\second");
 }
 
 // The default folders come from the registry and Netscape's files. Kept in
@@ -640,38 +640,38 @@ TEST_F(WizardTest, OutputPageProposesEudoraAndNetscapeMailFolders)
     app.m_bEudoraInstalled = 1;
     app.m_nNetscapeKind = 1;
     GoToFormatPage();
-    Click(sheet->m_page03, IDC_FORMAT_EUDORA);
+    Click(sheet->m_formatPage, IDC_FORMAT_EUDORA);
     Next();
-    EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_DIR), "C:\\Mail\\Eudora");
+    EXPECT_EQ(Text(sheet->m_outputFolderPage, IDC_OUTPUT_DIR), "C:\\Mail\\Eudora");
     EXPECT_EQ(Buttons(), kWizBack | kWizNext);
     Back();
-    Click(sheet->m_page03, IDC_FORMAT_NETSCAPE);
+    Click(sheet->m_formatPage, IDC_FORMAT_NETSCAPE);
     Next();
-    EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_DIR), "C:\\Program Files\\Netscape\\Users\\u\\mail");
+    EXPECT_EQ(Text(sheet->m_outputFolderPage, IDC_OUTPUT_DIR), "C:\\Program Files\\Netscape\\Users\\u\\mail");
 
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Software\\Qualcomm");
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Netscape");
 
     // Netscape 6: the profile's prefs.js names the folder.
     CString profile = scratch + "\\profile";
-    platform::CreateDirectory(profile);
-    platform::CreateDirectory(scratch + "\\Mozilla");
+    platform::MakeFolder(profile);
+    platform::MakeFolder(scratch + "\\Mozilla");
     std::string registry = std::string("xx\0directory\0", 13) + profile.Str() + std::string("\0", 1);
     WriteFile(scratch + "\\Mozilla\\registry.dat", registry);
     WriteFile(profile + "\\prefs.js", "user_pref(\"mail.server.server1.directory\", \"C:\\\\Mail\\\\acct\");\r\n");
     app.m_strAppDataDir = scratch;
     app.m_nNetscapeKind = 2;
     Back();
-    Click(sheet->m_page03, IDC_FORMAT_NETSCAPE);
+    Click(sheet->m_formatPage, IDC_FORMAT_NETSCAPE);
     Next();
-    EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_DIR), "C:\\Mail\\acct");
+    EXPECT_EQ(Text(sheet->m_outputFolderPage, IDC_OUTPUT_DIR), "C:\\Mail\\acct");
 
     // No account: the lookup leaves error code 4 and an empty folder.
     WriteFile(profile + "\\prefs.js", "user_pref(\"mail.server.server1.name\", \"u\");\r\n");
     Back();
-    Click(sheet->m_page03, IDC_FORMAT_NETSCAPE);
+    Click(sheet->m_formatPage, IDC_FORMAT_NETSCAPE);
     Next();
-    EXPECT_EQ(Text(sheet->m_page04, IDC_OUTPUT_DIR), "");
+    EXPECT_EQ(Text(sheet->m_outputFolderPage, IDC_OUTPUT_DIR), "");
     EXPECT_EQ(app.m_nErrorCode, kErrorNoNetscapeAccount);
     EXPECT_EQ(Buttons(), kWizBack);
 }

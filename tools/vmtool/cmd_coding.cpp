@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/HostPath.h"
 #include "coding/Base64.h"
 #include "coding/Jis.h"
 #include "coding/MimePart.h"
-#include "framework/posix/Machine.h"
 #include "tools/vmtool/Command.h"
 
 namespace {
@@ -110,19 +110,11 @@ int RunMime(const std::vector<std::string>& args)
     std::error_code ec;
     if (!std::filesystem::is_regular_file(args[0], ec))
         return VmUsageError(kMime, "not a readable file: " + args[0]);
-    // Drive C is the host root, so host path /x/y is C:\x\y.
-    PosixMachine machine;
-    machine.drives['C'] = "/";
-    SetPosixMachine(machine);
-    std::string path = Utf8ToSjis(std::filesystem::absolute(args[0]).lexically_normal().string());
-    for (char& c : path) {
-        if (c == '/')
-            c = '\\';   // 0x2F is never a Shift_JIS trail byte
-    }
-    path.insert(0, "C:");
+    UseHostRootMachine();
+    const CString path = WindowsPathForHost(args[0]);
 
     CMimeMessage message;
-    const int parsed = message.Parse(path.c_str());
+    const int parsed = message.Parse(path);
     PrintTree(message.GetRoot(), 0);
     if (!parsed) {
         std::fprintf(stderr, "vmtool: the MIME parse of %s failed\n", args[0].c_str());

@@ -98,7 +98,7 @@ int RunRebuild(const std::vector<std::string>& args)
     TrayIndex rebuilt;
     CString storage = WindowsPathForHost(args[0]);
     CFileStatus status;
-    if (!CFile::GetStatus(storage, status) || (status.m_attribute & 0x10)) {
+    if (!CFile::GetStatus(storage, status) || (status.m_attribute & platform::kAttrDirectory)) {
         std::fprintf(stderr, "vmtool: cannot open %s\n", args[0].c_str());
         return 1;
     }

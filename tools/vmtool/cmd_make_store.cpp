@@ -6,31 +6,28 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "coding/Base64.h"
+#include "cli/HostPath.h"
 #include "framework/Archive.h"
 #include "framework/File.h"
 #include "framework/Platform.h"
-#include "framework/Sjis.h"
+#include "res/resource.h"
 #include "store/IndexFile.h"
-#include "store/MailIndexLoader.h"
+#include "store/MailIndexData.h"
 #include "store/StorageScan.h"
 #include "store/TrayList.h"
 #include "tools/vmtool/Command.h"
-#include "cli/HostPath.h"
+#include "writers/Naming.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 extern const VmCommand kMakeStore;
-
-const char* const kFixedTrays[] = {"受信トレイ", "送信トレイ", "未送信トレイ", "ドラフト"};
 
 struct Options {
     std::string storeDir;
@@ -45,13 +42,10 @@ struct Options {
     std::string addressBook;
 };
 
+// A host file's bytes, read through the program's own file code.
 bool ReadHostFile(const std::string& path, std::string& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    return ReadWholeFile(WindowsPathForHost(path), bytes);
 }
 
 // Splits an mbox file at its "From " lines (dropped); ">From " lines lose
@@ -112,80 +106,36 @@ std::vector<std::string> Lines(const std::string& message)
     return lines;
 }
 
-bool StartsNoCase(const std::string& text, const char* prefix)
+// The stored form of a message: its lines with CR LF, a line "." as "..",
+// and a "." line at the end.
+std::string StoredForm(const std::string& message)
 {
-    size_t n = std::strlen(prefix);
-    if (text.size() < n)
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
+    std::string stored;
+    stored.reserve(message.size() + message.size() / 32 + 8);
+    for (const std::string& line : Lines(message)) {
+        stored += line == "." ? ".." : line;
+        stored += "\r\n";
     }
-    return true;
+    stored += ".\r\n";
+    return stored;
 }
 
-// The index record a mail client keeps for a message: the header fields
-// unfolded (continuations joined without their leading blanks), the last of
-// each name winning; From, Subject, To and CC decoded.
-CMailIndexData RecordFor(const std::vector<std::string>& lines)
+// The index record of one stored message, as rebuilding the index from the
+// storage makes it (without the rebuilt flag), numbered number and placed at
+// offset (the message's end at most 0xFFFFFFFF) in the storage file. Null
+// when the scan does not give one record.
+std::unique_ptr<CMailIndexData> RecordFor(const std::string& stored, DWORD number, std::size_t offset)
 {
-    CMailIndexData r;
-    struct Field {
-        const char* name;
-        CString CMailIndexData::*member;
-    } fields[] = {
-        {"Subject", &CMailIndexData::m_strSubject}, {"From", &CMailIndexData::m_strFrom},
-        {"To", &CMailIndexData::m_strTo},           {"CC", &CMailIndexData::m_strCc},
-        {"BCC", &CMailIndexData::m_strBcc},         {"Reply-To", &CMailIndexData::m_strReplyTo},
-        {"Date", &CMailIndexData::m_strDate},       {"Message-ID", &CMailIndexData::m_strMessageId},
-        {"In-Reply-To", &CMailIndexData::m_strInReplyTo},
-    };
-    CString* current = nullptr;
-    for (const std::string& line : lines) {
-        if (line.empty())
-            break;
-        if (line[0] == ' ' || line[0] == '\t') {
-            if (current) {
-                size_t i = line.find_first_not_of(" \t");
-                if (i != std::string::npos)
-                    *current += CString(line.substr(i));
-            }
-            continue;
-        }
-        current = nullptr;
-        size_t colon = line.find(':');
-        if (colon == std::string::npos)
-            continue;
-        std::string name = line.substr(0, colon);
-        std::string value = line.substr(colon + 1);
-        if (!value.empty() && value[0] == ' ')
-            value.erase(0, 1);
-        if (name == "X-Status" && value.compare(0, 2, "AR") == 0)
-            r.m_dwFlags |= kIndexFlagXStatusAR;
-        if (StartsNoCase(name, "Content-Type") && name.size() == 12 && StartsNoCase(value, "multipart/mixed"))
-            r.m_dwFlags |= kIndexFlagMultipartMixed;
-        for (const Field& f : fields) {
-            if (name.size() == std::strlen(f.name) && StartsNoCase(name, f.name)) {
-                current = &(r.*f.member);
-                *current = CString(value);
-                break;
-            }
-        }
-    }
-    for (CString* id : {&r.m_strMessageId, &r.m_strInReplyTo}) {
-        std::string s = id->Str();
-        s.erase(0, s.find_first_not_of('<') == std::string::npos ? s.size() : s.find_first_not_of('<'));
-        while (!s.empty() && s.back() == '>')
-            s.pop_back();
-        *id = CString(s);
-    }
-    for (CString* text : {&r.m_strFrom, &r.m_strSubject, &r.m_strTo, &r.m_strCc})
-        DecodeHeaderValue(*text, *text);
-    if (HasRecipientComma(r.m_strTo) || HasRecipientComma(r.m_strCc) || (!r.m_strTo.IsEmpty() && !r.m_strCc.IsEmpty()))
-        r.m_dwFlags |= kIndexFlagSeveralRecipients;
-    if (r.m_strFrom.Find(CString("@") + kOwnMailDomain) >= 0)
-        r.m_dwMark = kIndexMarkOwnService;
-    return r;
+    CMemoryStorageSource source(stored.data(), stored.size());
+    CMailIndexList records;
+    const StorageScanResult scan = ScanMessageStorage(source, 0, number, records);
+    if (!scan.complete || records.size() != 1)
+        return nullptr;
+    std::unique_ptr<CMailIndexData> record = std::move(records.front());
+    record->m_dwFlags &= ~kIndexFlagRebuilt;
+    record->m_dwStart += static_cast<DWORD>(offset);
+    record->m_dwEnd += static_cast<DWORD>(offset);
+    return record;
 }
 
 std::u16string ToUtf16(const CString& sjis)
@@ -218,41 +168,25 @@ std::u16string ToUtf16(const CString& sjis)
     return text;
 }
 
-bool WriteWideIndex(const CString& path, const CMailIndexList& records, DWORD info1, DWORD info2)
+// Writes records as the index file at path, its strings in the wide form
+// when wide is set. A partly written file is removed.
+bool WriteIndexFile(const CString& path, const CMailIndexList& records, DWORD info1, DWORD info2, bool wide)
 {
     CFile file;
     if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
         return false;
-    CArchiveWriter out(file);
-    out.WriteDword(static_cast<DWORD>(records.size()));
-    for (const auto& r : records) {
-        out.WriteDword(r->m_nNumber);
-        for (const CString* s : {&r->m_strSubject, &r->m_strFrom, &r->m_strTo, &r->m_strCc, &r->m_strBcc,
-                                 &r->m_strReplyTo, &r->m_strDate, &r->m_strMessageId, &r->m_strInReplyTo})
-            out.WriteWideString(ToUtf16(*s));
-        out.WriteDword(r->m_dwFlags);
-        out.WriteDword(r->m_dwStart);
-        out.WriteDword(r->m_dwEnd);
-        out.WriteDword(r->m_dwMark);
+    bool ok;
+    {
+        CArchiveWriter out(file);
+        if (wide)
+            out.WriteStringsWide(&ToUtf16);
+        WriteIndex(out, records, info1, info2);
+        ok = out.Flush() && !file.HasError();
     }
-    for (DWORD v : {info1, info2, info2, info2})
-        out.WriteDword(v);
-    return out.Flush();
-}
-
-bool MakeFolders(const CString& path)
-{
-    // Creates every folder of path below the drive.
-    for (int i = 3; i <= path.GetLength(); ++i) {
-        if (i == path.GetLength() || path[i] == '\\') {
-            DWORD e = platform::CreateDirectory(path.Left(i));
-            if (e != 0 && e != kErrorAlreadyExists)
-                return false;
-        }
-        if (i < path.GetLength() && IsSjisLeadByte(static_cast<BYTE>(path[i])))
-            ++i;
-    }
-    return true;
+    file.Close();
+    if (!ok)
+        CFile::Remove(path);
+    return ok;
 }
 
 bool WriteWholeFile(const CString& path, const std::string& bytes)
@@ -356,6 +290,15 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
     return 0;
 }
 
+// Whether tray is one of the four fixed trays, which the tray list leaves out.
+bool IsFixedTray(const CString& tray)
+{
+    for (UINT id = IDS_TRAY_INBOX; id <= IDS_TRAY_DRAFT; ++id)
+        if (tray == platform::LoadResString(id))
+            return true;
+    return false;
+}
+
 int RunMakeStore(const std::vector<std::string>& args)
 {
     Options o;
@@ -395,18 +338,20 @@ int RunMakeStore(const std::vector<std::string>& args)
         }
 
         std::string storage;
-        auto records = std::make_unique<CMailIndexList>();
+        CMailIndexList records;
         for (const std::string& message : messages) {
-            std::vector<std::string> lines = Lines(message);
-            auto record = std::make_unique<CMailIndexData>(RecordFor(lines));
-            record->m_nNumber = static_cast<DWORD>(records->size());
-            record->m_dwStart = static_cast<DWORD>(storage.size());
-            for (const std::string& line : lines) {
-                storage += line == "." ? ".." : line;
-                storage += "\r\n";
+            const std::string stored = StoredForm(message);
+            if (storage.size() + stored.size() > 0xFFFFFFFFu) {
+                std::fprintf(stderr, "vmtool: the storage file of %s would pass the index's 4 GB offsets\n",
+                             trayUtf8.c_str());
+                return 1;
             }
-            storage += ".\r\n";
-            record->m_dwEnd = static_cast<DWORD>(storage.size());
+            auto record = RecordFor(stored, static_cast<DWORD>(records.size()), storage.size());
+            if (!record) {
+                std::fprintf(stderr, "vmtool: a message of %s gives no index record\n", trayUtf8.c_str());
+                return 1;
+            }
+            storage += stored;
             if (o.gap)
                 storage += "\r\n";
             if (o.removed.count(record->m_nNumber) ||
@@ -415,36 +360,24 @@ int RunMakeStore(const std::vector<std::string>& args)
             std::string line = AddressLine(record->m_strFrom);
             if (!line.empty() && seenAddresses.insert(line).second)
                 addresses += line;
-            records->push_back(std::move(record));
+            records.push_back(std::move(record));
         }
 
-        CString folder = GetTrayFolderPath(storeDir, tray);
-        if (!MakeFolders(folder) || !WriteWholeFile(folder + kStorageFileName, storage)) {
+        const CString folder = GetTrayFolderPath(storeDir, tray);
+        if (!CreateFolderPath(folder) || !WriteWholeFile(folder + kStorageFileName, storage)) {
             std::fprintf(stderr, "vmtool: cannot write the storage file of %s\n", trayUtf8.c_str());
             return 1;
         }
-        TrayIndex index;
-        index.records = std::move(*records);
-        index.info1 = o.info1;
-        index.info2 = o.info2;
-        CString indexPath = folder + kIndexFileName;
+        const CString indexPath = folder + kIndexFileName;
         if (o.noIndex || o.noIndexFor.count(trayUtf8)) {
-            CFile::Remove(indexPath);   // an index left from an earlier run
-        } else {
-            bool ok;
-            if (o.wide) {
-                ok = WriteWideIndex(indexPath, index.records, o.info1, o.info2);
-            } else {
-                ok = CMailIndexLoader::WriteIndexFile(indexPath, index);
-            }
-            if (!ok) {
-                std::fprintf(stderr, "vmtool: cannot write the index of %s\n", trayUtf8.c_str());
-                return 1;
-            }
+            CFile::Remove(indexPath);   // an index left from an earlier run; usually there is none
+        } else if (!WriteIndexFile(indexPath, records, o.info1, o.info2, o.wide)) {
+            std::fprintf(stderr, "vmtool: cannot write the index of %s\n", trayUtf8.c_str());
+            return 1;
         }
-        if (std::find(std::begin(kFixedTrays), std::end(kFixedTrays), tray) == std::end(kFixedTrays))
+        if (!IsFixedTray(tray))
             trayList += tray.Str() + "\r\n";
-        std::printf("%s: %zu messages, %zu bytes\n", trayUtf8.c_str(), index.records.size(), storage.size());
+        std::printf("%s: %zu messages, %zu bytes\n", trayUtf8.c_str(), records.size(), storage.size());
     }
 
     if (!o.addressBook.empty()) {
@@ -455,8 +388,8 @@ int RunMakeStore(const std::vector<std::string>& args)
         }
         addresses = Utf8ToSjis(utf8);
     }
-    if (!WriteWholeFile(storeDir + "\\Data\\MailTray.dat", trayList) ||
-        !WriteWholeFile(storeDir + "\\Data\\AddressBook.txt", addresses)) {
+    if (!WriteWholeFile(storeDir + platform::LoadResString(IDS_PATH_TRAYLIST), trayList) ||
+        !WriteWholeFile(storeDir + platform::LoadResString(IDS_PATH_ADDRESSBOOK), addresses)) {
         std::fprintf(stderr, "vmtool: cannot write the tray list or the address book\n");
         return 1;
     }
