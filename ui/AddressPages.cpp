@@ -1,10 +1,11 @@
 // The address book file page and the summary page.
 #include <shlobj.h>
 
+#include "app/Conversion.h"
+#include "app/MailConvApp.h"
 #include "framework/Ui.h"
 #include "framework/win32/WindowText.h"
 #include "res/resource.h"
-#include "app/MailConvApp.h"
 #include "ui/WizardPages.h"
 #include "ui/WizardRules.h"
 #include "ui/WizardShell.h"
@@ -46,17 +47,19 @@ LRESULT CAddressBookPage::OnWizardNext()
     CString path;
     if (!ReadPath(&path))
         return -1;
-    switch (ClassifyCsvPath(path)) {
-    case CsvTarget::kFolder:
+    switch (CheckCsvPath(GetJob().m_strStoreDir, path)) {
+    case TargetProblem::kFolder:
         AfxMessageBox("設定したファイルはフォルダです。", kMbOk);
         return -1;
-    case CsvTarget::kExistingFile:
-        if (AfxMessageBox("同名のファイルが存在します。上書きしますか？", kMbYesNo | kMbDefButton2) != kIdYes)
-            return -1;
-        break;
-    case CsvTarget::kNothing:
+    case TargetProblem::kInsideStore:
+        AfxMessageBox(kCsvInsideStoreMessage, kMbOk);
+        return -1;
+    default:
         break;
     }
+    if (PathExists(path) &&
+        AfxMessageBox("同名のファイルが存在します。上書きしますか？", kMbYesNo | kMbDefButton2) != kIdYes)
+        return -1;
     GetJob().m_strAddressCsvPath = path;
     return CPropertyPage::OnWizardNext();
 }

@@ -1,10 +1,11 @@
 // The introduction, tray, format and output-folder pages.
 #include <string>
 
+#include "app/Conversion.h"
+#include "app/MailConvApp.h"
 #include "framework/Ui.h"
 #include "framework/win32/WindowText.h"
 #include "res/resource.h"
-#include "app/MailConvApp.h"
 #include "store/TrayList.h"
 #include "ui/WizardPages.h"
 #include "ui/WizardRules.h"
@@ -154,9 +155,15 @@ LRESULT COutputFolderPage::OnWizardNext()
     CString folder;
     if (!ReadPath(&folder))
         return -1;
-    if (PathIsExistingFile(folder)) {
+    switch (CheckOutputFolder(GetJob().m_strStoreDir, folder)) {
+    case TargetProblem::kNotFolder:
         AfxMessageBox("設定したフォルダはファイルです。", kMbOk);
         return -1;
+    case TargetProblem::kInsideStore:
+        AfxMessageBox(kOutputInsideStoreMessage, kMbOk);
+        return -1;
+    default:
+        break;
     }
     GetJob().m_strOutputDir = folder;
     return CPropertyPage::OnWizardNext();

@@ -64,21 +64,16 @@ CString DefaultCsvPath(bool folderFound, const CString& documentsFolder)
     return folderFound ? documentsFolder + kDefaultCsvName : CString(kDefaultCsvName);
 }
 
-bool PathIsExistingFile(const CString& path)
+bool PathExists(const CString& path)
 {
     CFileStatus status;
-    CFile::GetStatus(path, status);
-    return status.m_attribute != 0 && !(status.m_attribute & platform::kAttrDirectory);
+    return CFile::GetStatus(path, status);
 }
 
-CsvTarget ClassifyCsvPath(const CString& path)
-{
-    CFileStatus status;
-    bool found = CFile::GetStatus(path, status);
-    if (status.m_attribute & platform::kAttrDirectory)
-        return CsvTarget::kFolder;
-    return found ? CsvTarget::kExistingFile : CsvTarget::kNothing;
-}
+const char* const kOutputInsideStoreMessage =
+    "設定したフォルダはVelmoraのデータ（Dataフォルダ）の中にあります。別のフォルダを設定してください。";
+const char* const kCsvInsideStoreMessage =
+    "設定したファイルはVelmoraのデータ（Dataフォルダ）の中にあります。別の場所を設定してください。";
 
 CString SummaryTrayText(const CStringArray& trays)
 {

@@ -47,11 +47,13 @@ CString DefaultOutputFolder(CMailConvApp& job);
 extern const char* const kDefaultCsvName;
 CString DefaultCsvPath(bool folderFound, const CString& documentsFolder);
 
-// What a path entered on the output page names.
-bool PathIsExistingFile(const CString& path);
-// What a path entered on the address book page names.
-enum class CsvTarget { kNothing, kFolder, kExistingFile };
-CsvTarget ClassifyCsvPath(const CString& path);
+// Whether anything, file or folder, is at path.
+bool PathExists(const CString& path);
+
+// What the output and address book pages say of a path inside the store's
+// data folder; the page then stays.
+extern const char* const kOutputInsideStoreMessage;
+extern const char* const kCsvInsideStoreMessage;
 
 // Summary texts: each tray followed by CR LF; the format's display name
 // (null for a code outside 1..4, which leaves the edit as it was).

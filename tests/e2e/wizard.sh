@@ -41,6 +41,7 @@ mark() { failures_before=$failures; }
 ok() { [ "$failures" = "$failures_before" ] && echo "e2e: ok: $*"; return 0; }
 
 SUCCESS="メール変換が正常に終了しました。"
+OUTPUT_INSIDE_STORE="設定したフォルダはVelmoraのデータ（Dataフォルダ）の中にあります。別のフォルダを設定してください。"
 HEADER="表示名,電子メール アドレス"
 FIRST_ROW="佐藤 花子,hanako.sato@example.co.jp"
 ROWS=5
@@ -95,6 +96,21 @@ if walk mbox 'C:\out\mbox\\' ''; then
   check_csv "$docs_csv" 0
   ok "mbox"
 fi
+
+# UNIX mbox again: a folder inside the store's data folder is refused on the
+# folder page, which stays; then a folder that does not exist yet is made.
+store_win='C:\users\'"$(basename "$(velmora_wine_user_dir)")"'\AppData\Roaming\Orvane\Velmora'
+mark
+E2E_REFUSED_OUTDIR="$store_win\Data\mbox"
+if walk mbox 'C:\out\new\mbox' 'C:\out\new.csv' mbox-refused-and-made; then
+  [ "$E2E_REFUSAL" = "$OUTPUT_INSIDE_STORE" ] || fail "refused folder: message \"$E2E_REFUSAL\""
+  [ ! -e "$(e2e_unix "$E2E_REFUSED_OUTDIR")" ] || fail "refused folder: it was made"
+  d=$(e2e_unix 'C:\out\new\mbox')
+  [ "$(count "$d/受信トレイ.mbx" 'From ???@??? ')" = 6 ] || fail "made folder: 受信トレイ.mbx should hold 6 messages"
+  check_csv 'C:\out\new.csv' 0
+  ok "an output folder inside the store refused on its page; a missing one made (mbox)"
+fi
+unset E2E_REFUSED_OUTDIR
 
 # eml, into a folder that does not exist yet; the CSV typed.
 mark

@@ -13,6 +13,8 @@
 #     Sets E2E_RESULT (the result message, UTF-8), E2E_FOLDER (the folder page's
 #     text before typing) and E2E_SUMMARY (the summary page's four texts).
 #     E2E_STORE_ARG, when set, is passed to the program as its one argument.
+#     E2E_REFUSED_OUTDIR, when set, is typed on the folder page first: the page
+#     must refuse it with a message box (its text in E2E_REFUSAL) and stay.
 #   e2e_message ARG SHOT                runs the program with the argument ARG, waits
 #     for its message box, saves SHOT, presses OK and waits for the program to end.
 #     Sets E2E_MESSAGE (the box's text, UTF-8) and E2E_BOX_WIDTH (the box's width in
@@ -153,6 +155,17 @@ _e2e_walk_steps() {
 
   state=$(e2e_page 3 1005) || { e2e_fail "no folder page"; return 1; }
   E2E_FOLDER=$(echo "$state" | sed -n 's/^1005=//p')
+  E2E_REFUSAL=""
+  if [ -n "${E2E_REFUSED_OUTDIR:-}" ]; then
+    e2e_type_over "$E2E_REFUSED_OUTDIR"
+    e2e_page 3 >/dev/null
+    e2e_key Return
+    E2E_REFUSAL=$(wine "$E2E_BIN/wintext.exe" dialog "$E2E_CAPTION" 65535 20000 </dev/null 2>/dev/null | tr -d '\r') ||
+      { e2e_fail "no message for a refused folder"; return 1; }
+    e2e_shot "$shots/04-refused.png"
+    e2e_key Return
+    state=$(e2e_page 3 1005) || { e2e_fail "the folder page did not stay after the refusal"; return 1; }
+  fi
   if [ -n "$outdir" ]; then
     e2e_type_over "$outdir"
     state=$(e2e_page 3 1005)
