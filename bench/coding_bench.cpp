@@ -183,23 +183,23 @@ int main(int argc, char** argv)
         std::vector<char> out(jis.size() + 1);
         int length = 0;
         const double ours = Best([&] {
-            // Stream the file through the converter to /dev/null, as iconv does.
-            length = Stream(file, [](const char* in, int n, char* o) {
+            // Stream the file through one converter to /dev/null, as iconv does.
+            CJisConverter converter;
+            length = Stream(file, [&converter](const char* in, int n, char* o) {
                 int m = n;
-                ConvertJisToSjis(in, n, o, m);
+                converter.Convert(in, n, o, m);
                 return m;
-            }, [] { ResetJisDecoder(); });
+            }, [] {});
         });
         const double theirs = RunCommand("iconv -f ISO-2022-JP -t CP932 " + file + " > /dev/null");
         std::printf("JIS input %.1f MB, output %.1f MB\n", jis.size() / 1e6, length / 1e6);
-        Row("ConvertJisToSjis (file + convert)", static_cast<double>(jis.size()), ours,
+        Row("CJisConverter (file + convert)", static_cast<double>(jis.size()), ours,
             "iconv -f ISO-2022-JP -t CP932", theirs);
         const double inMemory = Best([&] {
             int n = static_cast<int>(jis.size());
-            ResetJisDecoder();
-            ConvertJisToSjis(jis.data(), n, out.data(), n);
+            CJisConverter().Convert(jis.data(), n, out.data(), n);
         });
-        Row("ConvertJisToSjis (in memory)", static_cast<double>(jis.size()), inMemory, nullptr, 0);
+        Row("CJisConverter (in memory)", static_cast<double>(jis.size()), inMemory, nullptr, 0);
         std::remove(file.c_str());
     }
 

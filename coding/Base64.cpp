@@ -2,7 +2,7 @@
 #include "coding/Base64.h"
 
 #include <array>
-#include <vector>
+#include <string>
 
 #include "coding/Jis.h"
 #include "framework/Ui.h"
@@ -41,16 +41,6 @@ bool MatchesOpening(const CString& value, int at)
     return true;
 }
 
-CString ConvertWhole(const CString& value)
-{
-    const int n = value.GetLength();
-    std::vector<char> out(static_cast<size_t>(n) + 1);
-    int length = n;
-    ResetJisDecoder();
-    ConvertJisToSjis(value.GetString(), n, out.data(), length);
-    return CString(out.data());   // up to the first NUL
-}
-
 }  // namespace
 
 CBase64::CBase64() = default;
@@ -70,7 +60,6 @@ int CBase64::Decode(int n, int& decodedLength, const char* text, BYTE* output)
         return 2;
     }
     m_bReady = false;
-    m_bError = false;
     if (n < 0 || n % 4 != 0)
         return 1;
 
@@ -111,10 +100,8 @@ int CBase64::Decode(int n, int& decodedLength, const char* text, BYTE* output)
             }
         }
     }
-    if (bad & kInvalid) {
-        m_bError = true;
+    if (bad & kInvalid)
         return 1;
-    }
     decodedLength = length;
     return 0;
 }
@@ -123,17 +110,15 @@ CString DecodeEncodedText(const CString& base64Text)
 {
     CBase64 decoder;
     const int n = base64Text.GetLength();
-    const int size = decoder.GetDecodeBufferSize(n);
-    std::vector<BYTE> decoded(static_cast<size_t>(size) + 1);
+    CString text;
+    std::string& decoded = text.Str();
+    decoded.resize(static_cast<size_t>(decoder.GetDecodeBufferSize(n)));
     int length = 0;
-    if (decoder.Decode(n, length, base64Text.GetString(), decoded.data()) != 0)
+    if (decoder.Decode(n, length, base64Text.GetString(), reinterpret_cast<BYTE*>(decoded.data())) != 0)
         return base64Text;
-    decoded[static_cast<size_t>(length)] = 0;
-    std::vector<char> out(static_cast<size_t>(length) + 1);
-    int outLength = length;
-    ResetJisDecoder();
-    ConvertJisToSjis(reinterpret_cast<const char*>(decoded.data()), length, out.data(), outLength);
-    return CString(out.data());   // up to the first NUL
+    decoded.resize(static_cast<size_t>(length));
+    ConvertStringJisToSjis(text);
+    return text;
 }
 
 void DecodeHeaderValue(CString value, CString& result)
@@ -152,7 +137,8 @@ void DecodeHeaderValue(CString value, CString& result)
                 decoded += value.Mid(i);
                 result = decoded;
             } else {
-                result = ConvertWhole(value);
+                result = value;
+                ConvertStringJisToSjis(result);
             }
             return;
         }

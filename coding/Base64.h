@@ -26,7 +26,6 @@ public:
     int Decode(int n, int& decodedLength, const char* text, BYTE* output);
 
 private:
-    bool m_bError = false;
     bool m_bReady = false;
 };
 

@@ -22,8 +22,6 @@ constexpr unsigned char SI = 0x0F;
 
 using JisState = JisDecoderState;
 
-JisState g_state;
-
 // JIS X 0208 pair -> Shift_JIS bytes on 8-bit values (sums modulo 256), by
 // first byte and, for the second output byte, by the first byte's parity.
 struct PairTables {
@@ -280,25 +278,18 @@ void RunConverter(JisState& state, const char* input, int inputLength, char* out
 
 }  // namespace
 
-void ResetJisDecoder()
+void CJisConverter::Convert(const char* input, int inputLength, char* output, int& outLength)
 {
-    g_state = JisState{};
-}
-
-void ConvertJisToSjis(const char* input, int inputLength, char* output, int& outLength)
-{
-    RunConverter(g_state, input, inputLength, output, outLength);
+    RunConverter(m_state, input, inputLength, output, outLength);
 }
 
 void ConvertStringJisToSjis(CString& text)
 {
     std::string& s = text.Str();
-    const int n = static_cast<int>(s.size());
-    int length = n;
-    ResetJisDecoder();
+    int length = static_cast<int>(s.size());
     // The NUL written after the result lands at most on the string's own
     // terminator.
-    ConvertJisToSjis(s.data(), n, s.data(), length);
+    CJisConverter().Convert(s.data(), length, s.data(), length);
     s.resize(std::strlen(s.data()));   // up to the first NUL
 }
 
@@ -307,7 +298,7 @@ int CJisToSjisStream::Convert(const char* piece, int n, char* out)
     if (m_bEnded || n <= 0 || piece == nullptr || out == nullptr)
         return 0;
     int length = n + kHeldBack;
-    RunConverter(m_state, piece, n, out, length);
+    m_converter.Convert(piece, n, out, length);
     const void* nul = std::memchr(out, '\0', static_cast<size_t>(length));
     if (nul) {
         m_bEnded = true;

@@ -4,14 +4,12 @@
 // kanji; ESC ( B, ESC ( J, ESC ( H and ESC H shift back; SO and SI shift
 // half-width katakana in and out. Any other escape sequence is copied to the
 // output unchanged, and bytes that are already Shift_JIS or ASCII pass
-// through. The converter never produces more bytes than it reads, and never
-// more than it has read so far: output may be the input itself (converted in
-// place).
+// through. Over one text the converter never produces more bytes than it has
+// read so far: output may be the input itself (converted in place).
 //
-// The converter keeps one process-wide state (the program is single-threaded).
-// Every caller calls ResetJisDecoder right before each conversion, so the
-// result of a conversion depends on its input alone. CJisToSjisStream has a
-// state of its own, for one text that arrives in pieces.
+// A CJisConverter holds where one text stands (its mode, an escape sequence
+// or kanji pair cut at the end of a piece), so a text may come in pieces;
+// ConvertStringJisToSjis converts one whole text with a fresh converter.
 #pragma once
 
 #include "framework/CString.h"
@@ -28,28 +26,34 @@ struct JisDecoderState {
     unsigned char intermediate = 0;   // the byte after ESC
 };
 
-// Puts the converter back into its initial state (ASCII, nothing pending).
-void ResetJisDecoder();
+// The converter of one text; a new one starts in the initial state (ASCII,
+// nothing pending).
+class CJisConverter {
+public:
+    // Converts exactly inputLength bytes of input (NUL bytes included),
+    // going on from where the previous call left off, and writes the result
+    // to output, from its first byte; output may equal input. On entry
+    // outLength is the output capacity; on return it is the number of bytes
+    // written. output[outLength] is always set to NUL, so the buffer must
+    // hold capacity + 1 bytes. Bytes that do not fit into the capacity are
+    // dropped without notice; a capacity of inputLength always suffices for
+    // the first piece (a piece after one that ended inside an escape
+    // sequence or a kanji pair may give up to 2 bytes more). A negative
+    // capacity writes nothing at all (not even the NUL) and answers 0.
+    void Convert(const char* input, int inputLength, char* output, int& outLength);
 
-// Converts exactly inputLength bytes of input (NUL bytes included) and writes
-// the result to output, from its first byte; output may equal input. On
-// entry outLength is the output capacity; on return it is the number of
-// bytes written. output[outLength] is always set to NUL,
-// so the buffer must hold capacity + 1 bytes. Bytes that do not fit into the
-// capacity are dropped without notice; a capacity of inputLength always
-// suffices. A negative capacity writes nothing at all (not even the NUL) and
-// answers 0.
-void ConvertJisToSjis(const char* input, int inputLength, char* output, int& outLength);
+private:
+    JisDecoderState m_state;
+};
 
-// Converts text in place: reset, convert its bytes with its length as the
-// capacity, and keep the result up to its first NUL byte. No copy is made.
+// Converts text in place with a fresh converter, its length as the
+// capacity, and keeps the result up to its first NUL byte. No copy is made.
 void ConvertStringJisToSjis(CString& text);
 
-// One text converted piece by piece with a state of its own, so that other
-// conversions may run in between: the pieces' results, joined, equal what
-// ConvertStringJisToSjis makes of the whole text (an escape sequence or a
-// kanji pair may span two pieces; nothing is kept after the first NUL byte
-// of the result).
+// One text converted piece by piece, so that other conversions may run in
+// between: the pieces' results, joined, equal what ConvertStringJisToSjis
+// makes of the whole text (an escape sequence or a kanji pair may span two
+// pieces; nothing is kept after the first NUL byte of the result).
 class CJisToSjisStream {
 public:
     // Bytes of the previous piece that may come out with this one: an ESC and
@@ -62,6 +66,6 @@ public:
     int Convert(const char* piece, int n, char* out);
 
 private:
-    JisDecoderState m_state;
+    CJisConverter m_converter;
     bool m_bEnded = false;
 };

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <string_view>
+#include <vector>
+
+#include "framework/File.h"
 
 namespace {
 
@@ -26,175 +28,186 @@ CMimeSource CMimeSource::File(const CString& path)
     return source;
 }
 
-CMimeSource CMimeSource::Memory(const char* data, std::size_t size)
+CMimeSource CMimeSource::Memory(const char* data, std::size_t size, bool windowed)
 {
     CMimeSource source;
     source.m_pData = reinterpret_cast<const unsigned char*>(data);
     source.m_nSize = size;
     source.m_bMemory = true;
+    source.m_bWindowed = windowed;
     return source;
 }
 
-// ---- CMimeFileReader --------------------------------------------------------
+// ---- Windows of a memory block or a file ------------------------------------
 
-CMimeFileReader::CMimeFileReader(int windowSize)
-    : m_nWindowSize(windowSize > 0 ? windowSize : kMimeWindowSize)
-{
-}
+namespace {
 
-CMimeFileReader::~CMimeFileReader()
+// A block in memory: one window, or aligned windows of kMimeWindowSize.
+class CMemoryWindows final : public CMimeWindows {
+public:
+    CMemoryWindows(const unsigned char* data, std::size_t size, bool windowed)
+        : m_pData(data), m_nSize(size), m_bWindowed(windowed)
+    {
+    }
+
+    std::int64_t Size() const override { return static_cast<std::int64_t>(m_nSize); }
+
+    std::uint32_t Load(std::int64_t pos, std::int64_t& start, const unsigned char*& data) override
+    {
+        start = m_bWindowed ? pos / kMimeWindowSize * kMimeWindowSize : 0;
+        data = m_pData + start;
+        const std::size_t rest = m_nSize - static_cast<std::size_t>(start);
+        return static_cast<std::uint32_t>(std::min<std::size_t>(rest, m_bWindowed ? kMimeWindowSize : UINT32_MAX));
+    }
+
+    const unsigned char* Block() const override { return m_bWindowed ? nullptr : m_pData; }
+
+private:
+    const unsigned char* m_pData;
+    std::size_t m_nSize;
+    bool m_bWindowed;
+};
+
+// A file: the window lies inside a read-ahead block: reads start at a window
+// boundary and double in size (up to kMimeReadAhead) while the file is read
+// in order, so a sequential scan makes few system calls while a small part
+// still reads one window.
+class CFileWindows final : public CMimeWindows {
+public:
+    bool Open(const char* path)
+    {
+        if (!m_file.Open(path, CFile::modeRead | CFile::typeBinary))
+            return false;
+        m_nSize = static_cast<std::int64_t>(m_file.GetLength());
+        return true;
+    }
+
+    std::int64_t Size() const override { return m_nSize; }
+
+    std::uint32_t Load(std::int64_t pos, std::int64_t& start, const unsigned char*& data) override
+    {
+        start = pos / kMimeWindowSize * kMimeWindowSize;
+        const std::int64_t blockEnd = m_nBlockStart + m_dwBlockValid;
+        if (m_bHaveBlock && start >= m_nBlockStart && start < blockEnd) {
+            data = m_block.data() + (start - m_nBlockStart);
+            return static_cast<std::uint32_t>(std::min<std::int64_t>(kMimeWindowSize, blockEnd - start));
+        }
+        const bool sequential = m_bHaveBlock && start == blockEnd && m_dwBlockValid == static_cast<std::uint32_t>(m_nReadSize);
+        m_nReadSize = sequential ? std::min(m_nReadSize * 2, kMimeReadAhead) : kMimeWindowSize;
+        if (m_block.size() < static_cast<std::size_t>(m_nReadSize))
+            m_block.resize(static_cast<std::size_t>(m_nReadSize));
+        m_bHaveBlock = false;
+        m_dwBlockValid = 0;
+        if (m_nFilePos != start) {
+            if (m_file.Seek(start, CFile::begin) != start) {
+                m_nStatus = kMimeSeekFailed;
+                m_nFilePos = -1;
+                return 0;
+            }
+            m_nFilePos = start;
+        }
+        const bool hadError = m_file.HasError();
+        const UINT got = m_file.Read(m_block.data(), static_cast<UINT>(m_nReadSize));
+        if (!hadError && m_file.HasError()) {
+            m_nStatus = kMimeReadFailed;
+            m_nFilePos = -1;
+            return 0;
+        }
+        m_nFilePos = start + got;
+        m_nBlockStart = start;
+        m_dwBlockValid = got;
+        m_bHaveBlock = true;
+        data = m_block.data();
+        return std::min<std::uint32_t>(got, kMimeWindowSize);
+    }
+
+private:
+    CFile m_file;   // closed with the object (the framework's close cannot fail)
+    std::int64_t m_nSize = 0;
+    std::vector<unsigned char> m_block;
+    std::int64_t m_nBlockStart = 0;
+    std::uint32_t m_dwBlockValid = 0;
+    bool m_bHaveBlock = false;
+    int m_nReadSize = 0;
+    std::int64_t m_nFilePos = 0;   // where the next read starts
+};
+
+}  // namespace
+
+// ---- CMimeReader ------------------------------------------------------------
+
+CMimeReader::~CMimeReader()
 {
     Close();
 }
 
-int CMimeFileReader::Open(const char* path)
+int CMimeReader::Open(const CMimeSource& source)
 {
-    if (m_bOpen)
-        Close();
+    Close();
     m_nStatus = kMimeReadOk;
-    if (!m_file.Open(path, CFile::modeRead | CFile::typeBinary)) {
-        m_nStatus = kMimeOpenFailed;
-        return m_nStatus;
-    }
-    m_pWindow = nullptr;
-    m_nBlockStart = 0;
-    m_dwBlockValid = 0;
-    m_nReadSize = 0;
-    m_nWindowStart = 0;
-    m_dwValid = 0;
-    m_bLoaded = false;
-    m_nFilePos = 0;
-    m_bOpen = 1;
-    return m_nStatus;
-}
-
-int CMimeFileReader::OpenMemory(const unsigned char* data, std::size_t size)
-{
-    if (m_bOpen)
-        Close();
-    m_nStatus = kMimeReadOk;
-    if (data == nullptr && size > 0) {
-        m_nStatus = kMimeOpenFailed;
-        return m_nStatus;
-    }
-    m_pMemory = data;
-    m_nMemorySize = size;
-    m_bMemory = true;
-    // The window is the whole block (as far as its 32-bit count reaches).
-    m_pWindow = data;
-    m_nWindowStart = 0;
-    m_dwValid = static_cast<std::uint32_t>(std::min<std::size_t>(size, UINT32_MAX));
-    m_bLoaded = true;
-    m_bOpen = 1;
-    return m_nStatus;
-}
-
-int CMimeFileReader::Open(const CMimeSource& source)
-{
-    return source.m_bMemory ? OpenMemory(source.m_pData, source.m_nSize) : Open(source.m_strPath);
-}
-
-int CMimeFileReader::Close()
-{
-    if (m_file.IsOpen())
-        m_file.Close();   // the framework's close cannot fail (-6 stays unused)
-    m_bOpen = 0;
-    m_bLoaded = false;
-    m_dwValid = 0;
-    m_pWindow = nullptr;
-    m_pMemory = nullptr;
-    m_nMemorySize = 0;
-    m_bMemory = false;
-    m_dwBlockValid = 0;
-    m_block.clear();
-    m_block.shrink_to_fit();
-    return m_nStatus;
-}
-
-std::int64_t CMimeFileReader::GetFileSize() const
-{
-    if (!m_bOpen)
-        return 0;
-    return m_bMemory ? static_cast<std::int64_t>(m_nMemorySize) : static_cast<std::int64_t>(m_file.GetLength());
-}
-
-bool CMimeFileReader::MoveWindow(std::int64_t pos)
-{
-    const std::int64_t start = pos / m_nWindowSize * m_nWindowSize;
-    m_bLoaded = false;
-    m_dwValid = 0;
-    m_nWindowStart = start;
-    const std::int64_t blockEnd = m_nBlockStart + m_dwBlockValid;
-    if (m_pWindow && start >= m_nBlockStart && start < blockEnd) {
-        m_pWindow = m_block.data() + (start - m_nBlockStart);
-        m_dwValid = static_cast<std::uint32_t>(std::min<std::int64_t>(m_nWindowSize, blockEnd - start));
-        m_bLoaded = true;
-        return true;
-    }
-    const bool sequential = m_pWindow && start == blockEnd && m_dwBlockValid == static_cast<std::uint32_t>(m_nReadSize);
-    m_nReadSize = sequential ? std::min(m_nReadSize * 2, std::max(kMimeReadAhead, m_nWindowSize)) : m_nWindowSize;
-    if (m_block.size() < static_cast<size_t>(m_nReadSize))
-        m_block.resize(static_cast<size_t>(m_nReadSize));
-    m_pWindow = nullptr;
-    m_dwBlockValid = 0;
-    if (m_nFilePos != start) {
-        if (m_file.Seek(start, CFile::begin) != start) {
-            m_nStatus = kMimeSeekFailed;
-            m_nFilePos = -1;
-            return false;
+    if (source.m_bMemory) {
+        if (source.m_pData == nullptr && source.m_nSize > 0) {
+            m_nStatus = kMimeOpenFailed;
+            return m_nStatus;
         }
-        m_nFilePos = start;
+        m_pSource = std::make_unique<CMemoryWindows>(source.m_pData, source.m_nSize, source.m_bWindowed);
+    } else {
+        auto file = std::make_unique<CFileWindows>();
+        if (!file->Open(source.m_strPath)) {
+            m_nStatus = kMimeOpenFailed;
+            return m_nStatus;
+        }
+        m_pSource = std::move(file);
     }
-    const bool hadError = m_file.HasError();
-    const UINT got = m_file.Read(m_block.data(), static_cast<UINT>(m_nReadSize));
-    if (!hadError && m_file.HasError()) {
-        m_nStatus = kMimeReadFailed;
-        m_nFilePos = -1;
+    m_nSize = m_pSource->Size();
+    return m_nStatus;
+}
+
+void CMimeReader::Close()
+{
+    m_pSource.reset();
+    m_nSize = 0;
+    m_pWindow = nullptr;
+    m_nWindowStart = 0;
+    m_dwValid = 0;
+}
+
+bool CMimeReader::MoveWindow(std::int64_t pos)
+{
+    if (!m_pSource || pos < 0 || pos >= m_nSize)
+        return false;
+    m_dwValid = 0;
+    std::int64_t start = 0;
+    const unsigned char* data = nullptr;
+    const std::uint32_t length = m_pSource->Load(pos, start, data);
+    if (length == 0) {
+        m_nStatus = m_pSource->GetStatus();
         return false;
     }
-    if (got < static_cast<UINT>(m_nReadSize))
-        std::memset(m_block.data() + got, 0, static_cast<size_t>(m_nReadSize) - got);
-    m_nFilePos = start + got;
-    m_nBlockStart = start;
-    m_dwBlockValid = got;
-    m_pWindow = m_block.data();
-    m_dwValid = std::min<std::uint32_t>(got, static_cast<std::uint32_t>(m_nWindowSize));
-    m_bLoaded = true;
-    return true;
+    m_pWindow = data;
+    m_nWindowStart = start;
+    m_dwValid = length;
+    return pos - start < static_cast<std::int64_t>(length);
 }
 
-int CMimeFileReader::GetByteSlow(std::int64_t pos)
+int CMimeReader::GetByteSlow(std::int64_t pos)
 {
-    if (pos < 0 || !m_bOpen)
-        return -1;
-    if (m_bMemory)
-        return static_cast<std::uint64_t>(pos) < m_nMemorySize ? m_pMemory[pos] : -1;
-    const std::int64_t off = pos - m_nWindowStart;
-    if (m_bLoaded && off >= 0 && off < m_nWindowSize)
-        return -1;   // inside the window but beyond the file's end
+    return MoveWindow(pos) ? m_pWindow[pos - m_nWindowStart] : -1;
+}
+
+int CMimeReader::GetSpanSlow(std::int64_t pos, const unsigned char** data)
+{
     if (!MoveWindow(pos))
-        return -1;
-    const std::int64_t o = pos - m_nWindowStart;
-    return o < static_cast<std::int64_t>(m_dwValid) ? m_pWindow[o] : -1;
-}
-
-int CMimeFileReader::GetSpan(std::int64_t pos, const unsigned char** data)
-{
-    if (GetByte(pos) < 0)
         return 0;
-    if (m_bMemory) {
-        *data = m_pMemory + pos;
-        return static_cast<int>(std::min<std::uint64_t>(m_nMemorySize - static_cast<std::uint64_t>(pos), INT_MAX));
-    }
     const std::int64_t off = pos - m_nWindowStart;
     *data = m_pWindow + off;
-    return static_cast<int>(m_dwValid - off);
+    return static_cast<int>(std::min<std::int64_t>(static_cast<std::int64_t>(m_dwValid) - off, INT_MAX));
 }
 
 // ---- CMimePart --------------------------------------------------------------
 
 CMimePart::CMimePart(CMimePart* parent, const CMimeSource& source, int start, int end)
-    : m_source(source), m_reader(kMimeWindowSize), m_nStart(start), m_nEnd(end), m_pParent(parent)
+    : m_source(source), m_nStart(start), m_nEnd(end), m_pParent(parent)
 {
     if (parent)
         m_nDepth = parent->m_nDepth + 1;
@@ -247,6 +260,8 @@ int CMimePart::Parse()
         m_nStart = 0;
     if (m_nEnd < 0)
         m_nEnd = static_cast<int>(size);
+    // A field that fails to parse ends the header early; the part is kept
+    // all the same (with what the header gave), so that its text is not lost.
     ParseHeader();
     if (m_strType.CompareNoCase("multipart") != 0)
         return 1;
@@ -313,35 +328,26 @@ bool CMimePart::ReadHeaderField(CString& field)
     std::string& out = field.Str();
     out.reserve(static_cast<size_t>(length));
     const std::int64_t stop = static_cast<std::int64_t>(start) + length;
-    if (const unsigned char* data = m_reader.GetMemory()) {
-        // The same copy in runs between CRs; bytes outside the block are
-        // absent.
-        const std::int64_t from = std::max<std::int64_t>(start, 0);
-        const std::int64_t to = std::min<std::int64_t>(stop, m_reader.GetFileSize());
-        const char* const text = reinterpret_cast<const char*>(data);
-        for (std::int64_t p = from; p < to;) {
-            const void* cr = std::memchr(text + p, CR, static_cast<size_t>(to - p));
-            const std::int64_t at = cr ? static_cast<const char*>(cr) - text : to;
-            out.append(text + p, static_cast<size_t>(at - p));
-            if (at == to)
-                break;
-            // A CR with its LF (inside the field) goes; a lone CR stays.
-            const bool pair = at + 1 < stop && at + 1 < m_reader.GetFileSize() && text[at + 1] == LF;
-            if (!pair)
-                out.push_back(static_cast<char>(CR));
-            p = at + (pair ? 2 : 1);
+    // Copied in runs between CRs; bytes outside the source are absent.
+    const std::int64_t to = std::min<std::int64_t>(stop, m_reader.GetFileSize());
+    for (std::int64_t p = std::max<std::int64_t>(start, 0); p < to;) {
+        const unsigned char* data = nullptr;
+        const std::int64_t n = std::min<std::int64_t>(m_reader.GetSpan(p, &data), to - p);
+        if (n <= 0) {
+            ++p;   // an unreadable byte is left out
+            continue;
         }
-    } else {
-        for (std::int64_t p = start; p < stop; ++p) {
-            const int b = Byte(p);
-            if (b == CR && p + 1 < stop && Byte(p + 1) == LF) {
-                ++p;
-                continue;
-            }
-            if (b < 0)
-                continue;   // unreadable bytes are left out
-            out.push_back(static_cast<char>(b));
-        }
+        const void* cr = std::memchr(data, CR, static_cast<size_t>(n));
+        const std::int64_t run = cr ? static_cast<const unsigned char*>(cr) - data : n;
+        out.append(reinterpret_cast<const char*>(data), static_cast<size_t>(run));
+        p += run;
+        if (!cr)
+            continue;
+        // A CR with its LF (inside the field) goes; a lone CR stays.
+        const bool pair = p + 1 < stop && Byte(p + 1) == LF;
+        if (!pair)
+            out.push_back(static_cast<char>(CR));
+        p += pair ? 2 : 1;
     }
     while (!out.empty() && (out.back() == ' ' || out.back() == '\t'))
         out.pop_back();
@@ -350,86 +356,85 @@ bool CMimePart::ReadHeaderField(CString& field)
 
 int CMimePart::FindLineEnd()
 {
-    if (const unsigned char* data = m_reader.GetMemory()) {
-        // The first LF after the cursor with a CR before it and no tab after
-        // it: what the probing below finds, without looking at every byte.
-        const std::int64_t size = m_reader.GetFileSize();
-        const std::int64_t stop = std::min<std::int64_t>(m_nEnd, size);
-        for (std::int64_t p = std::max<std::int64_t>(static_cast<std::int64_t>(m_nCursor) + 1, 1); p < stop;) {
-            const void* lf = std::memchr(data + p, LF, static_cast<size_t>(stop - p));
-            if (!lf)
-                break;
-            p = static_cast<const unsigned char*>(lf) - data;
-            if (data[p - 1] == CR && (p + 1 >= size || data[p + 1] != '\t'))
-                return static_cast<int>(p - 1);
-            ++p;
+    // The first LF after the cursor with a CR before it and no tab after it.
+    const std::int64_t stop = std::min<std::int64_t>(m_nEnd, m_reader.GetFileSize());
+    std::int64_t p = std::max<std::int64_t>(static_cast<std::int64_t>(m_nCursor) + 1, 1);
+    int prev = p < stop ? Byte(p - 1) : -1;   // the byte before p
+    while (p < stop) {
+        const unsigned char* data = nullptr;
+        const std::int64_t n = std::min<std::int64_t>(m_reader.GetSpan(p, &data), stop - p);
+        if (n <= 0) {
+            ++p;   // an unreadable byte is no LF
+            prev = -1;
+            continue;
         }
-        return m_nEnd - 2;
-    }
-    // Probe every second byte: a byte that is neither CR nor LF cannot be the
-    // LF of a CR LF, nor its CR if the LF is the next probe's byte.
-    std::int64_t p = static_cast<std::int64_t>(m_nCursor) + 1;
-    const std::int64_t end = m_nEnd;
-    while (p < end) {
-        const int b = Byte(p);
-        if (b == CR) {
-            p += 1;
-        } else if (b == LF) {
-            if (Byte(p - 1) == CR && Byte(p + 1) != '\t')
-                return static_cast<int>(p - 1);
-            p += 2;
-        } else {
-            p += 2;
+        const void* lf = std::memchr(data, LF, static_cast<size_t>(n));
+        if (!lf) {
+            p += n;
+            prev = data[n - 1];
+            continue;
         }
+        const std::int64_t k = static_cast<const unsigned char*>(lf) - data;
+        const std::int64_t at = p + k;
+        if ((k > 0 ? data[k - 1] : prev) == CR && Byte(at + 1) != '\t')
+            return static_cast<int>(at - 1);
+        p = at + 1;
+        prev = LF;
     }
     return m_nEnd - 2;
 }
 
+bool CMimePart::Matches(std::int64_t pos, const unsigned char* bytes, std::int64_t length)
+{
+    while (length > 0) {
+        const unsigned char* data = nullptr;
+        const std::int64_t n = std::min<std::int64_t>(m_reader.GetSpan(pos, &data), length);
+        if (n <= 0 || std::memcmp(data, bytes, static_cast<size_t>(n)) != 0)
+            return false;
+        pos += n;
+        bytes += n;
+        length -= n;
+    }
+    return true;
+}
+
 int CMimePart::FindPattern(const CString& pattern)
 {
-    const int m = pattern.GetLength();
+    const std::int64_t m = pattern.GetLength();
     if (m == 0)
         return m_nCursor;
-    if (const unsigned char* data = m_reader.GetMemory()) {
-        // The match's last byte at or after the cursor, the whole match
-        // before the part's end and inside the block.
-        const std::int64_t from = std::max<std::int64_t>(static_cast<std::int64_t>(m_nCursor) - m + 1, 0);
-        const std::int64_t stop = std::min<std::int64_t>(m_nEnd, m_reader.GetFileSize());
-        if (stop - from < m)
-            return -1;
-        const std::string_view text(reinterpret_cast<const char*>(data) + from, static_cast<size_t>(stop - from));
-        const std::size_t at = text.find(std::string_view(pattern.GetString(), static_cast<size_t>(m)));
-        if (at == std::string_view::npos)
-            return -1;
-        const std::int64_t first = from + static_cast<std::int64_t>(at);
-        m_nCursor = static_cast<int>(first + m);
-        return static_cast<int>(first);
-    }
-    const unsigned char* pat = reinterpret_cast<const unsigned char*>(pattern.GetString());
-    // shift[256] stands for an absent byte, which equals no pattern byte.
-    int shift[257];
-    for (int& v : shift)
-        v = m;
-    for (int j = 0; j <= m - 2; ++j)
-        shift[pat[j]] = m - 1 - j;
-
-    const std::int64_t end = m_nEnd;
-    std::int64_t s = m_nCursor;
-    while (s < end) {
-        int k = 0;
-        int c = 0;
-        while (k < m) {
-            c = Byte(s - k);
-            if (c != pat[m - 1 - k])
+    const unsigned char* const pat = reinterpret_cast<const unsigned char*>(pattern.GetString());
+    // Candidates begin from the cursor less the pattern's length - 1 up to
+    // where the whole match still ends before the part's end and inside the
+    // source. Each window is searched for the pattern's first byte; a
+    // candidate that runs past the window's edge is compared on beyond it.
+    const std::int64_t last = std::min<std::int64_t>(m_nEnd, m_reader.GetFileSize()) - m;
+    for (std::int64_t p = std::max<std::int64_t>(static_cast<std::int64_t>(m_nCursor) - m + 1, 0); p <= last;) {
+        const unsigned char* data = nullptr;
+        const std::int64_t n = m_reader.GetSpan(p, &data);
+        if (n <= 0) {
+            ++p;   // an unreadable byte matches nothing
+            continue;
+        }
+        const unsigned char* const stop = data + std::min(n, last - p + 1);   // candidates in this window
+        std::int64_t next = stop - data;
+        for (const unsigned char* c = data; c < stop; ++c) {
+            c = static_cast<const unsigned char*>(std::memchr(c, pat[0], static_cast<size_t>(stop - c)));
+            if (!c)
                 break;
-            ++k;
+            const std::int64_t at = c - data;
+            const std::int64_t inWindow = std::min(n - at, m);
+            // The last byte in the window first: it tells most near misses apart.
+            if (c[inWindow - 1] != pat[inWindow - 1] || std::memcmp(c + 1, pat + 1, static_cast<size_t>(inWindow - 1)) != 0)
+                continue;
+            if (inWindow == m || Matches(p + at + inWindow, pat + inWindow, m - inWindow)) {
+                m_nCursor = static_cast<int>(p + at + m);
+                return static_cast<int>(p + at);
+            }
+            next = at + 1;   // the window has moved: look it up again
+            break;
         }
-        if (k == m) {
-            m_nCursor = static_cast<int>(s + 1);
-            return static_cast<int>(s - m + 1);
-        }
-        const int step = shift[c < 0 ? 256 : c] - k;
-        s += step > 0 ? step : 1;
+        p += next;
     }
     return -1;
 }
@@ -502,101 +507,71 @@ int CMimePart::ReadFirstLine(char* buffer, int capacity, const char** line)
 
 int CMimePart::ReadLine(char* buffer, int capacity, const char** line)
 {
-    const unsigned char* data = m_reader.GetMemory();
-    if (!data) {
-        *line = buffer;
-        return ReadLine(buffer, capacity);
-    }
-    if (m_nCursor >= m_nEnd || buffer == nullptr || capacity < 2)
-        return -1;
-    // What the span loop below does for a block, whose span runs to its end.
-    const std::int64_t size = m_reader.GetFileSize();
-    const std::int64_t cursor = m_nCursor;
-    if (cursor < 0 || cursor >= size) {
-        m_nCursor = m_nEnd;   // unreadable: the part ends here
-        return -1;
-    }
-    const std::int64_t limit = capacity - 1;
-    const std::int64_t avail = std::min({size - cursor, static_cast<std::int64_t>(m_nEnd) - cursor, limit});
-    const unsigned char* const text = data + cursor;
-    // The byte before the cursor decides whether a leading LF ends the line.
-    const int prev = cursor > m_nStart ? data[cursor - 1] : -1;
-    std::int64_t n = avail;
-    bool lineDone = false;
-    for (std::int64_t from = 0; from < avail;) {
-        const void* hit = std::memchr(text + from, LF, static_cast<size_t>(avail - from));
-        if (!hit)
-            break;
-        const std::int64_t at = static_cast<const unsigned char*>(hit) - text;
-        if ((at > 0 ? text[at - 1] : prev) == CR) {
-            n = at + 1;
-            lineDone = true;
-            break;
-        }
-        from = at + 1;
-    }
-    m_nCursor = static_cast<int>(cursor + n);
-    if (!lineDone && n < limit && m_nCursor < m_nEnd && m_nCursor >= size)
-        m_nCursor = m_nEnd;   // the block ends before the part: so does the part
-    *line = reinterpret_cast<const char*>(text);
-    return static_cast<int>(n);
-}
-
-int CMimePart::ReadLine(char* buffer, int capacity)
-{
-    if (m_reader.GetMemory()) {
-        const char* line = nullptr;
-        const int n = ReadLine(buffer, capacity, &line);
-        if (n >= 0) {
-            std::memcpy(buffer, line, static_cast<size_t>(n));
-            buffer[n] = '\0';
-        }
-        return n;
-    }
     if (m_nCursor >= m_nEnd || buffer == nullptr || capacity < 2)
         return -1;
     const int limit = capacity - 1;
-    int copied = 0;
     // The byte before the cursor decides whether a leading LF ends the line.
     int prev = m_nCursor > m_nStart ? Byte(static_cast<std::int64_t>(m_nCursor) - 1) : -1;
-    while (copied < limit && m_nCursor < m_nEnd) {
+    const char* text = nullptr;   // the line: in its window, or in buffer once it crosses an edge
+    int length = 0;
+    while (length < limit && m_nCursor < m_nEnd) {
         const unsigned char* data = nullptr;
-        int avail = m_reader.GetSpan(m_nCursor, &data);
+        const int avail = std::min({m_reader.GetSpan(m_nCursor, &data), m_nEnd - m_nCursor, limit - length});
         if (avail <= 0) {
             m_nCursor = m_nEnd;   // unreadable: the part ends here
             break;
         }
-        if (avail > m_nEnd - m_nCursor)
-            avail = m_nEnd - m_nCursor;
-        if (avail > limit - copied)
-            avail = limit - copied;
-        int n = 0;
+        int n = avail;
         bool lineDone = false;
-        while (n < avail) {
-            const void* hit = std::memchr(data + n, LF, static_cast<size_t>(avail - n));
-            if (!hit) {
-                n = avail;
+        for (int from = 0; from < avail;) {
+            const void* hit = std::memchr(data + from, LF, static_cast<size_t>(avail - from));
+            if (!hit)
                 break;
-            }
             const int at = static_cast<int>(static_cast<const unsigned char*>(hit) - data);
-            const int before = at > 0 ? data[at - 1] : prev;
-            n = at + 1;
-            if (before == CR) {
+            if ((at > 0 ? data[at - 1] : prev) == CR) {
+                n = at + 1;
                 lineDone = true;
                 break;
             }
+            from = at + 1;
         }
-        std::memcpy(buffer + copied, data, static_cast<size_t>(n));
-        copied += n;
+        if (length == 0) {
+            text = reinterpret_cast<const char*>(data);
+        } else {
+            if (text != buffer) {
+                std::memcpy(buffer, text, static_cast<size_t>(length));
+                text = buffer;
+            }
+            std::memcpy(buffer + length, data, static_cast<size_t>(n));
+        }
+        length += n;
         m_nCursor += n;
         prev = data[n - 1];
         if (lineDone)
             break;
+        // The next window may take the place of this one's bytes (a block's
+        // one window stays where it is).
+        if (text != buffer && length < limit && m_nCursor < m_nEnd && !m_reader.GetMemory()) {
+            std::memcpy(buffer, text, static_cast<size_t>(length));
+            text = buffer;
+        }
     }
-    if (copied == 0 && m_nCursor >= m_nEnd)
+    if (length == 0)
         return -1;
-    buffer[copied] = '\0';
-    return copied;
+    *line = text;
+    return length;
+}
+
+int CMimePart::ReadLine(char* buffer, int capacity)
+{
+    const char* line = nullptr;
+    const int n = ReadLine(buffer, capacity, &line);
+    if (n >= 0) {
+        if (line != buffer)
+            std::memcpy(buffer, line, static_cast<size_t>(n));
+        buffer[n] = '\0';
+    }
+    return n;
 }
 
 // ---- CMimeMessage -----------------------------------------------------------

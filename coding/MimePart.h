@@ -1,14 +1,15 @@
 // The MIME part tree of one message that lies in a file of its own or in a
 // block of memory.
 //
-// The message is read in place: a file through a 1024-byte window aligned to
-// multiples of 1024, backed by a bounded read-ahead block (the file is never
-// loaded whole); a memory block directly (nothing is copied), with delimiter
-// lines and line ends found by a fast byte search over the whole part. Both
-// give the same results byte for byte. Nothing is decoded: transfer
-// encodings, encoded words and character sets stay as written, and body
-// lines come out as raw bytes. Offsets are 32-bit: a message of 2 GB or more
-// does not parse.
+// The message is read in place by one reader, window by window: a file
+// through a 1024-byte window aligned to multiples of 1024, backed by a
+// bounded read-ahead block (the file is never loaded whole); a memory block
+// as one window (nothing is copied), or like a file in 1024-byte windows.
+// Delimiters and line ends are found by a fast byte search inside each
+// window, joined across window edges, so every source gives the same results
+// byte for byte. Nothing is decoded: transfer encodings, encoded words and
+// character sets stay as written, and body lines come out as raw bytes.
+// Offsets are 32-bit: a message of 2 GB or more does not parse.
 //
 // Limits on hostile input (a crafted message must not exhaust the stack, the
 // open-file limit or memory):
@@ -22,13 +23,13 @@
 //    the parse succeeds.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "coding/MimeHeader.h"
 #include "framework/CString.h"
-#include "framework/File.h"
 
 constexpr int kMimeWindowSize = 1024;
 constexpr int kMimeReadAhead = 64 * 1024;
@@ -39,90 +40,101 @@ constexpr int kMaxMimeParts = 10000;
 constexpr int kMimeReadOk = 0;
 constexpr int kMimeOpenFailed = -3;
 constexpr int kMimeReadFailed = -5;
-constexpr int kMimeCloseFailed = -6;
 constexpr int kMimeSeekFailed = -7;
 
 // Where the bytes of one message lie: a file (a Windows path), or a block of
 // memory that stays unchanged while any part of the parse reads it (the
-// source does not own it).
+// source does not own it). A block is one window, unless windowed: then it
+// is read in kMimeWindowSize windows as a file is.
 struct CMimeSource {
     static CMimeSource File(const CString& path);
-    static CMimeSource Memory(const char* data, std::size_t size);
+    static CMimeSource Memory(const char* data, std::size_t size, bool windowed = false);
 
     CString m_strPath;                        // the file
     const unsigned char* m_pData = nullptr;   // the memory block
     std::size_t m_nSize = 0;
     bool m_bMemory = false;
+    bool m_bWindowed = false;
 };
 
-// Random access to the bytes of one file through an aligned window, or of
-// one memory block (its window is the whole block).
-class CMimeFileReader {
+// The bytes of an open source, one window at a time (a file or a memory
+// block; the reader makes them from a CMimeSource).
+class CMimeWindows {
 public:
-    explicit CMimeFileReader(int windowSize = kMimeWindowSize);
-    ~CMimeFileReader();
-    CMimeFileReader(const CMimeFileReader&) = delete;
-    CMimeFileReader& operator=(const CMimeFileReader&) = delete;
-
-    // Opens path (a Windows path) for reading; answers the status (0 or -3).
-    // An open reader is closed first.
-    int Open(const char* path);
-    // Opens the size bytes at data for reading; they must stay unchanged
-    // until the reader is closed. Answers the status (0, or -3 for null data
-    // with a size). An open reader is closed first.
-    int OpenMemory(const unsigned char* data, std::size_t size);
-    // Opens the source as one of the two above.
-    int Open(const CMimeSource& source);
-    // Closes the file and frees the window; answers the status.
-    int Close();
-    bool IsOpen() const { return m_bOpen != 0; }
+    virtual ~CMimeWindows() = default;
+    // Size of the source in bytes.
+    virtual std::int64_t Size() const = 0;
+    // The window that holds pos (0 <= pos < Size()): its first byte's
+    // position in start, its bytes at data (valid until the next Load);
+    // answers its length, or 0 when it could not be read (GetStatus says why).
+    virtual std::uint32_t Load(std::int64_t pos, std::int64_t& start, const unsigned char*& data) = 0;
+    // The whole source when it is one window in memory, else null.
+    virtual const unsigned char* Block() const { return nullptr; }
     int GetStatus() const { return m_nStatus; }
-    // Size of the open file or memory block in bytes (0 when closed).
-    std::int64_t GetFileSize() const;
+
+protected:
+    int m_nStatus = kMimeReadOk;
+};
+
+// Random access to the bytes of one source through its windows.
+class CMimeReader {
+public:
+    CMimeReader() = default;
+    ~CMimeReader();
+    CMimeReader(const CMimeReader&) = delete;
+    CMimeReader& operator=(const CMimeReader&) = delete;
+
+    // Opens the source for reading; answers the status (0, or -3 for a file
+    // that cannot be opened or null data with a size). An open reader is
+    // closed first.
+    int Open(const CMimeSource& source);
+    // Closes the file and frees the window; the status stays.
+    void Close();
+    bool IsOpen() const { return m_pSource != nullptr; }
+    int GetStatus() const { return m_nStatus; }
+    // Size of the open source in bytes (0 when closed).
+    std::int64_t GetFileSize() const { return m_nSize; }
 
     // The byte at pos as 0..255, or -1 when absent (negative position, beyond
-    // the end of the file, the file closed, or the window could not be read;
-    // a failed move sets status -7 or -5).
+    // the end, the reader closed, or the window could not be read: status -7
+    // or -5).
     int GetByte(std::int64_t pos)
     {
         const std::int64_t off = pos - m_nWindowStart;
-        if (m_bLoaded && off >= 0 && off < static_cast<std::int64_t>(m_dwValid))
+        if (off >= 0 && off < static_cast<std::int64_t>(m_dwValid))
             return m_pWindow[off];
         return GetByteSlow(pos);
     }
 
-    // Bytes available in the window from pos on (for a memory block: to its
-    // end, at most INT_MAX), with *data pointing at pos; 0 when pos is
-    // absent. Moves the window like GetByte.
-    int GetSpan(std::int64_t pos, const unsigned char** data);
-    // The memory block the reader is open on, or null (a file, or closed).
-    const unsigned char* GetMemory() const { return m_bOpen && m_bMemory ? m_pMemory : nullptr; }
+    // Bytes of the window from pos on (at most INT_MAX), with *data pointing
+    // at pos, valid until the window moves; 0 when pos is absent. Moves the
+    // window like GetByte.
+    int GetSpan(std::int64_t pos, const unsigned char** data)
+    {
+        const std::int64_t off = pos - m_nWindowStart;
+        if (off >= 0 && off < static_cast<std::int64_t>(m_dwValid)) {
+            *data = m_pWindow + off;
+            const std::int64_t n = static_cast<std::int64_t>(m_dwValid) - off;
+            return n < INT_MAX ? static_cast<int>(n) : INT_MAX;
+        }
+        return GetSpanSlow(pos, data);
+    }
+
+    // The memory block the reader is open on when the block is its one
+    // window (every span then points into it), else null.
+    const unsigned char* GetMemory() const { return m_pSource ? m_pSource->Block() : nullptr; }
 
 private:
     int GetByteSlow(std::int64_t pos);
+    int GetSpanSlow(std::int64_t pos, const unsigned char** data);
     bool MoveWindow(std::int64_t pos);
 
-    // A memory block: the window points into it.
-    const unsigned char* m_pMemory = nullptr;
-    std::size_t m_nMemorySize = 0;
-    bool m_bMemory = false;
-    // A file: the window lies inside a read-ahead block: reads start at a window
-    // boundary and double in size (up to kMimeReadAhead) while the file is
-    // read in order, so a sequential scan makes few system calls while a
-    // small part still reads one window.
-    std::vector<unsigned char> m_block;
-    std::int64_t m_nBlockStart = 0;
-    std::uint32_t m_dwBlockValid = 0;
-    int m_nReadSize = 0;
+    std::unique_ptr<CMimeWindows> m_pSource;
+    std::int64_t m_nSize = 0;
     const unsigned char* m_pWindow = nullptr;
-    int m_nWindowSize;
     std::int64_t m_nWindowStart = 0;
-    std::uint32_t m_dwValid = 0;
-    bool m_bLoaded = false;
-    CFile m_file;
-    std::int64_t m_nFilePos = 0;   // where the next read starts
+    std::uint32_t m_dwValid = 0;   // 0: no window
     int m_nStatus = kMimeReadOk;
-    int m_bOpen = 0;
 };
 
 // One MIME entity: the message itself (the root) or one body part. Its header
@@ -166,8 +178,7 @@ public:
     // The first match of pattern whose last byte lies at or after the cursor
     // and before the part's end (so it may begin up to its length - 1 bytes
     // before the cursor). Answers the match's first byte and puts the cursor
-    // behind the match, or -1. A file is searched window by window
-    // (Boyer-Moore), a memory block in one fast search; both answer the same.
+    // behind the match, or -1.
     int FindPattern(const CString& pattern);
 
     // Puts the cursor at the part's start and reads one line as ReadLine does.
@@ -178,9 +189,10 @@ public:
     // whose CR ended the previous piece of a long line ends its piece. A
     // capacity below 2 answers -1 (no line would ever fit).
     int ReadLine(char* buffer, int capacity);
-    // The same two without the copy for a part in memory: *line points at
-    // the line's bytes in the block (buffer is not written, no NUL follows);
-    // for a file, *line points at buffer, where the line was copied.
+    // The same two without a copy where the line lies in one window: *line
+    // points at its bytes there (valid until the next read of this part;
+    // buffer is not written, no NUL follows); a line that crosses a window's
+    // edge is copied into buffer and *line points at buffer.
     int ReadFirstLine(char* buffer, int capacity, const char** line);
     int ReadLine(char* buffer, int capacity, const char** line);
 
@@ -190,13 +202,15 @@ public:
     int GetDepth() const { return m_nDepth; }
 
     CMimeSource m_source;   // every part of one message has the same
-    CMimeFileReader m_reader;
+    CMimeReader m_reader;
     int m_nStart;
     int m_nEnd;
     int m_nCursor = 0;
 
 private:
     int Byte(std::int64_t pos) { return m_reader.GetByte(pos); }
+    // True when the length bytes from pos on equal bytes.
+    bool Matches(std::int64_t pos, const unsigned char* bytes, std::int64_t length);
     CMimePart* Root();
 
     CMimePart* m_pParent;
@@ -220,6 +234,8 @@ public:
     // Parses the size bytes at data, which must stay unchanged until this
     // message is destroyed; the same answers.
     int ParseMemory(const char* data, std::size_t size);
+    // Parses the message in source; the same answers.
+    int ParseSource(const CMimeSource& source);
     // Selects the root, then its first child as long as there is one, and
     // answers the selected part (null before Parse).
     CMimePart* FirstLeaf();
@@ -228,8 +244,6 @@ public:
     CMimePart* GetCurrent() const { return m_pCurrent; }
 
 private:
-    int ParseSource(const CMimeSource& source);
-
     CMimePart* m_pRoot = nullptr;      // owned
     CMimePart* m_pCurrent = nullptr;
 };

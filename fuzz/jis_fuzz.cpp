@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<char> out(static_cast<size_t>(capacity) + 1);
     int length = capacity;
-    ResetJisDecoder();
-    ConvertJisToSjis(in, n, out.data(), length);
+    CJisConverter().Convert(in, n, out.data(), length);
     if (length < 0 || length > capacity || out[static_cast<size_t>(length)] != '\0')
         std::abort();
 
@@ -29,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // ESC, SO or SI passes unchanged.
     std::vector<char> full(static_cast<size_t>(n) + 1);
     int fullLength = n;
-    ResetJisDecoder();
-    ConvertJisToSjis(in, n, full.data(), fullLength);
+    CJisConverter().Convert(in, n, full.data(), fullLength);
     if (std::memcmp(full.data(), out.data(), static_cast<size_t>(length)) != 0)
         std::abort();
     if (!std::memchr(in, 0x1B, static_cast<size_t>(n)) && !std::memchr(in, 0x0E, static_cast<size_t>(n)) &&

@@ -1,15 +1,17 @@
-// Fuzz target: the whole MIME parse of one message, the first leaf and its
-// lines, from a file and from memory; both must give the same tree and lines.
-// Then the delimiter search and line-end scan by themselves: a pattern cut
-// from the input, searched from a cursor the input picks until it runs out,
-// must be found at the same places in memory (one fast search) as in the
-// file (window by window). The file lies on a machine whose drive C is a
-// temporary host folder made once per process.
+// Fuzz target: the MIME reader. The whole parse of one message, the first
+// leaf and its lines, from a file, from memory as one window and from memory
+// in windows; all must give the same tree and lines. Then the delimiter
+// search and line-end scan by themselves: a pattern cut from the input,
+// searched from a cursor the input picks until it runs out, must be found
+// where a plain search of the bytes finds it, through every source alike
+// (matches and CR LF pairs across window edges included). The file lies on a
+// machine whose drive C is a temporary host folder made once per process.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "coding/MimePart.h"
@@ -88,32 +90,49 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string file = Parse(fromFile, fromFile.Parse("C:\\m.eml"));
     // The memory block is a copy of its own, so that reading past its end shows.
     const std::vector<char> bytes(data, data + size);
-    CMimeMessage fromMemory;
-    const std::string memory = Parse(fromMemory, fromMemory.ParseMemory(bytes.data(), bytes.size()));
-    if (file != memory)
-        std::abort();
+    for (bool windowed : {false, true}) {
+        CMimeMessage fromMemory;
+        const CMimeSource source = CMimeSource::Memory(bytes.data(), bytes.size(), windowed);
+        if (Parse(fromMemory, fromMemory.ParseSource(source)) != file)
+            std::abort();
+    }
 
     if (size >= 4) {
+        CMimePart whole(nullptr, CMimeSource::Memory(bytes.data(), bytes.size()), 0, -1);
         CMimePart inFile(nullptr, CString("C:\\m.eml"), 0, -1);
-        CMimePart inMemory(nullptr, CMimeSource::Memory(bytes.data(), bytes.size()), 0, -1);
-        if (!inFile.Open() || !inMemory.Open())
-            std::abort();
+        CMimePart windowed(nullptr, CMimeSource::Memory(bytes.data(), bytes.size(), true), 0, -1);
+        CMimePart* const parts[] = {&whole, &inFile, &windowed};
+        for (CMimePart* p : parts) {
+            if (!p->Open())
+                std::abort();
+        }
         const int n = static_cast<int>(size);
         const int at = (data[0] | data[1] << 8) % n;
-        const CString pattern(reinterpret_cast<const char*>(data) + at, std::min(1 + data[2] % 24, n - at));
+        const int m = std::min(1 + data[2] % 24, n - at);
+        const CString pattern(reinterpret_cast<const char*>(data) + at, m);
         // The part may end before or (reading absent bytes) after the input.
         const int end = data[3] < 0xF0 ? n - data[3] % 8 : n + 3;
-        int cursor = (data[1] | data[3] << 8) % (n + 1);
-        for (CMimePart* p : {&inFile, &inMemory}) {
+        const int cursor = (data[1] | data[3] << 8) % (n + 1);
+        for (CMimePart* p : parts) {
             p->m_nEnd = end;
             p->m_nCursor = cursor;
         }
+        const std::string_view text(bytes.data(), bytes.size());
+        const std::string_view wanted(reinterpret_cast<const char*>(data) + at, static_cast<size_t>(m));
         for (int rounds = 0; rounds < 10000; ++rounds) {
-            if (inFile.FindLineEnd() != inMemory.FindLineEnd())
+            const int lineEnd = whole.FindLineEnd();
+            // The first match whose last byte lies at or after the cursor, all
+            // of it inside the part and the input.
+            size_t first = text.find(wanted, static_cast<size_t>(std::max(whole.m_nCursor - m + 1, 0)));
+            if (first != std::string_view::npos && first + static_cast<size_t>(m) > static_cast<size_t>(std::min(end, n)))
+                first = std::string_view::npos;
+            const int found = whole.FindPattern(pattern);
+            if (found != (first == std::string_view::npos ? -1 : static_cast<int>(first)))
                 std::abort();
-            const int found = inFile.FindPattern(pattern);
-            if (inMemory.FindPattern(pattern) != found || inMemory.m_nCursor != inFile.m_nCursor)
-                std::abort();
+            for (CMimePart* p : {&inFile, &windowed}) {
+                if (p->FindLineEnd() != lineEnd || p->FindPattern(pattern) != found || p->m_nCursor != whole.m_nCursor)
+                    std::abort();
+            }
             if (found < 0)
                 break;
         }

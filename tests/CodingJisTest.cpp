@@ -14,8 +14,7 @@ std::string Convert(const std::string& in, int capacity = -1)
         capacity = static_cast<int>(in.size());
     std::vector<char> out(static_cast<size_t>(capacity) + 1, '\x55');
     int length = capacity;
-    ResetJisDecoder();
-    ConvertJisToSjis(in.data(), static_cast<int>(in.size()), out.data(), length);
+    CJisConverter().Convert(in.data(), static_cast<int>(in.size()), out.data(), length);
     EXPECT_LE(length, capacity);
     EXPECT_EQ(out[static_cast<size_t>(length)], '\0');
     return std::string(out.data(), static_cast<size_t>(length));
@@ -101,8 +100,7 @@ TEST(CodingJisTest, CapacityTruncatesAndNeverOverruns)
     }
     int length = -1;
     char guard = 'g';
-    ResetJisDecoder();
-    ConvertJisToSjis("abc", 3, &guard, length);
+    CJisConverter().Convert("abc", 3, &guard, length);
     EXPECT_EQ(length, 0);
     EXPECT_EQ(guard, 'g');
 }
@@ -120,17 +118,18 @@ TEST(CodingJisTest, EveryConversionStartsFresh)
     EXPECT_EQ(withNul, "a");   // up to the first NUL
 }
 
-TEST(CodingJisTest, StateCarriesAcrossCallsWithoutReset)
+TEST(CodingJisTest, StateCarriesAcrossCallsOfOneConverter)
 {
-    // Split input fed in two calls gives the same bytes as one call.
+    // Split input fed to one converter in two calls gives the same bytes as
+    // one call.
     const std::string in = kIn + "\x30\x21\x30" "\x21" + kOut + "A";
     for (size_t cut = 0; cut <= in.size(); ++cut) {
         char out[32];
-        ResetJisDecoder();
+        CJisConverter converter;
         int a = 16;
-        ConvertJisToSjis(in.data(), static_cast<int>(cut), out, a);
+        converter.Convert(in.data(), static_cast<int>(cut), out, a);
         int b = 16;
-        ConvertJisToSjis(in.data() + cut, static_cast<int>(in.size() - cut), out + a, b);
+        converter.Convert(in.data() + cut, static_cast<int>(in.size() - cut), out + a, b);
         EXPECT_EQ(std::string(out, static_cast<size_t>(a + b)), "\x88\x9f\x88\x9f" "A") << cut;
     }
 }

@@ -1,7 +1,9 @@
-// MIME part tree: header reading, multipart splitting and body lines, also
-// with the reader's 1024-byte window boundary at every interesting byte.
+// MIME part tree: header reading, multipart splitting and body lines, from a
+// file and from memory, also with the reader's 1024-byte window boundary at
+// every interesting byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -55,17 +57,20 @@ Parsed ParseWith(CMimeMessage& msg, int result)
     return p;
 }
 
-// Parses the message from a file and from memory; both must give the same.
+// Parses the message from a file, from memory as one window and from memory
+// in 1024-byte windows; all three must give the same.
 Parsed ParseText(TempMachine& tm, const std::string& message)
 {
     tm.WriteFile(kPath, message);
     CMimeMessage fromFile;
     const Parsed p = ParseWith(fromFile, fromFile.Parse(kPath));
-    CMimeMessage fromMemory;
-    const Parsed m = ParseWith(fromMemory, fromMemory.ParseMemory(message.data(), message.size()));
-    EXPECT_EQ(m.result, p.result);
-    EXPECT_EQ(m.tree, p.tree);
-    EXPECT_EQ(m.leaf, p.leaf);
+    for (bool windowed : {false, true}) {
+        CMimeMessage fromMemory;
+        const Parsed m = ParseWith(fromMemory, fromMemory.ParseSource(CMimeSource::Memory(message.data(), message.size(), windowed)));
+        EXPECT_EQ(m.result, p.result) << windowed;
+        EXPECT_EQ(m.tree, p.tree) << windowed;
+        EXPECT_EQ(m.leaf, p.leaf) << windowed;
+    }
     return p;
 }
 
@@ -272,15 +277,16 @@ TEST(CodingMimePartTest, LongLinesComeInPieces)
 
 TEST(CodingMimePartTest, FindPatternAndLineEnd)
 {
-    // The same answers from a file (searched window by window) and from
-    // memory (one fast search).
+    // The same answers from a file, from memory as one window and from
+    // memory in windows.
     const std::string text = "ab\r\n\tc\r\nxx--bound--bound\r\nq";
     TempMachine tm;
     tm.WriteFile(kPath, text);
-    for (bool memory : {false, true}) {
-        SCOPED_TRACE(memory ? "memory" : "file");
-        CMimePart part(nullptr, memory ? CMimeSource::Memory(text.data(), text.size()) : CMimeSource::File(kPath),
-                       0, -1);
+    const CMimeSource sources[] = {CMimeSource::File(kPath), CMimeSource::Memory(text.data(), text.size()),
+                                   CMimeSource::Memory(text.data(), text.size(), true)};
+    for (const CMimeSource& source : sources) {
+        SCOPED_TRACE(source.m_bMemory ? (source.m_bWindowed ? "windowed memory" : "memory") : "file");
+        CMimePart part(nullptr, source, 0, -1);
         ASSERT_EQ(part.Open(), 1);
         part.m_nEnd = 27;
         part.m_nCursor = 0;
@@ -315,12 +321,13 @@ TEST(CodingMimePartTest, FindPatternAndLineEnd)
     }
 }
 
-TEST(CodingMimePartTest, FastSearchEqualsWindowSearch)
+TEST(CodingMimePartTest, SearchesAcrossWindowEdges)
 {
     // Random texts of few distinct bytes (so that near matches abound), with
-    // random cursors, ends and patterns cut from the text itself: the memory
-    // block's fast search and line-end scan answer as the file's windows do,
-    // also where a match or a CR LF straddles a window boundary.
+    // random cursors, ends and patterns cut from the text itself (some longer
+    // than a window): a file and a block in windows answer as the block in
+    // one window does, also where a match or a CR LF straddles a window edge,
+    // and the match is the first the text holds.
     std::mt19937 rng(7);
     const char alphabet[] = "\r\n\t-ab";
     TempMachine tm;
@@ -330,24 +337,35 @@ TEST(CodingMimePartTest, FastSearchEqualsWindowSearch)
         for (char& c : text)
             c = alphabet[rng() % (sizeof(alphabet) - 1)];
         tm.WriteFile(kPath, text);
+        CMimePart whole(nullptr, CMimeSource::Memory(text.data(), text.size()), 0, -1);
         CMimePart file(nullptr, kPath, 0, -1);
-        CMimePart memory(nullptr, CMimeSource::Memory(text.data(), text.size()), 0, -1);
+        CMimePart windowed(nullptr, CMimeSource::Memory(text.data(), text.size(), true), 0, -1);
+        ASSERT_EQ(whole.Open(), 1);
         ASSERT_EQ(file.Open(), 1);
-        ASSERT_EQ(memory.Open(), 1);
+        ASSERT_EQ(windowed.Open(), 1);
         for (int probe = 0; probe < 50; ++probe) {
             const int size = static_cast<int>(text.size());
             const int cursor = static_cast<int>(rng() % static_cast<unsigned>(size + 8)) - 4;
             const int end = static_cast<int>(rng() % static_cast<unsigned>(size + 8));
             const int at = static_cast<int>(rng() % static_cast<unsigned>(size));
-            const CString pattern = text.substr(static_cast<size_t>(at), 1 + rng() % 12);
-            for (CMimePart* p : {&file, &memory}) {
+            const size_t length = probe % 10 == 0 ? 900 + rng() % 1500 : 1 + rng() % 12;
+            const std::string wanted = text.substr(static_cast<size_t>(at), length);
+            const CString pattern(wanted);
+            for (CMimePart* p : {&whole, &file, &windowed}) {
                 p->m_nCursor = cursor;
                 p->m_nEnd = end;
             }
-            ASSERT_EQ(memory.FindLineEnd(), file.FindLineEnd()) << round << " " << probe;
-            const int found = file.FindPattern(pattern);
-            ASSERT_EQ(memory.FindPattern(pattern), found) << round << " " << probe;
-            ASSERT_EQ(memory.m_nCursor, file.m_nCursor) << round << " " << probe;
+            const int lineEnd = whole.FindLineEnd();
+            const int found = whole.FindPattern(pattern);
+            size_t first = text.find(wanted, static_cast<size_t>(std::max(cursor - static_cast<int>(wanted.size()) + 1, 0)));
+            if (first != std::string::npos && first + wanted.size() > static_cast<size_t>(std::min(end, size)))
+                first = std::string::npos;
+            ASSERT_EQ(found, first == std::string::npos ? -1 : static_cast<int>(first)) << round << " " << probe;
+            for (CMimePart* p : {&file, &windowed}) {
+                ASSERT_EQ(p->FindLineEnd(), lineEnd) << round << " " << probe;
+                ASSERT_EQ(p->FindPattern(pattern), found) << round << " " << probe;
+                ASSERT_EQ(p->m_nCursor, whole.m_nCursor) << round << " " << probe;
+            }
             matches += found >= 0;
         }
     }

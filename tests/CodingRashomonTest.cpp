@@ -36,8 +36,7 @@ TEST(CodingRashomonTest, IsoToShiftJisMatchesReferenceByteForByte)
     ASSERT_FALSE(jis.empty());
     std::vector<char> out(jis.size() + 1);
     int length = static_cast<int>(jis.size());
-    ResetJisDecoder();
-    ConvertJisToSjis(jis.data(), static_cast<int>(jis.size()), out.data(), length);
+    CJisConverter().Convert(jis.data(), static_cast<int>(jis.size()), out.data(), length);
     const std::string got(out.data(), static_cast<size_t>(length));
     ASSERT_EQ(got.size(), sjis.size());
     for (size_t i = 0; i < got.size(); ++i)

@@ -51,17 +51,17 @@ int RunJis2Sjis(const std::vector<std::string>& args)
 {
     if (!args.empty())
         return VmUsageError(kJis2Sjis, "jis2sjis takes no arguments");
-    // Block by block: the converter's state (mode, an escape or a kanji pair
-    // cut at a block's end) carries over from one call to the next, so the
-    // result is that of one conversion of the whole input.
+    // Block by block through one converter: its state (mode, an escape or a
+    // kanji pair cut at a block's end) carries over from one block to the
+    // next, so the result is that of one conversion of the whole input.
     constexpr size_t kBlock = 1u << 20;
     std::vector<char> in(kBlock);
     std::vector<char> out(kBlock + 3);   // a pair completed by a block's first byte gives 2 bytes
-    ResetJisDecoder();
+    CJisConverter converter;
     size_t n;
     while ((n = std::fread(in.data(), 1, kBlock, stdin)) > 0) {
         int length = static_cast<int>(n) + 2;
-        ConvertJisToSjis(in.data(), static_cast<int>(n), out.data(), length);
+        converter.Convert(in.data(), static_cast<int>(n), out.data(), length);
         if (std::fwrite(out.data(), 1, static_cast<size_t>(length), stdout) != static_cast<size_t>(length))
             return 1;
     }
