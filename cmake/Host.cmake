@@ -103,9 +103,9 @@ endif()
 # Every source file of the folders built here is in a target.
 set(_velmora_listed
   app/*.cpp cli/*.cpp coding/*.cpp framework/*.cpp framework/posix/*.cpp
-  store/*.cpp tools/vmtool/*.cpp writers/*.cpp fuzz/*.cpp)
+  store/*.cpp tools/vmtool/*.cpp writers/*.cpp fuzz/*_fuzz.cpp)
 if(NOT VELMORA_FUZZ)
-  list(APPEND _velmora_listed tests/*.cpp)
+  list(APPEND _velmora_listed tests/*.cpp fuzz/replay_main.cpp)
 endif()
 if(VELMORA_BENCH_BUILT)
   list(APPEND _velmora_listed bench/*.cpp)
