@@ -2,63 +2,112 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# The native command line (velmora-convert) and the conversion driver it
-# shares with vmtool.
-file(GLOB VELMORA_CLI_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
-list(FILTER VELMORA_CLI_SOURCES EXCLUDE REGEX "/main\\.cpp$")
-add_library(velmora_cli STATIC ${VELMORA_CLI_SOURCES})
-target_link_libraries(velmora_cli PUBLIC velmora_core)
+# The native command line for a copied store.
 add_executable(velmora-convert cli/main.cpp)
 target_link_libraries(velmora-convert PRIVATE velmora_cli)
 include(GNUInstallDirs)
 install(TARGETS velmora-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# Developer tool.
+add_executable(vmtool
+  tools/vmtool/cmd_coding.cpp
+  tools/vmtool/cmd_convert.cpp
+  tools/vmtool/cmd_index.cpp
+  tools/vmtool/cmd_make_store.cpp
+  tools/vmtool/main.cpp
+)
+target_link_libraries(vmtool PRIVATE velmora_cli)
+velmora_include_root(vmtool tools)
+
 if(NOT VELMORA_FUZZ)
-  file(GLOB VELMORA_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
-  add_executable(velmora_tests ${VELMORA_TEST_SOURCES})
+  add_executable(velmora_tests
+    tests/AddressBookTest.cpp
+    tests/AppTest.cpp
+    tests/CodingBase64Test.cpp
+    tests/CodingJisTest.cpp
+    tests/CodingMailDateTest.cpp
+    tests/CodingMimeHeaderTest.cpp
+    tests/CodingMimePartTest.cpp
+    tests/CodingRashomonTest.cpp
+    tests/ConvertCliTest.cpp
+    tests/EmlWriterTest.cpp
+    tests/EudoraLocationTest.cpp
+    tests/EudoraWriterTest.cpp
+    tests/FrameworkTest.cpp
+    tests/IndexFileTest.cpp
+    tests/MboxWriterTest.cpp
+    tests/NamingTest.cpp
+    tests/NetscapeLookupTest.cpp
+    tests/NetscapeWriterTest.cpp
+    tests/RebuildTest.cpp
+    tests/StoreToolTest.cpp
+    tests/TestSupport.cpp
+    tests/TrayListTest.cpp
+    tests/WholeProgramTest.cpp
+    tests/WriterCopyTest.cpp
+  )
   target_link_libraries(velmora_tests PRIVATE velmora_cli GTest::gtest GTest::gtest_main)
+  velmora_include_root(velmora_tests tests)
   target_compile_definitions(velmora_tests PRIVATE
     VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VELMORA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  # Some tests run the two programs.
+  add_dependencies(velmora_tests velmora-convert vmtool)
   gtest_discover_tests(velmora_tests DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "VELMORA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endif()
 
-# Developer tool.
-file(GLOB VELMORA_TOOL_SOURCES CONFIGURE_DEPENDS tools/vmtool/*.cpp)
-if(VELMORA_TOOL_SOURCES)
-  add_executable(vmtool ${VELMORA_TOOL_SOURCES})
-  target_link_libraries(vmtool PRIVATE velmora_cli)
-endif()
-
-# Fuzz targets: with libFuzzer under clang, else replay programs that run the
-# target over the files named on the command line.
-file(GLOB VELMORA_FUZZ_SOURCES CONFIGURE_DEPENDS fuzz/*_fuzz.cpp)
-if(VELMORA_FUZZ)
-  # Coverage feedback from the code under test, not only from the targets.
-  target_compile_options(velmora_core PRIVATE -fsanitize=fuzzer-no-link)
-endif()
-foreach(src ${VELMORA_FUZZ_SOURCES})
-  get_filename_component(name ${src} NAME_WE)
+# Fuzz targets, each with the library of the code it drives: with libFuzzer
+# under clang, else replay programs that run the target over the files (or
+# the files of the folders) named on the command line; CTest replays the
+# target's corpus fuzz/corpus/NAME with them.
+function(velmora_fuzz_target name library)
   if(VELMORA_FUZZ)
-    add_executable(${name} ${src})
+    add_executable(${name} fuzz/${name}.cpp)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   else()
-    add_executable(${name} ${src} fuzz/replay_main.cpp)
+    add_executable(${name} fuzz/${name}.cpp fuzz/replay_main.cpp)
+    add_test(NAME fuzz.${name} COMMAND ${name} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
   endif()
-  target_link_libraries(${name} PRIVATE velmora_core)
-endforeach()
+  target_link_libraries(${name} PRIVATE ${library})
+endfunction()
+velmora_fuzz_target(base64_fuzz velmora_coding)
+velmora_fuzz_target(eudora_fuzz velmora_app)
+velmora_fuzz_target(header_fuzz velmora_coding)
+velmora_fuzz_target(index_fuzz velmora_store)
+velmora_fuzz_target(jis_fuzz velmora_coding)
+velmora_fuzz_target(maildate_fuzz velmora_coding)
+velmora_fuzz_target(mime_fuzz velmora_coding)
+velmora_fuzz_target(rebuild_fuzz velmora_store)
 
+set(VELMORA_BENCH_BUILT OFF)
 if(VELMORA_BENCH)
   find_package(benchmark QUIET)
-  file(GLOB VELMORA_BENCH_SOURCES CONFIGURE_DEPENDS bench/*_bench.cpp)
   if(benchmark_FOUND)
-    foreach(src ${VELMORA_BENCH_SOURCES})
-      get_filename_component(name ${src} NAME_WE)
-      add_executable(${name} ${src})
-      target_link_libraries(${name} PRIVATE velmora_core benchmark::benchmark)
-    endforeach()
+    set(VELMORA_BENCH_BUILT ON)
+    function(velmora_bench name library)
+      add_executable(${name} bench/${name}.cpp)
+      target_link_libraries(${name} PRIVATE ${library} benchmark::benchmark)
+      velmora_include_root(${name} bench)
+    endfunction()
+    velmora_bench(coding_bench velmora_coding)
+    velmora_bench(eudora_bench velmora_app)
+    velmora_bench(rebuild_bench velmora_store)
+    velmora_bench(writers_bench velmora_app)
+  else()
+    message(WARNING "benchmark (libbenchmark-dev) not found: the benchmarks are not built")
   endif()
 endif()
 
+# Every source file of the folders built here is in a target.
+set(_velmora_listed
+  app/*.cpp cli/*.cpp coding/*.cpp framework/*.cpp framework/posix/*.cpp
+  store/*.cpp tools/vmtool/*.cpp writers/*.cpp fuzz/*_fuzz.cpp)
+if(NOT VELMORA_FUZZ)
+  list(APPEND _velmora_listed tests/*.cpp fuzz/replay_main.cpp)
+endif()
+if(VELMORA_BENCH_BUILT)
+  list(APPEND _velmora_listed bench/*.cpp)
+endif()
+velmora_check_listed(${_velmora_listed})

@@ -13,20 +13,17 @@ endforeach()
 set_directory_properties(PROPERTIES COMPILE_OPTIONS "${_velmora_wrapped}")
 
 set(VELMORA_STATIC_LINK -static -static-libgcc -static-libstdc++)
-target_compile_definitions(velmora_core PUBLIC
-  WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800)
+set(VELMORA_RC_SOURCES
+  res/app.rc
+  res/wizard.rc
+)
 
-# Window code: the result and progress windows, the user interface of the
-# program and the wizard. Program.cpp (the application object) belongs to the
-# program only, so that test programs can make their own.
-file(GLOB VELMORA_WIN_SOURCES CONFIGURE_DEPENDS app/win32/*.cpp ui/*.cpp)
-list(FILTER VELMORA_WIN_SOURCES EXCLUDE REGEX "/ui/Program\\.cpp$")
-file(GLOB VELMORA_RC_SOURCES CONFIGURE_DEPENDS res/*.rc)
-add_library(velmora_win STATIC ${VELMORA_WIN_SOURCES})
-target_link_libraries(velmora_win PUBLIC velmora_core)
+# The wizard and the window code below it. ui/Program.cpp (the application
+# object) belongs to the program only, so that test programs make their own.
+set(VELMORA_WINDOW_LIBRARIES velmora_ui)
 
 add_executable(VelmoraConv WIN32 ui/Program.cpp ${VELMORA_RC_SOURCES})
-target_link_libraries(VelmoraConv PRIVATE velmora_win)
+target_link_libraries(VelmoraConv PRIVATE ${VELMORA_WINDOW_LIBRARIES})
 # The entry point lives in the framework library: pull it in.
 target_link_options(VelmoraConv PRIVATE ${VELMORA_STATIC_LINK} -Wl,-u,WinMain)
 
@@ -42,18 +39,28 @@ add_subdirectory(${VELMORA_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCL
 set_directory_properties(PROPERTIES COMPILE_OPTIONS "${_velmora_saved_options}")
 include(GoogleTest)
 
-file(GLOB VELMORA_WIN_TEST_SOURCES CONFIGURE_DEPENDS tests/win32/*.cpp)
-if(VELMORA_WIN_TEST_SOURCES)
-  # The dialogs load their templates from the running program: link the
-  # resources in.
-  add_executable(velmora_win_tests ${VELMORA_WIN_TEST_SOURCES} ${VELMORA_RC_SOURCES})
-  target_link_libraries(velmora_win_tests PRIVATE velmora_win gtest gtest_main)
-  target_link_options(velmora_win_tests PRIVATE ${VELMORA_STATIC_LINK})
-  # Listing the tests runs Wine: do it when the tests run, not at build time.
-  gtest_discover_tests(velmora_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
-endif()
+# The dialogs load their templates from the running program: link the
+# resources in.
+add_executable(velmora_win_tests
+  tests/win32/DialogTest.cpp
+  tests/win32/PlatformTest.cpp
+  tests/win32/WizardRulesTest.cpp
+  tests/win32/Win32TestSupport.cpp
+  tests/win32/WizardTest.cpp
+  ${VELMORA_RC_SOURCES}
+)
+target_link_libraries(velmora_win_tests PRIVATE ${VELMORA_WINDOW_LIBRARIES} gtest gtest_main)
+target_link_options(velmora_win_tests PRIVATE ${VELMORA_STATIC_LINK})
+velmora_include_root(velmora_win_tests tests)
+# Listing the tests runs Wine: do it when the tests run, not at build time.
+gtest_discover_tests(velmora_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
 
 # Helper of the end-to-end tests: reads a dialog's control or the wizard's state.
 add_executable(wintext tests/e2e/wintext.cpp)
 target_link_options(wintext PRIVATE ${VELMORA_STATIC_LINK} -municode)
 target_link_libraries(wintext PRIVATE user32)
+
+# Every source file of the folders built here is in a target.
+velmora_check_listed(
+  app/*.cpp app/win32/*.cpp coding/*.cpp framework/*.cpp framework/win32/*.cpp
+  res/*.rc store/*.cpp tests/e2e/*.cpp tests/win32/*.cpp ui/*.cpp writers/*.cpp)

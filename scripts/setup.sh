@@ -22,19 +22,29 @@ packages=(
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic fonts-ipafont-mincho locales
 )
 
+# One dpkg-query for all (it names only packages it knows; the rest are missing).
+installed=" $({ dpkg-query -W -f='${Package}:${Status}\n' "${packages[@]}" 2>/dev/null || true; } |
+  sed -n 's/:install ok installed$//p' | tr '\n' ' ') "
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  [[ $installed == *" $p "* ]] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  if [ -n "$SUDO" ] && ! command -v sudo >/dev/null; then
+    echo "setup: missing packages (${missing[*]}); run this script as root or install sudo" >&2
+    exit 1
+  fi
+  echo "setup: installing ${#missing[@]} missing package(s): ${missing[*]}"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # Wine opens Japanese file names only with a generated Japanese locale; the
 # end-to-end tests also run the program under English and Chinese locales.
+locales=$(locale -a 2>/dev/null || true)
 for l in ja_JP en_US zh_CN; do
-  if ! locale -a 2>/dev/null | grep -qi "^$l.utf8\$"; then
+  if ! grep -qix "$l.utf-\?8" <<<"$locales"; then
+    echo "setup: generating the locale $l.UTF-8"
     $SUDO localedef -i "$l" -f UTF-8 "$l.UTF-8"
   fi
 done

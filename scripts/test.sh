@@ -1,22 +1,91 @@
 #!/usr/bin/env bash
-# Runs every test: host unit tests (plain and under ASan+UBSan), the round
-# trip of a stored corpus through every format, the fuzz targets for a short
-# while, the Windows-side tests under Wine and the end-to-end tests of the
-# real program. Warnings are errors.
-#   FUZZ_SECONDS=N   seconds per fuzz target (default 30; 0 skips fuzzing)
+# Runs every test: host unit tests (plain and under ASan+UBSan, each with the
+# layer include check and a replay of every fuzz corpus), the round trip of a
+# stored corpus through every format, the fuzz targets for a short while, the
+# Windows-side tests under Wine and the end-to-end tests of the real program.
+# Warnings are errors. Installs what is missing first (scripts/setup.sh).
+#   FUZZ_SECONDS=N          seconds per fuzz target (default 30; 0 skips fuzzing)
+#   VELMORA_SKIP_WINDOWS=1  skips the Windows stage
+# A skipped stage, and every test a stage skipped, is named in a banner when
+# it happens and again in the summary at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+VELMORA_SKIP_WINDOWS=${VELMORA_SKIP_WINDOWS:-0}
 
+summary=()
+stage=""
+stage_t0=0
+t_all=$(date +%s)
+
+stage_end() {
+  if [ -n "$stage" ]; then
+    summary+=("passed   $stage ($(($(date +%s) - stage_t0)) s)")
+    stage=""
+  fi
+}
+step() {
+  stage_end
+  stage=$1
+  stage_t0=$(date +%s)
+  echo
+  echo "=== $1"
+}
+banner() {
+  echo
+  echo "!!!!!!!! $* !!!!!!!!"
+}
+skip() {
+  stage_end
+  banner "SKIPPED: $1 ($2)"
+  summary+=("SKIPPED  $1 ($2)")
+}
+# ctest with the given arguments; the tests it skipped are named loudly.
+run_ctest() {
+  local log
+  log=$(mktemp)
+  local status=0
+  ctest "$@" 2>&1 | tee "$log" || status=$?
+  local skipped
+  skipped=$(sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Skipped)$/\1/p' "$log" | tr '\n' ' ')
+  rm -f "$log"
+  skipped=${skipped% }
+  if [ -n "$skipped" ]; then
+    banner "SKIPPED TESTS in $stage: $skipped"
+    summary+=("SKIPPED  tests of $stage: $skipped")
+  fi
+  return "$status"
+}
+finish() {
+  local status=$?
+  if [ -n "$stage" ]; then
+    if [ "$status" = 0 ]; then stage_end; else summary+=("FAILED   $stage ($(($(date +%s) - stage_t0)) s)"); fi
+  fi
+  echo
+  echo "=== summary ($(($(date +%s) - t_all)) s)"
+  local line skipped=0
+  for line in "${summary[@]}"; do
+    echo "  $line"
+    case $line in SKIPPED*) skipped=1 ;; esac
+  done
+  if [ "$status" != 0 ]; then
+    echo "tests FAILED"
+  elif [ "$skipped" = 1 ]; then
+    echo "all tests that ran passed; SOME WERE SKIPPED (above)"
+  else
+    echo "all tests passed"
+  fi
+}
+trap finish EXIT
+
+step "set-up: packages and locales"
 bash scripts/setup.sh
-
-step() { echo; echo "=== $*"; }
 
 step "host build and tests"
 cmake --preset host -DVELMORA_WERROR=ON >/dev/null
 cmake --build --preset host -j2
-ctest --preset host
+run_ctest --preset host
 
 step "round trip: a stored corpus converted in every format, read back by Python and mb2md"
 python3 tests/roundtrip/run.py build/host/vmtool
@@ -24,9 +93,13 @@ python3 tests/roundtrip/run.py build/host/vmtool
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset host-asan -DVELMORA_WERROR=ON >/dev/null
 cmake --build --preset host-asan -j2
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset host-asan
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest --preset host-asan
 
-if [ "$FUZZ_SECONDS" -gt 0 ] && ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
+if [ "$FUZZ_SECONDS" -le 0 ]; then
+  skip "fuzz targets" "FUZZ_SECONDS=$FUZZ_SECONDS"
+elif ! ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
+  skip "fuzz targets" "no fuzz/*_fuzz.cpp"
+else
   step "fuzz targets, ${FUZZ_SECONDS} s each"
   cmake --preset fuzz -DVELMORA_WERROR=ON >/dev/null
   cmake --build --preset fuzz -j2
@@ -61,10 +134,9 @@ if [ "$FUZZ_SECONDS" -gt 0 ] && ls fuzz/*_fuzz.cpp >/dev/null 2>&1; then
   done
 fi
 
-if [ -x scripts/windows-tests.sh ] || [ -f scripts/windows-tests.sh ]; then
+if [ "$VELMORA_SKIP_WINDOWS" = 1 ]; then
+  skip "Windows program, Windows-side tests and end-to-end tests" "VELMORA_SKIP_WINDOWS=1"
+else
   step "Windows program, Windows-side tests and end-to-end tests under Wine"
   bash scripts/windows-tests.sh
 fi
-
-echo
-echo "all tests passed"
