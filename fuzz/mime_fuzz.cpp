@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // The first match whose last byte lies at or after the cursor, all
             // of it inside the part and the input.
             size_t first = text.find(wanted, static_cast<size_t>(std::max(whole.m_nCursor - m + 1, 0)));
-            if (first != std::string_view::npos && first + static_cast<size_t>(m) > static_cast<size_t>(std::min(end, n)))
+            if (first != std::string_view::npos && static_cast<int>(first) + m > std::min(end, n))
                 first = std::string_view::npos;
             const int found = whole.FindPattern(pattern);
             if (found != (first == std::string_view::npos ? -1 : static_cast<int>(first)))

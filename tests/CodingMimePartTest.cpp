@@ -358,7 +358,7 @@ TEST(CodingMimePartTest, SearchesAcrossWindowEdges)
             const int lineEnd = whole.FindLineEnd();
             const int found = whole.FindPattern(pattern);
             size_t first = text.find(wanted, static_cast<size_t>(std::max(cursor - static_cast<int>(wanted.size()) + 1, 0)));
-            if (first != std::string::npos && first + wanted.size() > static_cast<size_t>(std::min(end, size)))
+            if (first != std::string::npos && static_cast<int>(first + wanted.size()) > std::min(end, size))
                 first = std::string::npos;
             ASSERT_EQ(found, first == std::string::npos ? -1 : static_cast<int>(first)) << round << " " << probe;
             for (CMimePart* p : {&file, &windowed}) {
