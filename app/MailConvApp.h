@@ -39,6 +39,10 @@ public:
     // The message InitInstance shows after a conversion.
     CString ResultMessage(int mailResult, int addressResult) const;
 
+    // InitInstance ended with an exception: shows the result message of a
+    // system error (the progress window went with the writer that made it).
+    void ReportFailure(const std::exception* failure) override;
+
 private:
     CAppUi* m_pUi = nullptr;
 };

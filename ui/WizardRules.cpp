@@ -67,8 +67,7 @@ CString DefaultCsvPath(bool folderFound, const CString& documentsFolder)
 bool PathIsExistingFile(const CString& path)
 {
     CFileStatus status;
-    CFile::GetStatus(path, status);
-    return status.m_attribute != 0 && !(status.m_attribute & platform::kAttrDirectory);
+    return CFile::GetStatus(path, status) && status.m_attribute != 0 && !(status.m_attribute & platform::kAttrDirectory);
 }
 
 CsvTarget ClassifyCsvPath(const CString& path)
