@@ -58,11 +58,7 @@ BOOL CDialog::Create(UINT nIDTemplate, HWND hParent)
 
 void CDialog::RethrowFailure()
 {
-    if (!m_failure)
-        return;
-    std::exception_ptr failure = m_failure;
-    m_failure = nullptr;
-    std::rethrow_exception(failure);
+    RethrowKept(m_failure);
 }
 
 void CDialog::KeepFailure(std::exception_ptr failure)

@@ -6,6 +6,16 @@
 
 #include <exception>
 
+// Rethrows a kept exception, once: failure is empty afterwards.
+inline void RethrowKept(std::exception_ptr& failure)
+{
+    if (!failure)
+        return;
+    std::exception_ptr kept = failure;
+    failure = nullptr;
+    std::rethrow_exception(kept);
+}
+
 // Binds object (may be null) to hWnd at WM_INITDIALOG, finds it in the
 // window's data for every later message, runs its HandleMessage, and unbinds
 // it when the window is gone (WM_NCDESTROY). Everything thrown stops here

@@ -273,11 +273,7 @@ HWND CPropertySheet::Create()
 
 void CPropertySheet::RethrowFailure()
 {
-    if (!m_failure)
-        return;
-    std::exception_ptr failure = m_failure;
-    m_failure = nullptr;
-    std::rethrow_exception(failure);
+    RethrowKept(m_failure);
 }
 
 void CPropertySheet::KeepFailure(std::exception_ptr failure, HWND sheet)
