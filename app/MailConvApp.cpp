@@ -63,6 +63,12 @@ CString CMailConvApp::ResultMessage(int mailResult, int addressResult) const
     return ErrorMessageFor(m_nErrorCode);
 }
 
+void CMailConvApp::ReportFailure(const std::exception* /*failure*/)
+{
+    if (m_pUi)
+        m_pUi->ShowResult(ErrorMessageFor(kErrorSystem));
+}
+
 BOOL CMailConvApp::InitInstance()
 {
     Enable3dControls();

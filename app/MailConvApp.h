@@ -59,6 +59,9 @@ public:
     int m_nNetscapeKind = 0;          // 0 none, 1 Netscape 4.x, 2 Netscape 6
     bool m_bEudoraInstalled = false;
     int m_nErrorCode = kErrorNone;
+    // InitInstance ended with an exception: shows the result message of a
+    // system error (the progress window went with the writer that made it).
+    void ReportFailure(const std::exception* failure) override;
 
 private:
     CAppUi* m_pUi = nullptr;

@@ -162,14 +162,14 @@ CArchiveWriter::CArchiveWriter() = default;
 CArchiveWriter::~CArchiveWriter()
 {
     if (m_pFile)
-        Flush();
+        Flush();   // a writer that must know checks Flush itself before
 }
 
 void CArchiveWriter::Put(const void* data, std::size_t count)
 {
     m_bytes.append(static_cast<const char*>(data), count);
     if (m_pFile && m_bytes.size() >= kWriteBlock)
-        Flush();
+        Flush();   // a failure stays in m_bFailed for the caller's Flush or Failed
 }
 
 bool CArchiveWriter::Flush()

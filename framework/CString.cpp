@@ -222,7 +222,7 @@ void CString::FormatV(const char* format, va_list args)
         return;
     }
     std::string out(static_cast<size_t>(needed) + 1, '\0');
-    std::vsnprintf(out.data(), out.size(), format, args);
+    std::vsnprintf(out.data(), out.size(), format, args);   // the length is known from the first call
     out.resize(static_cast<size_t>(needed));
     m_s.swap(out);
 }

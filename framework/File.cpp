@@ -95,7 +95,7 @@ std::uint64_t CFile::GetLength() const
 {
     std::uint64_t size = 0;
     if (IsOpen())
-        platform::GetFileLength(m_hFile, &size);
+        platform::GetFileLength(m_hFile, &size);   // a failed query leaves 0
     return size;
 }
 
@@ -103,7 +103,7 @@ std::uint64_t CFile::GetPosition() const
 {
     std::uint64_t pos = 0;
     if (IsOpen())
-        platform::SeekFile(m_hFile, 0, current, &pos);
+        platform::SeekFile(m_hFile, 0, current, &pos);   // a failed query leaves 0
     return pos;
 }
 
@@ -148,7 +148,7 @@ bool CStdioFile::Open(const char* path, UINT flags, DWORD* error)
 void CStdioFile::Close()
 {
     if (IsOpen())
-        FlushWrite();
+        FlushWrite();   // a failed write has set the error flag (HasError)
     CFile::Close();
 }
 

@@ -1,6 +1,8 @@
 // CWinApp: the application object. Exactly one exists; AfxGetApp() reaches it.
 #pragma once
 
+#include <exception>
+
 #include "framework/Types.h"
 
 class CWinApp {
@@ -12,6 +14,10 @@ public:
 
     // The program's whole life; its result is the process exit code.
     virtual BOOL InitInstance() { return FALSE; }
+    // Called by WinMain when InitInstance ended with an exception (failure:
+    // the exception, or null when it is no std::exception); the exit code is
+    // then 1. Tells the user; the default shows nothing.
+    virtual void ReportFailure(const std::exception* /*failure*/) {}
 
     // Turns on the three-dimensional look of dialog controls (common controls).
     void Enable3dControls();

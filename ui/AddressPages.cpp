@@ -16,7 +16,7 @@ CAddressBookPage::CAddressBookPage() : CPathPage(IDD_ADDRESS_BOOK_PAGE, IDC_CSV_
 
 BOOL CAddressBookPage::OnInitDialog()
 {
-    CPropertyPage::OnInitDialog();
+    CPropertyPage::OnInitDialog();   // the page gives its own answer
     m_editFileName = GetDlgItem(IDC_CSV_PATH);
     bool found = GetWizardShell().GetSpecialFolderPath(GetSheetHwnd(), CSIDL_PERSONAL, m_strDefaultFolder) != 0;
     m_strFileName = DefaultCsvPath(found, m_strDefaultFolder);
@@ -49,10 +49,10 @@ LRESULT CAddressBookPage::OnWizardNext()
         return -1;
     switch (CheckCsvPath(GetJob().m_strStoreDir, path)) {
     case TargetProblem::kFolder:
-        AfxMessageBox("設定したファイルはフォルダです。", kMbOk);
+        AfxMessageBox("設定したファイルはフォルダです。", kMbOk);   // an OK box: the answer is OK
         return -1;
     case TargetProblem::kInsideStore:
-        AfxMessageBox(kCsvInsideStoreMessage, kMbOk);
+        AfxMessageBox(kCsvInsideStoreMessage, kMbOk);   // an OK box: the answer is OK
         return -1;
     default:
         break;
@@ -70,7 +70,7 @@ CSummaryPage::CSummaryPage() : CPropertyPage(IDD_SUMMARY_PAGE) {}
 
 BOOL CSummaryPage::OnInitDialog()
 {
-    CPropertyPage::OnInitDialog();
+    CPropertyPage::OnInitDialog();   // the page gives its own answer
     m_editCsvPath = GetDlgItem(IDC_SUMMARY_CSV);
     m_editOutputDir = GetDlgItem(IDC_SUMMARY_OUTPUT);
     m_editFormat = GetDlgItem(IDC_SUMMARY_FORMAT);

@@ -27,11 +27,11 @@ CTrayPage::CTrayPage() : CPropertyPage(IDD_TRAY_PAGE) {}
 
 BOOL CTrayPage::OnInitDialog()
 {
-    CPropertyPage::OnInitDialog();
+    CPropertyPage::OnInitDialog();   // the page gives its own answer
     m_ctlTrayList = GetDlgItem(IDC_TRAY_LIST);
 
     InsertListColumn(m_ctlTrayList, 0, "メールトレイ", 320);
-    ::SendMessageW(m_ctlTrayList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    ::SendMessageW(m_ctlTrayList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);   // answers the old style
 
     CMailConvApp& job = GetJob();
     job.m_arrSelectedTrays.RemoveAll();
@@ -83,12 +83,12 @@ CFormatPage::CFormatPage() : CPropertyPage(IDD_FORMAT_PAGE) {}
 
 BOOL CFormatPage::OnInitDialog()
 {
-    CPropertyPage::OnInitDialog();
+    CPropertyPage::OnInitDialog();   // the page gives its own answer
     CMailConvApp& job = GetJob();
     if (!job.m_bEudoraInstalled)
-        ::EnableWindow(GetDlgItem(IDC_FORMAT_EUDORA), FALSE);
+        ::EnableWindow(GetDlgItem(IDC_FORMAT_EUDORA), FALSE);   // answers the old state
     if (job.m_nNetscapeKind == 0)
-        ::EnableWindow(GetDlgItem(IDC_FORMAT_NETSCAPE), FALSE);
+        ::EnableWindow(GetDlgItem(IDC_FORMAT_NETSCAPE), FALSE);   // answers the old state
     return TRUE;
 }
 
@@ -157,10 +157,10 @@ LRESULT COutputFolderPage::OnWizardNext()
         return -1;
     switch (CheckOutputFolder(GetJob().m_strStoreDir, folder)) {
     case TargetProblem::kNotFolder:
-        AfxMessageBox("設定したフォルダはファイルです。", kMbOk);
+        AfxMessageBox("設定したフォルダはファイルです。", kMbOk);   // an OK box: the answer is OK
         return -1;
     case TargetProblem::kInsideStore:
-        AfxMessageBox(kOutputInsideStoreMessage, kMbOk);
+        AfxMessageBox(kOutputInsideStoreMessage, kMbOk);   // an OK box: the answer is OK
         return -1;
     default:
         break;

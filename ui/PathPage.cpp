@@ -16,7 +16,7 @@ bool CPathPage::ReadPath(CString* path) const
     *path = TrimTrailingSeparators(text);
     if (lossless)
         return true;
-    AfxMessageBox(PathWithoutSjisFormMessage(*path), kMbOk | kMbIconExclamation);
+    AfxMessageBox(PathWithoutSjisFormMessage(*path), kMbOk | kMbIconExclamation);   // an OK box: the answer is OK
     return false;
 }
 

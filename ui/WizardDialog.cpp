@@ -18,8 +18,8 @@ BOOL CWizardDialog::OnInitDialog()
 {
     BOOL result = CPropertySheet::OnInitDialog();
     if (m_hIcon) {
-        ::SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-        ::SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+        ::SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));   // answers the old icon
+        ::SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));   // answers the old icon
     }
     return result;
 }

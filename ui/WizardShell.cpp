@@ -16,7 +16,7 @@ namespace {
 bool Accept(shell::Pick pick, const CString& picked, CString& path)
 {
     if (pick == shell::Pick::kNoSjisForm)
-        AfxMessageBox(PathWithoutSjisFormMessage(picked), kMbOk | kMbIconExclamation);
+        AfxMessageBox(PathWithoutSjisFormMessage(picked), kMbOk | kMbIconExclamation);   // an OK box
     if (pick != shell::Pick::kPicked)
         return false;
     path = picked;

@@ -24,10 +24,10 @@ BOOL CProgressDialog::Create()
 
 BOOL CProgressDialog::OnInitDialog()
 {
-    CDialog::OnInitDialog();
+    CDialog::OnInitDialog();   // the dialog gives its own answer
     m_ctlBar = GetDlgItem(IDC_PROGRESS_BAR);
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));   // answers the old icon
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));   // answers the old icon
     return TRUE;
 }
 
@@ -36,7 +36,7 @@ void CProgressDialog::BeginTray(const CString& tray, const TrayIndex& index)
     if (!m_hWnd)
         return;
     const WORD upper = static_cast<WORD>(static_cast<unsigned>(index.liveCount) & 0xFFFF);
-    ::SendMessageW(m_ctlBar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+    ::SendMessageW(m_ctlBar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));   // answers the old range
     CString caption("処理中のメールトレイ：");
     caption += tray;
     SetDlgItemText(IDC_PROGRESS_TRAY, caption);
@@ -47,7 +47,7 @@ void CProgressDialog::SetProgress(int n)
 {
     if (!m_hWnd)
         return;
-    ::SendMessageW(m_ctlBar, PBM_SETPOS, static_cast<WPARAM>(n), 0);
+    ::SendMessageW(m_ctlBar, PBM_SETPOS, static_cast<WPARAM>(n), 0);   // answers the old position
     PaintNow(false);
 }
 
@@ -60,8 +60,10 @@ void CProgressDialog::PaintNow(bool force)
     // Paint messages only: input stays queued and is never dispatched here.
     MSG msg;
     while (::PeekMessageW(&msg, m_hWnd, WM_PAINT, WM_PAINT, PM_REMOVE))
-        ::DispatchMessageW(&msg);
-    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        ::DispatchMessageW(&msg);   // a paint message answers nothing
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);   // an unpainted bar loses no data
+    // What painting threw goes on to the conversion, which this window serves.
+    RethrowFailure();
 }
 
 bool CProgressDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result)
@@ -73,13 +75,14 @@ bool CProgressDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result)
         {
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(m_hWnd, &ps);
-            ::SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-            RECT rect;
-            ::GetClientRect(m_hWnd, &rect);
-            int x = (rect.right - rect.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
-            int y = (rect.bottom - rect.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-            ::DrawIcon(dc, x, y, m_hIcon);
-            ::EndPaint(m_hWnd, &ps);
+            ::SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);   // answers whether it erased
+            RECT rect = {};
+            if (::GetClientRect(m_hWnd, &rect)) {
+                int x = (rect.right - rect.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+                int y = (rect.bottom - rect.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+                ::DrawIcon(dc, x, y, m_hIcon);   // an icon not drawn loses nothing
+            }
+            ::EndPaint(m_hWnd, &ps);   // always succeeds
         }
         *result = TRUE;
         return true;

@@ -42,7 +42,8 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
 
 private:
-    // Paints what is pending in the window and its controls.
+    // Paints what is pending in the window and its controls, then rethrows
+    // what a handler threw meanwhile.
     void PaintNow(bool force);
     std::uint64_t m_lastPaint = 0;
 };

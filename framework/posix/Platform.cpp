@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -27,10 +28,12 @@ PosixMachine& Machine()
 {
     static PosixMachine machine = [] {
         PosixMachine m;
-        // Tools name their machine through the environment; tests set one.
+        // Tools name their machine through the environment; tests set one. A
+        // description that cannot be used is said, and the default machine stays.
         if (const char* file = std::getenv("VELMORA_MACHINE")) {
             std::string error;
-            LoadPosixMachine(file, &m, &error);
+            if (!LoadPosixMachine(file, &m, &error))
+                std::fprintf(stderr, "VELMORA_MACHINE: %s\n", error.c_str());
         }
         return m;
     }();
@@ -73,10 +76,10 @@ std::string Convert(const std::string& in, const char* to, const char* from)
             out += *src;
             ++src;
             --srcLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
         }
     }
-    iconv_close(cd);
+    iconv_close(cd);   // nothing is left to lose
     return out;
 }
 
@@ -170,7 +173,7 @@ bool LoadPosixMachine(const std::string& file, PosixMachine* machine, std::strin
             tm.tm_mon = t.month - 1;
             tm.tm_mday = t.day;
             tm.tm_hour = 12;
-            timegm(&tm);
+            timegm(&tm);   // only for tm_wday, which it sets
             t.dayOfWeek = tm.tm_wday;
             m.clock = t;
         } else if (word == "zone") {
@@ -306,7 +309,7 @@ FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error)
     // succeeds, and must not.
     struct stat st;
     if (access == kOpenRead && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
-        ::close(fd);
+        ::close(fd);   // nothing was read or written through it
         if (error)
             *error = kErrorAccessDenied;   // Windows will not open a folder as a file
         return kInvalidFile;
@@ -396,7 +399,7 @@ bool GetFileLength(FileHandle file, std::uint64_t* size)
 void CloseFile(FileHandle file)
 {
     FaultyFiles().erase(static_cast<int>(file));
-    ::close(static_cast<int>(file));
+    ::close(static_cast<int>(file));   // writes have reported their failures; the descriptor is gone either way
 }
 
 bool SetFileModifiedTime(FileHandle file, std::int64_t seconds)
@@ -511,9 +514,9 @@ LocalTime LocalClock()
     std::tm tm{};
     if (Machine().zoneMinutes) {
         now += static_cast<std::time_t>(*Machine().zoneMinutes) * 60;
-        gmtime_r(&now, &tm);
+        gmtime_r(&now, &tm);      // fails only for times past the year 2^31; tm stays zero
     } else {
-        localtime_r(&now, &tm);
+        localtime_r(&now, &tm);   // likewise
     }
     LocalTime t;
     t.year = tm.tm_year + 1900;
@@ -566,10 +569,10 @@ CString Utf16ToSjis(const std::uint16_t* text, std::size_t length)
             size_t skip = std::min<size_t>(2, srcLeft);
             src += skip;
             srcLeft -= skip;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
         }
     }
-    iconv_close(cd);
+    iconv_close(cd);   // nothing is left to lose
     return CString(std::move(out));
 }
 

@@ -9,9 +9,9 @@ CDialog::~CDialog()
     if (m_hWnd && ::IsWindow(m_hWnd)) {
         HWND hWnd = m_hWnd;
         // The object is going: no more messages may reach it.
-        ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);   // the previous value is this object
         m_hWnd = nullptr;
-        ::DestroyWindow(hWnd);
+        ::DestroyWindow(hWnd);   // a window that will not go cannot reach the object any more
     }
 }
 
@@ -32,6 +32,7 @@ INT_PTR CDialog::DoModal()
                                        DialogProc, reinterpret_cast<LPARAM>(this));
     m_bModal = false;
     m_hWnd = nullptr;
+    RethrowFailure();
     return result;
 }
 
@@ -46,7 +47,26 @@ BOOL CDialog::Create(UINT nIDTemplate, HWND hParent)
     m_bModal = false;
     HWND hWnd = ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(m_nIDTemplate), m_hParent,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
+    if (m_failure) {
+        // Half initialised: the window goes, the exception goes on.
+        if (hWnd && ::IsWindow(hWnd))
+            ::DestroyWindow(hWnd);   // the exception says what went wrong
+        RethrowFailure();
+    }
     return hWnd != nullptr;
+}
+
+void CDialog::RethrowFailure()
+{
+    RethrowKept(m_failure);
+}
+
+void CDialog::KeepFailure(std::exception_ptr failure)
+{
+    if (!m_failure)
+        m_failure = failure;
+    if (m_bModal && m_hWnd)
+        ::EndDialog(m_hWnd, -1);   // fails only for a window that is no dialog
 }
 
 BOOL CDialog::DestroyWindow()
@@ -61,9 +81,9 @@ void CDialog::EndDialog(int result)
     if (!m_hWnd)
         return;
     if (m_bModal)
-        ::EndDialog(m_hWnd, result);
+        ::EndDialog(m_hWnd, result);   // fails only for a window that is no dialog
     else
-        DestroyWindow();
+        DestroyWindow();   // a window that will not go stays bound and usable
 }
 
 HWND CDialog::GetDlgItem(int id) const
@@ -90,31 +110,31 @@ void CDialog::CenterWindow()
 {
     if (!m_hWnd)
         return;
-    RECT area;
+    RECT area = {};
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
-        ::GetWindowRect(owner, &area);
-    else
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    RECT self;
-    ::GetWindowRect(m_hWnd, &self);
+    const bool overOwner = owner && ::IsWindowVisible(owner) && !::IsIconic(owner);
+    const bool found = overOwner ? ::GetWindowRect(owner, &area) != 0
+                                 : ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) != 0;
+    RECT self = {};
+    if (!found || !::GetWindowRect(m_hWnd, &self))
+        return;   // nothing to centre on: the window stays where it is
     int x = area.left + ((area.right - area.left) - (self.right - self.left)) / 2;
     int y = area.top + ((area.bottom - area.top) - (self.bottom - self.top)) / 2;
     ::SetWindowPos(m_hWnd, nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);   // a window not moved is still usable
 }
 
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
-        RECT before;
-        ::GetWindowRect(m_hWnd, &before);
+        RECT before = {};
+        const bool placed = ::GetWindowRect(m_hWnd, &before) != 0;
         BOOL focus = OnInitDialog();
         // A top-level dialog that its initialisation did not place is centred.
-        RECT after;
-        ::GetWindowRect(m_hWnd, &after);
-        if (m_hWnd && !(::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & WS_CHILD) && before.left == after.left &&
+        RECT after = {};
+        if (placed && m_hWnd && ::GetWindowRect(m_hWnd, &after) &&
+            !(::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & WS_CHILD) && before.left == after.left &&
             before.top == after.top)
             CenterWindow();
         return focus;
@@ -137,7 +157,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         LRESULT result = 0;
         if (header && OnNotify(static_cast<int>(header->idFrom), header, &result)) {
-            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);   // the previous result is not needed
             return TRUE;
         }
         return FALSE;

@@ -2,10 +2,14 @@
 // (Create). The static dialog procedure keeps `this` in the window's user data
 // (DWLP_USER) and routes each message to the virtual handlers below; nothing
 // thrown by a handler ever crosses into Windows' code (RouteDialogMessage,
-// shared with the property pages).
+// shared with the property pages). What a handler throws is kept: it ends a
+// modal dialog, and DoModal rethrows it; Create rethrows what initialisation
+// threw, and RethrowFailure what a later message of a modeless one threw.
 #pragma once
 
 #include <windows.h>
+
+#include <exception>
 
 #include "framework/CString.h"
 
@@ -19,10 +23,14 @@ public:
 
     // Runs the dialog modally. Answers what was given to EndDialog (IDOK from
     // OnOK, IDCANCEL from OnCancel), or -1 when the window could not be made.
+    // A handler's exception ends the dialog and is rethrown from here.
     virtual INT_PTR DoModal();
     // Creates the dialog modeless from the template (0: the one given to the
-    // constructor). False when the window could not be made.
+    // constructor). False when the window could not be made. An exception of
+    // its initialisation destroys the window and is rethrown from here.
     BOOL Create(UINT nIDTemplate = 0, HWND hParent = nullptr);
+    // Rethrows, once, what a handler of this modeless dialog threw.
+    void RethrowFailure();
     // Destroys the window (modeless); true when there was one and it is gone.
     BOOL DestroyWindow();
     // Ends a modal dialog with result; a modeless one is destroyed.
@@ -71,5 +79,9 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // Keeps the first exception a handler threw and ends a modal dialog.
+    void KeepFailure(std::exception_ptr failure);
+
     bool m_bModal = false;
+    std::exception_ptr m_failure;
 };

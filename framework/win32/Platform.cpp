@@ -116,7 +116,7 @@ bool GetFileLength(FileHandle file, std::uint64_t* size)
 
 void CloseFile(FileHandle file)
 {
-    ::CloseHandle(ToHandle(file));
+    ::CloseHandle(ToHandle(file));   // writes have reported their failures; the handle is gone either way
 }
 
 bool SetFileModifiedTime(FileHandle file, std::int64_t seconds)
@@ -213,7 +213,7 @@ bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info)
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const bool ok = ::GetFileInformationByHandle(h, info) != 0;
-    ::CloseHandle(h);
+    ::CloseHandle(h);   // opened for no access: nothing to lose
     return ok;
 }
 
@@ -297,7 +297,7 @@ bool ReadRegistryValue(RegistryRoot root, const char* key, const char* valueName
         }
         buffer[size - 1] = '\0';
     }
-    ::RegCloseKey(opened);
+    ::RegCloseKey(opened);   // opened for reading: nothing to lose
     return true;
 }
 
@@ -326,7 +326,7 @@ bool GetAppDataFolder(CString* folder)
                 *folder = alternative;
         }
     }
-    ::FreeLibrary(library);
+    ::FreeLibrary(library);   // the lookup is done; a library that stays loaded does no harm
     return found;
 }
 

@@ -56,7 +56,7 @@ void CPropertyPage::SetWizardButtons(DWORD flags)
 {
     HWND sheet = GetSheetHwnd();
     if (sheet)
-        ::PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+        ::PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));   // fails only with a full queue
 }
 
 INT_PTR CALLBACK CPropertyPage::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -89,7 +89,7 @@ INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         LRESULT result = 0;
         if (!OnNotify(static_cast<UINT>(header->idFrom), header, &result))
             return FALSE;
-        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);   // the previous result is not needed
         return TRUE;
     }
     default:
@@ -109,10 +109,16 @@ void CPropertyPage::EnsureFocus()
     for (int id : {kIdSheetFinish, kIdSheetNext, kIdSheetBack}) {
         HWND button = ::GetDlgItem(sheet, id);
         if (button && ::IsWindowVisible(button) && ::IsWindowEnabled(button)) {
-            ::SendMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+            ::SendMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);   // answers nothing
             return;
         }
     }
+}
+
+void CPropertyPage::KeepFailure(std::exception_ptr failure)
+{
+    if (m_pSheet)
+        m_pSheet->KeepFailure(failure, GetSheetHwnd());
 }
 
 INT_PTR CPropertyPage::HandleSheetNotify(NMHDR* header)
@@ -122,7 +128,7 @@ INT_PTR CPropertyPage::HandleSheetNotify(NMHDR* header)
     case PSN_SETACTIVE:
         result = OnSetActive() ? 0 : -1;
         if (result == 0)
-            ::PostMessageW(m_hWnd, kMsgCheckFocus, 0, 0);
+            ::PostMessageW(m_hWnd, kMsgCheckFocus, 0, 0);   // with a full queue the focus stays as it is
         break;
     case PSN_KILLACTIVE:
         result = OnKillActive() ? FALSE : TRUE;
@@ -147,7 +153,7 @@ INT_PTR CPropertyPage::HandleSheetNotify(NMHDR* header)
     default:
         return FALSE;
     }
-    ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);   // the previous result is not needed
     return TRUE;
 }
 
@@ -167,7 +173,7 @@ CPropertySheet::CPropertySheet(const char* caption, HWND parent, UINT startPage)
 CPropertySheet::~CPropertySheet()
 {
     if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
+        ::DestroyWindow(m_hWnd);   // nothing more can be done for a window that will not go
 }
 
 void CPropertySheet::AddPage(CPropertyPage* page)
@@ -220,8 +226,9 @@ int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT message, LPARAM /*lPa
         CPropertySheet* sheet = g_creatingSheet;
         sheet->m_hWnd = hwnd;
         try {
-            sheet->OnInitDialog();
+            sheet->OnInitDialog();   // a sheet has no focus to set: the answer is not needed
         } catch (...) {
+            sheet->KeepFailure(std::current_exception(), hwnd);
         }
     }
     return 0;
@@ -237,6 +244,7 @@ INT_PTR CPropertySheet::DoModal()
         rc = ::PropertySheetW(&m_psh);
     }
     m_hWnd = nullptr;
+    RethrowFailure();
     if (rc < 0)
         return -1;
     return m_nResult;
@@ -251,10 +259,34 @@ HWND CPropertySheet::Create()
         CreatingScope scope(this);
         rc = ::PropertySheetW(&m_psh);
     }
-    if (rc == 0 || rc == -1)
+    if (rc == 0 || rc == -1) {
+        RethrowFailure();
         return nullptr;
+    }
     m_hWnd = reinterpret_cast<HWND>(rc);
+    if (m_failure) {
+        DestroyWindow();
+        RethrowFailure();
+    }
     return m_hWnd;
+}
+
+void CPropertySheet::RethrowFailure()
+{
+    RethrowKept(m_failure);
+}
+
+void CPropertySheet::KeepFailure(std::exception_ptr failure, HWND sheet)
+{
+    if (m_failure)
+        return;
+    m_failure = failure;
+    if (!sheet)
+        sheet = m_hWnd;
+    // With a full queue the sheet ends when the user ends it; the exception
+    // comes out then.
+    if (sheet)
+        ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
 
 bool CPropertySheet::IsDone() const
@@ -266,7 +298,7 @@ bool CPropertySheet::IsDone() const
 void CPropertySheet::DestroyWindow()
 {
     if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
+        ::DestroyWindow(m_hWnd);   // nothing more can be done for a window that will not go
     m_hWnd = nullptr;
 }
 

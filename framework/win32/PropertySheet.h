@@ -2,12 +2,14 @@
 // comctl32 (PropertySheetW). The sheet's and the pages' window procedures keep
 // `this` in the window and dispatch initialisation, activation, Next, Back,
 // Finish and control notifications to virtual members. Nothing thrown by a
-// member ever leaves a window procedure.
+// member ever leaves a window procedure: the sheet keeps the first exception,
+// cancels itself, and DoModal (or Create) rethrows it.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,8 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleSheetNotify(NMHDR* header);
+    // Hands what a handler threw to the sheet.
+    void KeepFailure(std::exception_ptr failure);
     void EnsureFocus();
 
     UINT m_nTemplate;
@@ -86,11 +90,15 @@ public:
     void SetWizardMode() { m_psh.dwFlags |= PSH_WIZARD; }
 
     // Runs the sheet modally: kIdWizFinish (ID_WIZFINISH) when a wizard ended with
-    // Finish, IDCANCEL otherwise, -1 when the sheet could not be created.
+    // Finish, IDCANCEL otherwise, -1 when the sheet could not be created. What
+    // the sheet or a page threw cancels the sheet and is rethrown from here.
     INT_PTR DoModal();
     // Creates the sheet modeless (for tests); null on failure. The caller
-    // pumps messages and calls DestroyWindow when IsDone().
+    // pumps messages and calls DestroyWindow when IsDone(). What was thrown
+    // while the sheet was made destroys it and is rethrown from here.
     HWND Create();
+    // Rethrows, once, what the sheet or a page of a modeless sheet threw.
+    void RethrowFailure();
     // Modeless sheets: true once Finish or Cancel ended the sheet.
     bool IsDone() const;
     // Destroys a modeless sheet's window.
@@ -113,10 +121,14 @@ private:
     friend class CPropertyPage;
     bool BuildHeader(bool modeless);
     static int CALLBACK SheetCallback(HWND hwnd, UINT message, LPARAM lParam);
+    // Keeps the first exception and presses Cancel of the sheet window sheet
+    // (posted: the sheet ends when its loop takes the message).
+    void KeepFailure(std::exception_ptr failure, HWND sheet);
 
     std::wstring m_strCaption;
     std::vector<CPropertyPage*> m_pages;
     std::vector<PROPSHEETPAGEW> m_pageData;
     HWND m_hWnd = nullptr;
     INT_PTR m_nResult = IDCANCEL;
+    std::exception_ptr m_failure;
 };

@@ -37,7 +37,7 @@ Pick Converted(const std::wstring& path, CString* out)
 int CALLBACK BrowseCallback(HWND hwnd, UINT message, LPARAM /*lParam*/, LPARAM data)
 {
     if (message == BFFM_INITIALIZED)
-        ::SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
+        ::SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);   // a start folder that is not there selects none
     return 0;
 }
 
@@ -64,7 +64,7 @@ Pick BrowseForFolder(HWND owner, const char* title, const char* start, CString* 
         pick = Converted(PathOf(items), folder);
         allocator->Free(items);
     }
-    allocator->Release();
+    allocator->Release();   // the count left is the shell's
     return pick;
 }
 
@@ -109,12 +109,12 @@ bool GetSpecialFolderPath(HWND owner, int csidl, CString* path)
         return false;
     LPITEMIDLIST items = nullptr;
     if (FAILED(::SHGetSpecialFolderLocation(owner, csidl, &items)) || !items) {
-        allocator->Release();
+        allocator->Release();   // the count left is the shell's
         return false;
     }
     const std::wstring found = PathOf(items);
     allocator->Free(items);
-    allocator->Release();
+    allocator->Release();   // the count left is the shell's
     CString folder;
     if (Converted(found, &folder) != Pick::kPicked)
         return false;

@@ -36,7 +36,7 @@ void EndWaitCursor()
     if (g_waitDepth == 0)
         return;
     if (--g_waitDepth == 0) {
-        ::SetCursor(g_cursorBeforeWait ? g_cursorBeforeWait : ::LoadCursorW(nullptr, MAKEINTRESOURCEW(kCursorArrow)));
+        ::SetCursor(g_cursorBeforeWait ? g_cursorBeforeWait : ::LoadCursorW(nullptr, MAKEINTRESOURCEW(kCursorArrow)));   // the wait cursor it answers is done with
         g_cursorBeforeWait = nullptr;
     }
 }
@@ -46,7 +46,7 @@ void InitCommonControls()
     INITCOMMONCONTROLSEX init;
     init.dwSize = sizeof init;
     init.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES;
-    ::InitCommonControlsEx(&init);
+    ::InitCommonControlsEx(&init);   // a failure shows where a dialog cannot be made (DoModal answers -1)
 }
 
 }  // namespace ui

@@ -1,8 +1,10 @@
 // The program's entry point: the application object's InitInstance is the
-// whole run, and its result is the exit code.
+// whole run, and its result is the exit code. An exception that ends it is
+// reported through the application object (ReportFailure) and exits with 1.
 #include <windows.h>
 
 #include <cwchar>
+#include <exception>
 
 #include "framework/WinApp.h"
 #include "framework/win32/WideText.h"
@@ -34,6 +36,16 @@ const wchar_t* ArgumentsOf(const wchar_t* line)
 
 CString g_commandLine;
 
+// Lets the application tell the user of a failure; a failure while telling
+// is not said again (the exit code says it).
+void Report(CWinApp& app, const std::exception* failure)
+{
+    try {
+        app.ReportFailure(failure);
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -48,7 +60,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     app->m_lpCmdLine = g_commandLine.GetString();
     try {
         return app->InitInstance();
+    } catch (const std::exception& failure) {
+        Report(*app, &failure);
     } catch (...) {
-        return 1;
+        Report(*app, nullptr);
     }
+    return 1;
 }

@@ -42,13 +42,13 @@ bool HasWindowText(HWND window)
 void WriteWindowText(HWND window, const char* text)
 {
     if (window)
-        ::SetWindowTextW(window, wide::FromSjis(text).c_str());
+        ::SetWindowTextW(window, wide::FromSjis(text).c_str());   // fails only for a window that is gone
 }
 
 void WriteDlgItemText(HWND dialog, int id, const char* text)
 {
     if (dialog)
-        ::SetDlgItemTextW(dialog, id, wide::FromSjis(text).c_str());
+        ::SetDlgItemTextW(dialog, id, wide::FromSjis(text).c_str());   // fails only for a control that is not there
 }
 
 void InsertListColumn(HWND list, int index, const char* heading, int width)
@@ -59,7 +59,7 @@ void InsertListColumn(HWND list, int index, const char* heading, int width)
     column.fmt = LVCFMT_LEFT;
     column.cx = width;
     column.pszText = text.data();
-    ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+    ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));   // the index it got is index
 }
 
 void InsertListRow(HWND list, int row, const char* text)
@@ -69,5 +69,5 @@ void InsertListRow(HWND list, int row, const char* text)
     item.mask = LVIF_TEXT;
     item.iItem = row;
     item.pszText = w.data();
-    ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));   // rows are added in order: the index is row
 }

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/win32/AppUi.h"
 #include "app/win32/ProgressDialog.h"
@@ -19,6 +23,7 @@
 #include "res/resource.h"
 #include "store/MailIndexLoader.h"
 #include "tests/win32/Win32TestSupport.h"
+#include "writers/Progress.h"
 
 namespace {
 
@@ -36,19 +41,116 @@ Range BarRange(HWND bar)
     return {r.iLow, r.iHigh};
 }
 
+// A command id no control of the templates has.
+constexpr int kStrayCommand = 1234;
+
+// A dialog whose initialisation (when initThrows) or any command throws.
 class ThrowingDialog : public CDialog {
 public:
-    ThrowingDialog() : CDialog(IDD_RESULT) {}
+    explicit ThrowingDialog(bool initThrows) : CDialog(IDD_RESULT), m_bInitThrows(initThrows) {}
     int commands = 0;
 
 protected:
-    BOOL OnInitDialog() override { throw std::runtime_error("init"); }
+    BOOL OnInitDialog() override
+    {
+        if (m_bInitThrows)
+            throw std::runtime_error("init");
+        return TRUE;
+    }
     bool OnCommand(int, int, HWND) override
     {
         ++commands;
         throw std::runtime_error("command");
     }
+
+private:
+    bool m_bInitThrows;
 };
+
+class ThrowingPage : public CPropertyPage {
+public:
+    ThrowingPage() : CPropertyPage(IDD_INTRO_PAGE) {}
+    BOOL OnSetActive() override { throw std::runtime_error("page"); }
+};
+
+class ThrowingSheet : public CPropertySheet {
+public:
+    ThrowingSheet() : CPropertySheet("") {}
+    BOOL OnInitDialog() override { throw std::runtime_error("sheet"); }
+};
+
+// What run threw: its message, or "" when nothing was thrown.
+std::string Thrown(const std::function<void()>& run)
+{
+    try {
+        run();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// The visible top-level windows of this thread.
+int VisibleWindows()
+{
+    int count = 0;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hWnd, LPARAM counter) -> BOOL {
+            if (::IsWindowVisible(hWnd))
+                ++*reinterpret_cast<int*>(counter);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// An application whose run makes the progress window and then fails (with a
+// std::exception, or with something else).
+class FailingApp : public CMailConvApp {
+public:
+    explicit FailingApp(bool standard) : m_bStandard(standard) {}
+    HWND progress = nullptr;
+
+    BOOL InitInstance() override
+    {
+        std::unique_ptr<CProgressSink> window = CWin32AppUi([] { return 0; }).CreateProgress();   // the real one
+        progress = static_cast<CProgressDialog*>(window.get())->GetSafeHwnd();
+        if (m_bStandard)
+            throw std::runtime_error("conversion");
+        throw 42;
+    }
+
+private:
+    bool m_bStandard;
+};
+
+// Records the result message and whether the progress window was still there.
+class ResultRecorder : public CAppUi {
+public:
+    explicit ResultRecorder(const FailingApp& app) : m_app(app) {}
+    int RunWizard() override { return kIdWizFinish; }
+    void ShowResult(const CString& message) override
+    {
+        results.push_back(message.Str());
+        progressUp = progressUp || ::IsWindow(m_app.progress);
+    }
+    void ShowMessage(const CString&) override {}
+
+    std::vector<std::string> results;
+    bool progressUp = false;
+
+private:
+    const FailingApp& m_app;
+};
+
+// Sends a stray command to the thread's active window once the modal loop runs.
+void CALLBACK PostStrayCommand(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    if (HWND active = ::GetActiveWindow())
+        ::PostMessageW(active, WM_COMMAND, MAKEWPARAM(kStrayCommand, BN_CLICKED), 0);
+}
 
 // Presses OK in the thread's active dialog as soon as the modal loop runs.
 void CALLBACK PressOk(HWND, UINT, UINT_PTR id, DWORD)
@@ -103,6 +205,23 @@ TEST(Win32App, FolderWithoutStoreIsSaidInAMessageBoxAndNothingIsWritten)
     ::RemoveDirectoryW(wide::FilePath(folder).c_str());
 }
 
+// A run that ends with an exception exits with 1 and says so with the result
+// message of a system error, the progress window gone.
+TEST(Win32App, AFailureEndsTheRunWithTheSystemErrorMessage)
+{
+    ui::InitCommonControls();
+    for (bool standard : {true, false}) {
+        SCOPED_TRACE(standard ? "std::exception" : "another exception");
+        FailingApp app(standard);
+        ResultRecorder recorder(app);
+        app.SetUi(&recorder);
+        EXPECT_EQ(::WinMain(::GetModuleHandleW(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL), 1);
+        EXPECT_EQ(recorder.results, std::vector<std::string>{ErrorMessageFor(kErrorSystem).Str()});
+        EXPECT_NE(app.progress, nullptr);
+        EXPECT_FALSE(recorder.progressUp);
+    }
+}
+
 TEST(Win32Dialog, ResultDialogShowsItsMessage)
 {
     ui::InitCommonControls();
@@ -143,13 +262,58 @@ TEST(Win32Dialog, DestroyingTheObjectDestroysTheWindow)
     EXPECT_FALSE(::IsWindow(hWnd));
 }
 
-TEST(Win32Dialog, ExceptionsStayInsideTheDialogProcedure)
+// Nothing thrown crosses into Windows' code: it ends the dialog or sheet and
+// comes out of the call that made it.
+TEST(Win32Dialog, WhatAHandlerThrowsEndsTheWindowAndIsRethrown)
 {
-    ThrowingDialog dialog;
+    ui::InitCommonControls();
+    struct Row {
+        const char* what;
+        std::function<void()> run;
+        const char* thrown;
+    } rows[] = {
+        {"modal dialog, initialisation", [] {
+             ThrowingDialog dialog(true);
+             dialog.DoModal();
+         }, "init"},
+        {"modal dialog, a command", [] {
+             ThrowingDialog dialog(false);
+             ::SetTimer(nullptr, 0, 10, PostStrayCommand);
+             dialog.DoModal();
+         }, "command"},
+        {"modeless dialog, initialisation", [] {
+             ThrowingDialog dialog(true);
+             dialog.Create();
+         }, "init"},
+        {"wizard, a page's activation", [] {
+             ThrowingPage page;
+             CPropertySheet sheet("");
+             sheet.SetWizardMode();
+             sheet.AddPage(&page);
+             sheet.DoModal();
+         }, "page"},
+        {"wizard, the sheet's initialisation", [] {
+             CPropertyPage page(IDD_INTRO_PAGE);
+             ThrowingSheet sheet;
+             sheet.SetWizardMode();
+             sheet.AddPage(&page);
+             sheet.DoModal();
+         }, "sheet"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(Thrown(row.run), row.thrown);
+        EXPECT_EQ(VisibleWindows(), 0);   // no window of the row is left
+    }
+
+    // A modeless dialog stays; what its command threw comes out once.
+    ThrowingDialog dialog(false);
     ASSERT_TRUE(dialog.Create());
-    ::SendMessageW(dialog.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1234, BN_CLICKED), 0);
+    ::SendMessageW(dialog.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(kStrayCommand, BN_CLICKED), 0);
     EXPECT_EQ(dialog.commands, 1);
     EXPECT_TRUE(::IsWindow(dialog.GetSafeHwnd()));
+    EXPECT_EQ(Thrown([&] { dialog.RethrowFailure(); }), "command");
+    EXPECT_EQ(Thrown([&] { dialog.RethrowFailure(); }), "");
 }
 
 TEST(Win32Progress, TrayCaptionAndRange)
