@@ -2,6 +2,7 @@
 
 #include "framework/Archive.h"
 #include "framework/File.h"
+#include "framework/Platform.h"
 #include "store/IndexFile.h"
 #include "store/StorageScan.h"
 #include "store/TrayList.h"
@@ -48,7 +49,7 @@ CMailIndexLoader::ReadResult CMailIndexLoader::ReadIndexFile(const CString& inde
     // it the writers find nothing to copy anyway.
     std::uint64_t storageLength = kUnknownStorageLength;
     CFileStatus status;
-    if (CFile::GetStatus(storagePath, status) && !(status.m_attribute & 0x10))
+    if (CFile::GetStatus(storagePath, status) && !(status.m_attribute & platform::kAttrDirectory))
         storageLength = status.m_size;
 
     CArchiveReader in(file);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "framework/Ascii.h"
 #include "framework/DateTime.h"
 #include "writers/StoredMessage.h"
 #include "writers/UnfoldedLine.h"
@@ -153,7 +154,7 @@ bool ReadDateField(const CString& line, CString& value)
     const char* p = line.GetString();
     const char* const end = p + line.GetLength();
     for (const char* n = kName; *n; ++n, ++p)
-        if (p == end || (*p | 0x20) != *n)
+        if (p == end || AsciiToLower(*p) != *n)
             return false;
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
