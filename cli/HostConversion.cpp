@@ -1,6 +1,5 @@
 #include "cli/HostConversion.h"
 
-#include "app/Conversion.h"
 #include "cli/HostPath.h"
 #include "store/MailIndexLoader.h"
 #include "store/TrayList.h"
@@ -18,11 +17,7 @@ HostConversionResult RunHostConversion(const HostConversion& conversion, const P
         choices.csvPath = WindowsPathForHost(conversion.csv);
 
     const ConversionOutcome outcome = RunConversion(choices, makeProgress);
-    HostConversionResult result;
-    result.mail = outcome.mail;
-    result.address = outcome.address;
-    result.errorCode = outcome.errorCode;
-    result.message = ResultMessage(outcome);
+    HostConversionResult result{outcome, ResultMessage(outcome)};
     return result;
 }
 

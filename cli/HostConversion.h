@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Conversion.h"
 #include "framework/CString.h"
 #include "writers/Progress.h"
 
@@ -18,12 +19,9 @@ struct HostConversion {
     CStringArray trays;   // Shift_JIS names, converted in this order
 };
 
-struct HostConversionResult {
-    bool mail = false;      // the mail was converted
-    bool address = false;   // the address book was written, or none was asked for
-    int errorCode = 0;      // of the failure
-    CString message;        // the program's result message (Shift_JIS)
-    bool Ok() const { return mail && address; }
+// The conversion's outcome and the program's result message (Shift_JIS).
+struct HostConversionResult : ConversionOutcome {
+    CString message;
 };
 
 // Installs the host-root machine (UseHostRootMachine) and runs the
