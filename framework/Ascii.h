@@ -28,3 +28,9 @@ constexpr bool AsciiStartsNoCase(std::string_view text, std::string_view prefix)
     }
     return true;
 }
+
+// True when a and b are equal, letters compared without regard to case.
+constexpr bool AsciiEqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && AsciiStartsNoCase(a, b);
+}
