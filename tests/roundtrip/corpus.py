@@ -188,16 +188,18 @@ def index_text(value):
     return value
 
 
-def index_record(number, text, flags, start, end):
-    fields = [index_text(header_value(text, n)) for n in (b"Subject", b"From", b"To", b"Cc")]
+def index_record(number, text, flags, start, end, raw=False):
+    fields = [(header_value if raw else lambda t, n: index_text(header_value(t, n)))(text, n)
+              for n in (b"Subject", b"From", b"To", b"Cc")]
     fields += [header_value(text, n) for n in (b"Bcc", b"Reply-To", b"Date")]
     fields += [header_value(text, n).strip(b"<>") for n in (b"Message-ID", b"In-Reply-To")]
     out = struct.pack("<I", number) + b"".join(archive_string(f) for f in fields)
     return out + struct.pack("<4I", flags, start, end, 0)
 
 
-def write_store(store, trays):
-    """Writes the trays; answers {tray: [(case, stored range bytes)]} of the live
+def write_store(store, trays, raw_index=False):
+    """Writes the trays (with raw_index, the index holds the header values as
+    they stand, encoded words and all); answers {tray: [(case, stored range bytes)]} of the live
     records in index order. Ranges alternate: ending at the "." line, with no
     empty line after it, or with one that the range leaves out or takes in."""
     live = {}
@@ -223,7 +225,7 @@ def write_store(store, trays):
         index = struct.pack("<I", len(records))
         for number, (case, start, end) in enumerate(records):
             flags = 0x100 | (REMOVED if case.removed else 0)
-            index += index_record(number, case.text, flags, start, end)
+            index += index_record(number, case.text, flags, start, end, raw_index)
         index += struct.pack("<4I", 1, 0, 0, 1)
         with open(os.path.join(folder, "Message Storage.mbx"), "wb") as f:
             f.write(storage)
