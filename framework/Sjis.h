@@ -22,6 +22,10 @@ inline bool IsSjisTrailByte(BYTE b)
 // by another byte, else 1.
 int SjisCharLength(const CString& text, int index);
 
+// True when lead and trail make a double-byte character that code page 932
+// assigns (JIS X 0208, the NEC and IBM extensions, the user-defined area).
+bool IsCp932Assigned(BYTE lead, BYTE trail);
+
 // Index of the first single-byte character ch at or after start, or -1.
 int SjisFind(const CString& text, char ch, int start = 0);
 // Index of the last single-byte character ch, or -1.

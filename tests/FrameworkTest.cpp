@@ -1,6 +1,7 @@
 // The framework stand-in: strings, files, Shift_JIS walking, the POSIX machine.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -50,6 +51,26 @@ TEST(SjisTest, TrailBytesAreNotSeparators)
     SjisTrimRight(path, '\\');
     EXPECT_EQ(path.GetLength(), 5);
     EXPECT_EQ(SjisClampLength(CString("a\x95\x5C"), 2), 1);
+
+    // The codes code page 932 assigns, against the system's own CP932 decoder.
+    iconv_t cd = iconv_open("UTF-16LE", "CP932");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int trail = 0x00; trail <= 0xFF; ++trail) {
+            char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            char out[8];
+            char* inp = in;
+            char* outp = out;
+            size_t inLeft = 2, outLeft = sizeof out;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            const bool decoded = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
+                                 inLeft == 0 && outLeft == sizeof out - 2;
+            EXPECT_EQ(IsCp932Assigned(static_cast<BYTE>(lead), static_cast<BYTE>(trail)),
+                      decoded && IsSjisLeadByte(static_cast<BYTE>(lead)))
+                << std::hex << lead << " " << trail;
+        }
+    }
+    iconv_close(cd);
 
     // Long paths in messages break after a "\", else between characters.
     struct Wrap {
