@@ -124,28 +124,94 @@ private:
     int m_walk;
 };
 
-// Parses the rest of a Content-Type or Content-Disposition field: any number
-// of "; name = value" and then the end of the field.
-int ParseParameters(const CString& line, FieldTokens& tokens, CMimeHeaderFacts& facts, bool nameTakesRawRest)
+bool IsSemicolon(int kind, const FieldTokens& tokens)
+{
+    return IsSpecialToken(kind, tokens.Text(), ';');
+}
+
+// Reads tokens up to and including the next ";" and answers its kind; the
+// end of the field, or a token that cannot be read (an unterminated quoted
+// string or comment: nothing after it can be read either), answers the end.
+int SkipToSemicolon(FieldTokens& tokens)
 {
     for (;;) {
-        int kind = tokens.Next();
-        if (kind == kHeaderTokenEnd)
-            return 1;
-        if (!IsSpecialToken(kind, tokens.Text(), ';') || !tokens.NextIsAtom())
-            return 0;
+        const int kind = tokens.Next();
+        if (kind == kHeaderTokenEnd || kind == kHeaderTokenError)
+            return kHeaderTokenEnd;
+        if (IsSemicolon(kind, tokens))
+            return kind;
+    }
+}
+
+// The bytes of line from first up to last (not included), trailing blanks cut.
+CString TrimmedRange(const CString& line, int first, int last)
+{
+    while (last > first && (line[last - 1] == ' ' || line[last - 1] == '\t'))
+        --last;
+    return line.Mid(first, last - first);
+}
+
+// Reads the parameters of a Content-Type or Content-Disposition field, kind
+// being the token after the media type or disposition (the end of the field
+// or a ";" in a well-formed field), and appends each one to the part's list.
+// Broken parameter lists are read the way common mail readers read them, so
+// that a stray byte does not cost the part its boundary or its name:
+//  - an empty parameter (";;", "; ;", a trailing ";") is skipped, and so is
+//    anything up to the next ";" that is not "name = value" (a name without
+//    "=", an "=" without a name, a name with an empty value, stray words);
+//  - a value that is more than one token or quoted string (an unquoted
+//    "----=_Part_1=_x", or "a b") runs to the next ";" or the end of the
+//    field, trailing blanks cut; a quoted string followed by stray bytes is
+//    the quoted string;
+//  - an unterminated quoted string runs to the end of the field.
+// A parameter whose name begins with "name" (with case) takes the raw rest of
+// the line after its "=" when nameTakesRawRest is set. Nothing here fails.
+void ReadParameters(const CString& line, FieldTokens& tokens, int kind, CMimeHeaderFacts& facts,
+                    bool nameTakesRawRest)
+{
+    const int n = line.GetLength();
+    while (kind != kHeaderTokenEnd && kind != kHeaderTokenError) {
+        if (!IsSemicolon(kind, tokens)) {
+            kind = SkipToSemicolon(tokens);   // stray bytes
+            continue;
+        }
+        kind = tokens.Next();
+        if (kind != kHeaderTokenAtom)
+            continue;   // no parameter behind this ";": the token is looked at again
         CMimeParam param;
         param.m_strName = tokens.Text();
-        if (!tokens.NextIsSpecial('='))
-            return 0;
-        const int rawStart = tokens.Position();
         kind = tokens.Next();
-        if (kind != kHeaderTokenAtom && kind != kHeaderTokenQuoted)
-            return 0;
+        if (!IsSpecialToken(kind, tokens.Text(), '='))
+            continue;   // a name without a value
+        const int rawStart = tokens.Position();
+        int valueStart = rawStart;
+        while (valueStart < n && (line[valueStart] == ' ' || line[valueStart] == '\t'))
+            ++valueStart;
+        const int valueKind = tokens.Next();
+        if (valueKind == kHeaderTokenEnd || IsSemicolon(valueKind, tokens)) {
+            kind = valueKind;   // an empty value
+            continue;
+        }
+        if (valueKind == kHeaderTokenError) {
+            // An unterminated quoted string is the rest of the field; an
+            // unterminated comment (nothing else fails here) ends the list.
+            if (valueStart < n && line[valueStart] == '"') {
+                param.m_strValue = TrimmedRange(line, valueStart + 1, n);
+                facts.m_params.Append(param);
+            }
+            return;
+        }
+        param.m_strValue = tokens.Text();
+        kind = tokens.Next();
+        const bool single = kind == kHeaderTokenEnd || IsSemicolon(kind, tokens);
+        if (!single)
+            kind = SkipToSemicolon(tokens);
+        if (valueKind != kHeaderTokenQuoted && (!single || valueKind != kHeaderTokenAtom)) {
+            const int stop = kind == kHeaderTokenEnd ? n : tokens.Position() - 1;
+            param.m_strValue = TrimmedRange(line, valueStart, stop);
+        }
         if (nameTakesRawRest && param.m_strName.Left(4) == "name")
             param.m_strValue = line.Mid(rawStart);
-        else
-            param.m_strValue = tokens.Text();
         facts.m_params.Append(param);
     }
 }
@@ -309,13 +375,31 @@ int ParseMimeVersion(const CString& line, CMimeHeaderFacts& /*facts*/)
 int ParseContentType(const CString& line, CMimeHeaderFacts& facts)
 {
     FieldTokens tokens(line, kHeaderModeMime);
-    if (!tokens.HasColon() || !tokens.NextIsAtom())
-        return 0;
-    facts.m_strType = tokens.Text();
-    if (!tokens.NextIsSpecial('/') || !tokens.NextIsAtom())
-        return 0;
-    facts.m_strSubtype = tokens.Text();
-    return ParseParameters(line, tokens, facts, true);
+    int kind = tokens.HasColon() ? tokens.Next() : kHeaderTokenEnd;
+    if (kind == kHeaderTokenAtom) {
+        const CString type = tokens.Text();
+        kind = tokens.Next();
+        if (IsSpecialToken(kind, tokens.Text(), '/')) {
+            kind = tokens.Next();
+            if (kind == kHeaderTokenAtom) {
+                const CString subtype = tokens.Text();
+                kind = tokens.Next();
+                if (kind == kHeaderTokenEnd || IsSemicolon(kind, tokens)) {
+                    facts.m_strType = type;
+                    facts.m_strSubtype = subtype;
+                    ReadParameters(line, tokens, kind, facts, true);
+                    return 1;
+                }
+            }
+        }
+    }
+    // Not "type/subtype" up to the first ";" or the end (kind is the token
+    // where it went wrong): text/plain (RFC 2045 5.2), so that the part is
+    // read as text and never split. Parameters after a ";" are still read.
+    facts.m_strType = "text";
+    facts.m_strSubtype = "plain";
+    ReadParameters(line, tokens, kind, facts, true);
+    return 0;
 }
 
 int ParseContentTransferEncoding(const CString& line, CMimeHeaderFacts& facts)
@@ -333,7 +417,8 @@ int ParseContentDisposition(const CString& line, CMimeHeaderFacts& facts)
     if (!tokens.HasColon() || !tokens.NextIsAtom())
         return 0;
     facts.m_strDisposition = tokens.Text();
-    return ParseParameters(line, tokens, facts, false);
+    ReadParameters(line, tokens, tokens.Next(), facts, false);
+    return 1;
 }
 
 int ParseContentId(const CString& line, CMimeHeaderFacts& facts)

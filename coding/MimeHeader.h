@@ -100,8 +100,18 @@ bool IsHeaderField(const CString& line, const char* name);
 // walking it as HeaderTextWalkFor says (raw Shift_JIS file names were common
 // in Japanese mail). They answer 1 on success and 0 on failure; what they stored before failing
 // stays stored. Each begins after the line's first ":" (none: failure).
+//
+// The parameters of Content-Type and Content-Disposition never fail the
+// field: they are read as lenient mail readers read them (empty parameters
+// and stray bytes up to the next ";" skipped; an unquoted value holding a
+// tspecial or a blank runs to the next ";", trailing blanks cut; an
+// unterminated quoted string runs to the end of the field).
 int ParseMimeVersion(const CString& line, CMimeHeaderFacts& facts);   // "1.0" only
+// 0 when the media type is not "type/subtype" up to the first ";" or the
+// end of the field (or there is no ":"): facts then say text/plain (RFC 2045
+// 5.2), with the parameters that follow a ";".
 int ParseContentType(const CString& line, CMimeHeaderFacts& facts);
 int ParseContentTransferEncoding(const CString& line, CMimeHeaderFacts& facts);
+// 0 only without a disposition type.
 int ParseContentDisposition(const CString& line, CMimeHeaderFacts& facts);
 int ParseContentId(const CString& line, CMimeHeaderFacts& facts);

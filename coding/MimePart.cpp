@@ -281,9 +281,12 @@ int CMimePart::ParseHeader()
             if (!ParseMimeVersion(field, *this))
                 return 0;
         } else if (IsHeaderField(field, "Content-Type")) {
+            // The first Content-Type counts, as for common mail readers; one
+            // that is not "type/subtype" makes the part text/plain and does
+            // not end the header.
+            if (!sawType)
+                ParseContentType(field, *this);
             sawType = true;
-            if (!ParseContentType(field, *this))
-                return 0;
         } else if (IsHeaderField(field, "Content-Transfer-Encoding")) {
             sawEncoding = true;
             if (!ParseContentTransferEncoding(field, *this))
@@ -439,6 +442,22 @@ int CMimePart::FindPattern(const CString& pattern)
     return -1;
 }
 
+int CMimePart::DelimiterLineEnd(bool& closing)
+{
+    // Bytes at or beyond the part's end are not on the line.
+    const std::int64_t end = m_nEnd;
+    auto at = [&](std::int64_t pos) { return pos < end ? Byte(pos) : -1; };
+    std::int64_t q = m_nCursor;
+    closing = at(q) == '-' && at(q + 1) == '-';
+    if (closing)
+        q += 2;
+    while (at(q) == ' ' || at(q) == '\t')
+        ++q;
+    if (q >= end)
+        return m_nEnd;
+    return at(q) == CR && at(q + 1) == LF ? static_cast<int>(q) : -1;
+}
+
 int CMimePart::ParseMultipart()
 {
     const CMimeParam* boundary = m_params.Find("boundary");
@@ -451,13 +470,11 @@ int CMimePart::ParseMultipart()
     bool closed = false;
 
     for (int p = FindPattern(pattern); p >= 0; p = FindPattern(pattern)) {
-        bool closing = Byte(m_nCursor) == '-' && Byte(static_cast<std::int64_t>(m_nCursor) + 1) == '-';
-        const int lineEnd = FindLineEnd();
+        bool closing = false;
+        const int lineEnd = DelimiterLineEnd(closing);
         if (lineEnd < 0)
-            return 0;
-        const std::int64_t next = static_cast<std::int64_t>(lineEnd) + 2;
-        if (next > m_nEnd)
-            return 0;
+            continue;   // "--boundary" begins a longer line: no delimiter
+        const int next = lineEnd < m_nEnd ? lineEnd + 2 : m_nEnd;
         if (next == m_nEnd)
             closing = true;
         if (bodyStart < 0) {

@@ -161,12 +161,22 @@ public:
     // part or no closing delimiter, or a child fails.
     int Parse();
     // Reads header fields from start to the first empty line and applies the
-    // defaults (text/plain, 7bit). 0 when MIME-Version, Content-Type,
-    // Content-Transfer-Encoding or Content-Disposition fails to parse: the
-    // header ends there and no defaults are applied.
+    // defaults (text/plain, 7bit). Of two Content-Type fields the first
+    // counts; one that is not "type/subtype" gives text/plain. 0 when
+    // MIME-Version, Content-Transfer-Encoding or Content-Disposition fails to
+    // parse: the header ends there and no defaults are applied.
     int ParseHeader();
-    // Splits the body into child parts at the "boundary" delimiters.
+    // Splits the body into child parts at the "boundary" delimiters: lines
+    // that are "--" and the boundary, then "--" for the closing one, then
+    // blanks (transport padding) up to the line end or the part's end (RFC
+    // 2046 5.1.1). A line that only begins so ("--" and a longer boundary
+    // that starts with this one) is body text.
     int ParseMultipart();
+    // With the cursor just behind a match of "CR LF -- boundary": the
+    // position of the CR LF that ends the delimiter line (the part's end when
+    // the part ends on that line), closing set for "--" behind the boundary;
+    // -1 when the line goes on with other bytes and is no delimiter.
+    int DelimiterLineEnd(bool& closing);
     // Reads the field at the cursor with its continuation lines, CR LF pairs
     // removed and trailing blanks cut; the empty line gives "". False when
     // there is no field.

@@ -130,11 +130,21 @@ TEST(CodingMimePartTest, SinglePartDefaultsAndTypes)
          "0 TEXT/HTML Base64 0-62\n"},
         {"MIME-Version 1.1 ends the header, no defaults",
          "MIME-Version: 1.1\r\nContent-Type: text/html\r\n\r\nb\r\n", "0 -/- - 0-49\n"},
-        {"failed Content-Type keeps type and subtype",
+        {"trailing semicolon: the header goes on",
          "Content-Type: text/plain; charset=x;\r\nContent-Transfer-Encoding: base64\r\n\r\n",
-         "0 text/plain - 0-75\n"},
-        {"later field replaces earlier", "Content-Type: a/b\r\nContent-Type: c/d\r\n\r\n", "0 c/d 7bit 0-40\n"},
-        {"bare LF: one field, failing at the first LF", "Content-Type: text/html\nX: y\n\nbody\n", "0 text/html - 0-35\n"},
+         "0 text/plain base64 0-75\n"},
+        {"the first Content-Type counts", "Content-Type: a/b\r\nContent-Type: c/d\r\n\r\n", "0 a/b 7bit 0-40\n"},
+        {"the first counts when it is invalid", "Content-Type: text\r\nContent-Type: c/d\r\n\r\n",
+         "0 text/plain 7bit 0-41\n"},
+        {"a multipart after a text Content-Type is not split",
+         "Content-Type: text/html\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nx\r\n--b--\r\n",
+         "0 text/html 7bit 0-87\n"},
+        {"type without subtype: text/plain, never split, the header goes on",
+         "Content-Type: multipart; boundary=b\r\nContent-Transfer-Encoding: base64\r\n\r\n--b\r\n\r\nx\r\n--b--\r\n",
+         "0 text/plain base64 0-91\n"},
+        {"garbage Content-Type", "Content-Type: ===\r\n\r\n", "0 text/plain 7bit 0-21\n"},
+        {"bare LF: one field, its LF no end of the media type", "Content-Type: text/html\nX: y\n\nbody\n",
+         "0 text/plain 7bit 0-35\n"},
         {"bare LF, other first line", "Subject: s\nContent-Type: text/html\n\n", "0 text/plain 7bit 0-36\n"},
         {"folded with a space", "Content-Type: text/html;\r\n charset=x\r\n\r\n", "0 text/html 7bit 0-40\n"},
         {"multipart without boundary fails", "Content-Type: multipart/mixed\r\n\r\n--b\r\n", "0 multipart/mixed 7bit 0-38\n"},
@@ -146,7 +156,7 @@ TEST(CodingMimePartTest, SinglePartDefaultsAndTypes)
         Parsed p = ParseText(tm, c.message);
         EXPECT_EQ(p.tree, c.tree) << c.what;
     }
-    EXPECT_EQ(ParseText(tm, cases[11].message).result, 0);
+    EXPECT_EQ(ParseText(tm, cases[15].message).result, 0);
     EXPECT_EQ(ParseText(tm, cases[5].message).result, 1);   // a failed header does not fail the parse
 }
 
@@ -210,9 +220,30 @@ TEST(CodingMimePartTest, MultipartShapes)
         {"only a closing delimiter fails", "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b--\r\n", 0, {}},
         {"delimiter with trailing blanks",
          "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b  \t\r\n\r\nx\r\n--b-- \r\n", 1, {"\r\n", "x"}},
-        {"boundary as the start of a longer word",
+        {"boundary as the start of a longer word is body text",
          "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nx\r\n--bcd\r\n\r\ny\r\n--b--\r\n", 1,
-         {"\r\n", "x"}},
+         {"\r\n", "x\r\n", "--bcd\r\n", "\r\n", "y"}},
+        {"inner boundary that begins with the outer one",
+         "Content-Type: multipart/related; boundary=\"----=_NextPart_715392540==_\"\r\n\r\n"
+         "------=_NextPart_715392540==_\r\n"
+         "Content-Type: multipart/alternative; boundary=\"----=_NextPart_715392540==_.REL\"\r\n\r\n"
+         "------=_NextPart_715392540==_.REL\r\n\r\nplain\r\n"
+         "------=_NextPart_715392540==_.REL\r\nContent-Type: text/html\r\n\r\n<p>\r\n"
+         "------=_NextPart_715392540==_.REL--\r\n\r\n"
+         "------=_NextPart_715392540==_\r\n\r\nimage\r\n------=_NextPart_715392540==_--\r\n",
+         1, {"\r\n", "plain"}},
+        {"unquoted boundary holding \"=\", after an empty parameter",
+         "Content-Type: multipart/mixed;;\r\n boundary=----=_Part_1=_abc\r\n\r\n------=_Part_1=_abc\r\n\r\nx\r\n"
+         "------=_Part_1=_abc--\r\n", 1, {"\r\n", "x"}},
+        {"closing delimiter followed by other text is body text",
+         "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nx\r\n--b--junk\r\n--b-\r\n--b x\r\n"
+         "--b\rx\r\n--b--\r\n", 1, {"\r\n", "x\r\n", "--b--junk\r\n", "--b-\r\n", "--b x\r\n", "--b\rx"}},
+        {"nested closing delimiter with trailing blanks at the part's end",
+         "Content-Type: multipart/mixed; boundary=o\r\n\r\n--o\r\n"
+         "Content-Type: multipart/alternative; boundary=i\r\n\r\n--i \r\n\r\nplain\r\n--i-- \t\r\n--o--", 1,
+         {"\r\n", "plain"}},
+        {"the only delimiter-like lines are longer boundaries",
+         "Content-Type: multipart/mixed; boundary=b\r\n\r\n--bb\r\n\r\nx\r\n--bb--\r\n", 0, {}},
         {"boundary is case-sensitive, parameter name is not",
          "Content-Type: multipart/mixed; BOUNDARY=Ab\r\n\r\n--ab\r\n--Ab\r\n\r\nx\r\n--Ab--", 1, {"\r\n", "x"}},
         {"child that fails fails the message",
@@ -376,14 +407,16 @@ TEST(CodingMimePartTest, WindowBoundaryAtEveryByte)
 {
     // The same message behind a padding field of every length, so that each of
     // its bytes (delimiters, CR LF pairs, header fields) falls on offsets
-    // 1023/1024 and 2047/2048 in turn.
+    // 1023/1024 and 2047/2048 in turn. The inner boundary begins with the
+    // outer one, so that the outer search meets lines it must pass over.
     std::string body;
     for (int i = 0; i < 12; ++i)
         body += "line " + std::to_string(i) + " " + std::string(static_cast<size_t>(i * 7), 'x') + "\r\n";
     const std::string tail =
         "Content-Type: multipart/mixed;\r\n boundary=\"==_b_==\"\r\n\r\n--==_b_==\r\n"
-        "Content-Type: multipart/alternative; boundary=in\r\n\r\n--in\r\nContent-Type: text/plain\r\n"
-        "Content-Transfer-Encoding: 7bit\r\n\r\n" + body + "--in\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n--in--\r\n"
+        "Content-Type: multipart/alternative; boundary=\"==_b_==.in\"\r\n\r\n--==_b_==.in\r\nContent-Type: text/plain\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n\r\n" + body +
+        "--==_b_==.in\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n--==_b_==.in--\r\n"
         "--==_b_==  \r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
         std::string(600, 'Q') + "\r\n--==_b_==--\r\n";
     TempMachine tm;

@@ -188,9 +188,9 @@ TEST_F(EudoraFixture, MessagesByKind)
          "MIME-Version: 1.1\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n.\r\n",
          std::string("MIME-Version: 1.1\r\n") + kRelabelled + "\r\n", "<p>x</p>\r\n"},
         {"a field before Content-Type fails",
-         "Content-Disposition: inline; filename=\"open\r\nContent-Type: multipart/mixed; boundary=zz\r\n\r\n"
+         "Content-Disposition: \"open\r\nContent-Type: multipart/mixed; boundary=zz\r\n\r\n"
          "--zz\r\n\r\ntext\r\n--zz--\r\n.\r\n",
-         std::string("Content-Disposition: inline; filename=\"open\r\n") + kRelabelled + "\r\n",
+         std::string("Content-Disposition: \"open\r\n") + kRelabelled + "\r\n",
          "--zz\r\n\r\ntext\r\n--zz--\r\n"},
         {"nested beyond the bound", deep, std::string(kRelabelled) + "\r\n", deepBody},
         {"beyond the part limit", many, std::string(kRelabelled) + "\r\n", manyBody},
