@@ -29,6 +29,7 @@ if(NOT VELMORA_FUZZ)
     tests/CodingMimeHeaderTest.cpp
     tests/CodingMimePartTest.cpp
     tests/CodingRashomonTest.cpp
+    tests/CodingTransferTest.cpp
     tests/ConvertCliTest.cpp
     tests/EmlWriterTest.cpp
     tests/EudoraLocationTest.cpp
