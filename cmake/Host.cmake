@@ -81,6 +81,7 @@ velmora_fuzz_target(jis_fuzz velmora_coding)
 velmora_fuzz_target(maildate_fuzz velmora_coding)
 velmora_fuzz_target(mime_fuzz velmora_coding)
 velmora_fuzz_target(rebuild_fuzz velmora_store)
+velmora_fuzz_target(transfer_fuzz velmora_coding)
 
 set(VELMORA_BENCH_BUILT OFF)
 if(VELMORA_BENCH)
