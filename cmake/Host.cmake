@@ -29,6 +29,7 @@ if(NOT VELMORA_FUZZ)
     tests/CodingMimeHeaderTest.cpp
     tests/CodingMimePartTest.cpp
     tests/CodingRashomonTest.cpp
+    tests/CodingTransferTest.cpp
     tests/ConvertCliTest.cpp
     tests/EmlWriterTest.cpp
     tests/EudoraLocationTest.cpp
@@ -80,6 +81,7 @@ velmora_fuzz_target(jis_fuzz velmora_coding)
 velmora_fuzz_target(maildate_fuzz velmora_coding)
 velmora_fuzz_target(mime_fuzz velmora_coding)
 velmora_fuzz_target(rebuild_fuzz velmora_store)
+velmora_fuzz_target(transfer_fuzz velmora_coding)
 
 set(VELMORA_BENCH_BUILT OFF)
 if(VELMORA_BENCH)

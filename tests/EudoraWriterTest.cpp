@@ -149,7 +149,32 @@ TEST_F(EudoraFixture, MessagesByKind)
          "Content-Type: multipart/mixed; boundary=zz\r\n\r\n"
          "--zz\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\n"
          "GyRCS1xKOCRHJDkbKEI=\r\n--zz--\r\n.\r\n",
-         std::string(kRelabelled) + "\r\n", "GyRCS1xKOCRHJDkbKEI="},
+         std::string(kRelabelled) + "\r\n", "本文です"},
+        {"quoted-printable Shift_JIS, its transfer encoding relabelled",
+         "Subject: q\r\nContent-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+         "=96{=95=B6=\r\n=82=C5=82=B7\r\n.\r\n",
+         "Subject: q\r\nContent-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n",
+         "本文です\r\n"},
+        {"decoded lines: bare LF, \".\" line, zero byte, no last line end",
+         "Content-Transfer-Encoding: BASE64\r\n\r\nYQouCmIAYw0KZA==\r\n.\r\n",
+         "Content-Transfer-Encoding: 8bit\r\n\r\n", "a\r\nb\r\nd"},
+        {"Base64 that cannot be decoded stays", "Content-Transfer-Encoding: base64\r\n\r\nQ\r\n.\r\n",
+         "Content-Transfer-Encoding: base64\r\n\r\n", "Q\r\n"},
+        {"unknown charset: decoded, its text as it is",
+         "Content-Type: text/plain; charset=x-unknown\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n=41=FF\r\n.\r\n",
+         "Content-Type: text/plain; charset=x-unknown\r\nContent-Transfer-Encoding: 8bit\r\n\r\n", "A\xff\r\n"},
+        {"message/rfc822 entered",
+         "Content-Type: message/rfc822\r\n\r\nSubject: inner\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n" +
+             kJisBody + "\r\n.\r\n",
+         std::string(kRelabelled) + "\r\n", "本文です\r\n"},
+        {"message/rfc822 first part holding a multipart",
+         "Content-Type: multipart/mixed; boundary=o\r\n\r\n--o\r\nContent-Type: message/rfc822\r\n\r\n"
+         "Content-Type: multipart/alternative; boundary=i\r\n\r\n--i\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+         "GyRCS1xKOCRHJDkbKEI=\r\n--i--\r\n\r\n--o\r\n\r\nnext\r\n--o--\r\n.\r\n",
+         std::string(kRelabelled) + "\r\n", "本文です"},
+        {"message/rfc822 whose message cannot be split: its text",
+         "Content-Type: message/rfc822\r\n\r\nContent-Type: multipart/mixed; boundary=z\r\n\r\n--z\r\n\r\ncut\r\n.\r\n",
+         std::string(kRelabelled) + "\r\n", "--z\r\n\r\ncut\r\n"},
         {"dot lines", "Subject: d\r\n\r\na\r\n.\r\n..\r\n.x\r\n.\r\n", "Subject: d\r\n\r\n", "a\r\n..\r\n.x\r\n"},
         {"folded encoded subject",
          "Subject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n =?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nx\r\n.\r\n",

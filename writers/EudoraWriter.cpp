@@ -5,10 +5,14 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "coding/Base64.h"
+#include "coding/Charset.h"
 #include "coding/Jis.h"
 #include "coding/MimePart.h"
+#include "coding/TransferDecode.h"
 #include "framework/File.h"
 #include "framework/Ui.h"
 #include "writers/CopyMessage.h"
@@ -23,6 +27,7 @@ const char* const kEudoraTerminator = "\r\n.\r\n\r\n";
 namespace {
 
 const char kPlainTextContentType[] = "Content-type: text/plain; charset=\"ISO-2022-JP\"\r\n";
+const char kDecodedTransferEncoding[] = "Content-Transfer-Encoding: 8bit\r\n";
 const char kBodyPartError[] = "Bodyパートを開くことができませんでした。";
 // Body lines are read in pieces of at most this many bytes less one.
 constexpr int kLineBufferSize = 4096;
@@ -110,20 +115,25 @@ void ForEachPartLine(CMimePart& part, Text&& text)
     flush();
 }
 
-// Hands the text lines of the part that parse has selected to text;
-// nothing for a part whose media type is not "text". False, after a message
-// box, when the part cannot be opened.
-template <class Text>
-bool ForEachSelectedLine(CMimeMessage& parse, Text&& text)
+// The bytes of part that follow its header (its lines up to and including
+// the first empty line), read where they lie in the one memory block the
+// part is open on; empty when there is no empty line or no such block.
+std::string_view PartBody(CMimePart& part)
 {
-    CMimePart* part = parse.GetCurrent();
-    if (!part || !part->Open()) {
-        AfxMessageBox(kBodyPartError, kMbOk);
-        return false;
+    const char* const block = reinterpret_cast<const char*>(part.m_reader.GetMemory());
+    if (!block)
+        return {};
+    char buffer[kLineBufferSize];
+    const char* line = nullptr;
+    for (int n = part.ReadFirstLine(buffer, kLineBufferSize, &line); n >= 0;
+         n = part.ReadLine(buffer, kLineBufferSize, &line)) {
+        if (IsCrLf(line, n)) {
+            const char* const from = line + n;
+            const char* const to = block + std::min<std::int64_t>(part.m_nEnd, part.m_reader.GetFileSize());
+            return from < to ? std::string_view(from, static_cast<std::size_t>(to - from)) : std::string_view();
+        }
     }
-    if (part->m_strType.CompareNoCase("text") == 0)
-        ForEachPartLine(*part, text);
-    return true;
+    return {};
 }
 
 // True when the parse's structure can be used: its top part has a media type
@@ -136,35 +146,174 @@ bool SelectUsableLeaf(CMimeMessage& parse)
     return leaf && !parse.GetRoot()->m_strType.IsEmpty() && leaf->m_strType.CompareNoCase("multipart") != 0;
 }
 
-// Hands the body text of the message (length bytes at message), the text
-// lines of its first leaf part, to text. A message whose MIME structure
-// cannot be used (its parse fails: a multipart cut short, without a boundary
-// or without any body part; or SelectUsableLeaf says no) is read as one text
-// part, so that its text is not lost.
-template <class Text>
-void ForEachBodyLine(const char* message, std::size_t length, Text&& text)
+bool IsMessagePart(const CMimePart& part)
 {
-    {
-        CMimeMessage parse;
-        if (parse.ParseMemory(message, length) && SelectUsableLeaf(parse)) {
-            // A part that cannot be opened was said in a message box; the
-            // message keeps its header and terminator and the run goes on.
-            (void)ForEachSelectedLine(parse, text);
-            return;
-        }
-    }
-    const int end = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
-    CMimePart whole(nullptr, CMimeSource::Memory(message, length), 0, end);
-    if (whole.Open())
-        ForEachPartLine(whole, text);
-    else
-        AfxMessageBox(kBodyPartError, kMbOk);
+    return part.m_strType.CompareNoCase("message") == 0 && part.m_strSubtype.CompareNoCase("rfc822") == 0;
 }
 
-// The header text of the stored message, line by line: encoded words
-// decoded, a non-plain Content-Type relabelled, up to and including the
-// empty line that ends it.
-CString BuildHeaderText(const char* message, std::size_t length)
+// The part whose text becomes a message's body: the first leaf, looked for
+// in the message inside a message/rfc822 leaf too, and how its text is
+// written. The parses it was found in live as long as the selection.
+class BodySelection {
+public:
+    // Selects the body of the message (length bytes at message). A message,
+    // or a message inside one, whose MIME structure cannot be used (its parse
+    // fails: a multipart cut short, without a boundary or without any body
+    // part; or SelectUsableLeaf says no) is read as one text part, so that
+    // its text is not lost. False, after a message box, when the part cannot
+    // be opened: the body is then empty.
+    bool Select(const char* message, std::size_t length)
+    {
+        int depth = 0;
+        for (;;) {
+            auto parse = std::make_unique<CMimeMessage>();
+            if (!parse->ParseMemory(message, length) || !SelectUsableLeaf(*parse)) {
+                const int end = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+                m_whole = std::make_unique<CMimePart>(nullptr, CMimeSource::Memory(message, length), 0, end);
+                return Use(m_whole.get(), true);
+            }
+            CMimePart* const leaf = parse->GetCurrent();
+            m_parses.push_back(std::move(parse));
+            depth += leaf->GetDepth() + 1;
+            if (!IsMessagePart(*leaf) || depth > kMaxMimeDepth)
+                return Use(leaf, leaf->m_strType.CompareNoCase("text") == 0);
+            if (!leaf->Open())
+                return Use(nullptr, false);
+            const std::string_view inner = PartBody(*leaf);
+            message = inner.data();
+            length = inner.size();
+        }
+    }
+
+    CMimePart* Part() const { return m_part; }
+    // The part is text: its lines are the body.
+    bool IsText() const { return m_bText; }
+    // A whole message read as one text part: its lines are taken as they are.
+    bool IsWhole() const { return m_part && m_part == m_whole.get(); }
+
+private:
+    bool Use(CMimePart* part, bool text)
+    {
+        m_part = part;
+        m_bText = false;
+        if (!part || !part->Open()) {
+            AfxMessageBox(kBodyPartError, kMbOk);
+            m_part = nullptr;
+            return false;
+        }
+        m_bText = text;
+        return true;
+    }
+
+    std::vector<std::unique_ptr<CMimeMessage>> m_parses;
+    std::unique_ptr<CMimePart> m_whole;
+    CMimePart* m_part = nullptr;
+    bool m_bText = false;
+};
+
+// How the selected text is written: as it is read, JIS-converted on the way
+// (the design's text: 7bit or 8bit in ISO-2022-JP, Shift_JIS or no charset),
+// or decoded and converted whole first.
+struct BodyPlan {
+    TransferEncoding encoding = TransferEncoding::kIdentity;
+    CString charset;
+    CharsetRoute route = CharsetRoute::kJis;
+
+    bool Streams() const { return encoding == TransferEncoding::kIdentity && route == CharsetRoute::kJis; }
+};
+
+BodyPlan PlanBody(const BodySelection& body)
+{
+    BodyPlan plan;
+    if (!body.IsText() || body.IsWhole())
+        return plan;
+    const CMimePart& part = *body.Part();
+    plan.encoding = TransferEncodingFor(part.m_strEncoding);
+    if (const CMimeParam* charset = part.m_params.Find("charset"))
+        plan.charset = charset->m_strValue;
+    plan.route = CharsetRouteFor(plan.charset);
+    return plan;
+}
+
+// The text of body decoded as plan says, in Shift_JIS. decoded tells whether
+// its transfer encoding was undone (Base64 that cannot be decoded stays).
+CString DecodedText(std::string_view body, const BodyPlan& plan, bool& decoded)
+{
+    CString bytes;
+    decoded = false;
+    switch (plan.encoding) {
+    case TransferEncoding::kBase64:
+        decoded = AppendBase64Decoded(body.data(), body.size(), bytes);
+        break;
+    case TransferEncoding::kQuotedPrintable:
+        AppendQuotedPrintableDecoded(body.data(), body.size(), bytes);
+        decoded = true;
+        break;
+    case TransferEncoding::kIdentity:
+        break;
+    }
+    if (!decoded)
+        bytes.Append(body.data(), static_cast<int>(body.size()));
+    if (plan.route != CharsetRoute::kJis) {
+        CString text;
+        AppendAsSjis(plan.charset, bytes.GetString(), static_cast<std::size_t>(bytes.GetLength()), text);
+        return text;
+    }
+    // Zero bytes are converted too: each line is cut at one only when written.
+    std::string& s = bytes.Str();
+    int length = static_cast<int>(s.size());
+    CJisConverter().Convert(s.data(), length, s.data(), length);
+    s.resize(static_cast<std::size_t>(length));
+    return bytes;
+}
+
+// Hands the lines of text to out as mailbox lines: each ended by CR LF (a
+// bare LF too; a last line without a line end stays without), cut at a zero
+// byte, "." lines left out.
+template <class Out>
+void WriteTextLines(const CString& text, Out&& out)
+{
+    const char* p = text.GetString();
+    const char* const end = p + text.GetLength();
+    while (p < end) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* const next = lf ? lf + 1 : end;
+        const char* stop = lf ? (lf > p && lf[-1] == '\r' ? lf - 1 : lf) : end;
+        if (const void* zero = std::memchr(p, '\0', static_cast<std::size_t>(stop - p)))
+            stop = static_cast<const char*>(zero);
+        if (!(stop - p == 1 && *p == '.')) {
+            out(p, static_cast<std::size_t>(stop - p));
+            if (lf)
+                out("\r\n", 2);
+        }
+        p = next;
+    }
+}
+
+bool IsField(const CString& line, const char* name, int length)
+{
+    return line.GetLength() >= length && line.Left(length).CompareNoCase(name) == 0;
+}
+
+bool HoldsEightBit(const CString& line)
+{
+    for (const char c : std::string_view(line.GetString(), static_cast<std::size_t>(line.GetLength())))
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    return false;
+}
+
+// What the header must say of the body written under it.
+struct HeaderRelabel {
+    bool decoded = false;     // the transfer encoding was undone: 8bit
+    bool converted = false;   // the charset was converted: the design's Shift_JIS label
+};
+
+// The header text of the stored message, line by line: encoded words and
+// raw 8-bit text decoded, a non-plain Content-Type relabelled (and any when
+// the body's charset was converted), the transfer encoding relabelled when
+// the body was decoded, up to and including the empty line that ends it.
+CString BuildHeaderText(const char* message, std::size_t length, const HeaderRelabel& relabel)
 {
     CString header;
     CString line;
@@ -172,19 +321,18 @@ CString BuildHeaderText(const char* message, std::size_t length)
     const char* position = message;
     while (const char* next = reader.ReadLine(position, line)) {
         position = next;
-        int found = line.Find("=?ISO-2022-JP");
-        if (found < 0)
-            found = line.Find("=?iso-2022-jp");
-        if (found >= 0) {
+        const int found = line.Find("=?");
+        if (found >= 0 || HoldsEightBit(line)) {
             // An encoded word right after the line's first byte continues
             // the previous line.
             if (found == 1)
                 header.TrimRight();
             DecodeHeaderValue(line, line);
         }
-        if (line.GetLength() >= 12 && line.Left(12).CompareNoCase("content-type") == 0 &&
-            line.Find("text/plain") < 0)
+        if (IsField(line, "content-type", 12) && (relabel.converted || line.Find("text/plain") < 0))
             line = kPlainTextContentType;
+        else if (relabel.decoded && IsField(line, "content-transfer-encoding", 25))
+            line = kDecodedTransferEncoding;
         header += line;
         if (line == "\r\n")
             return header;
@@ -203,7 +351,19 @@ CString BuildHeaderText(const char* message, std::size_t length)
 
 void ConvertMessageToEudora(const char* message, std::size_t length, const EudoraOutput& write)
 {
-    CString header = BuildHeaderText(message, length);
+    // A part that cannot be opened was said in a message box; the message
+    // keeps its header and terminator and the run goes on.
+    BodySelection body;
+    (void)body.Select(message, length);
+    const BodyPlan plan = PlanBody(body);
+    CString text;
+    HeaderRelabel relabel;
+    if (body.IsText() && !plan.Streams()) {
+        text = DecodedText(PartBody(*body.Part()), plan, relabel.decoded);
+        relabel.converted = plan.route == CharsetRoute::kConvert;
+    }
+
+    CString header = BuildHeaderText(message, length, relabel);
     header.TrimLeft();
     const SeparatorRule rule = ApplySeparatorRule(header.GetString(), static_cast<std::size_t>(header.GetLength()));
     if (rule.drop > 0)
@@ -215,21 +375,25 @@ void ConvertMessageToEudora(const char* message, std::size_t length, const Eudor
     ConvertStringJisToSjis(header);
     write(header.GetString(), static_cast<std::size_t>(header.GetLength()));
 
-    // The body goes out as it is read, converted on the way in pieces of at
-    // most kConvertPiece bytes.
-    CJisToSjisStream jis;
-    const std::size_t piece = std::clamp(length, std::size_t{1}, kConvertPiece);   // the body is never longer than the message
-    const auto converted = std::make_unique_for_overwrite<char[]>(piece + CJisToSjisStream::kHeldBack + 1);
-    ForEachBodyLine(message, length, [&](const char* bytes, std::size_t count) {
-        while (count > 0) {
-            const std::size_t n = std::min(count, piece);
-            const int keep = jis.Convert(bytes, static_cast<int>(n), converted.get());
-            if (keep > 0)
-                write(converted.get(), static_cast<std::size_t>(keep));
-            bytes += n;
-            count -= n;
-        }
-    });
+    if (body.IsText() && plan.Streams()) {
+        // The body goes out as it is read, converted on the way in pieces of
+        // at most kConvertPiece bytes.
+        CJisToSjisStream jis;
+        const std::size_t piece = std::clamp(length, std::size_t{1}, kConvertPiece);   // the body is never longer than the message
+        const auto converted = std::make_unique_for_overwrite<char[]>(piece + CJisToSjisStream::kHeldBack + 1);
+        ForEachPartLine(*body.Part(), [&](const char* bytes, std::size_t count) {
+            while (count > 0) {
+                const std::size_t n = std::min(count, piece);
+                const int keep = jis.Convert(bytes, static_cast<int>(n), converted.get());
+                if (keep > 0)
+                    write(converted.get(), static_cast<std::size_t>(keep));
+                bytes += n;
+                count -= n;
+            }
+        });
+    } else if (body.IsText()) {
+        WriteTextLines(text, write);
+    }
     write(kEudoraTerminator, std::strlen(kEudoraTerminator));
 }
 
