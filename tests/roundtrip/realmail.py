@@ -51,7 +51,7 @@ def iso2022jp_cp932(data):
     """ISO-2022-JP as code page 932 reads it (JIS X 0208 with the NEC and IBM
     rows, JIS X 0201 katakana by ESC ( I or SO), for the text phones send that
     Python's iso-2022-jp codec cannot read."""
-    out, mode, lead, i = bytearray(), "ascii", None, 0
+    out, mode, lead, i = [], "ascii", None, 0
     while i < len(data):
         b, esc = data[i], data[i + 1:i + 3]
         if b == 0x1B and esc in (b"$B", b"$@", b"(B", b"(J", b"(H", b"(I"):
@@ -67,16 +67,23 @@ def iso2022jp_cp932(data):
             else:
                 s1 = ((lead - 0x21) >> 1) + 0x81
                 s2 = b + 0x1F if lead & 1 else b + 0x7D
-                out += bytes([s1 + 0x40 if s1 > 0x9F else s1, s2 + 1 if s2 >= 0x7F else s2])
+                # One character: a pair code page 932 does not assign (the
+                # emoji rows of phones) is one unreadable character.
+                out.append(bytes([s1 + 0x40 if s1 > 0x9F else s1, s2 + 1 if s2 >= 0x7F else s2])
+                           .decode("cp932", "replace")[:1])
                 lead = None
         elif mode == "kana" and 0x21 <= b <= 0x5F:
-            out.append(b | 0x80)
+            out.append(bytes([b | 0x80]).decode("cp932"))
         else:
-            out.append(b)
+            # Bytes as they stand (Shift_JIS passes) are read together.
+            if out and isinstance(out[-1], bytearray):
+                out[-1].append(b)
+            else:
+                out.append(bytearray([b]))
             if b < 0x20:
                 mode, lead = "ascii", None
         i += 1
-    return bytes(out).decode("cp932", "replace")
+    return "".join(p.decode("cp932", "replace") if isinstance(p, bytearray) else p for p in out)
 
 
 # Readings for text that Python's own codecs cannot read but mail from phones
