@@ -288,9 +288,10 @@ int CMimePart::ParseHeader()
                 ParseContentType(field, *this);
             sawType = true;
         } else if (IsHeaderField(field, "Content-Transfer-Encoding")) {
-            sawEncoding = true;
-            if (!ParseContentTransferEncoding(field, *this))
+            // The first counts here too.
+            if (!sawEncoding && !ParseContentTransferEncoding(field, *this))
                 return 0;
+            sawEncoding = true;
         } else if (IsHeaderField(field, "Content-Disposition")) {
             if (!ParseContentDisposition(field, *this))
                 return 0;

@@ -90,6 +90,13 @@ run_ctest --preset host
 step "round trip: a stored corpus converted in every format, read back by Python and mb2md"
 python3 tests/roundtrip/run.py build/host/vmtool
 
+if [ -d ../shared/real-mail ]; then
+  step "real mail: public MIME test messages converted in every format, read back and decoded by Python"
+  python3 tests/roundtrip/realmail.py build/host/vmtool
+else
+  skip "real-mail round trip" "../shared/real-mail is not there"
+fi
+
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset host-asan -DVELMORA_WERROR=ON >/dev/null
 cmake --build --preset host-asan -j2

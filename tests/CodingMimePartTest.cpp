@@ -151,6 +151,8 @@ TEST(CodingMimePartTest, SinglePartDefaultsAndTypes)
         {"raw Shift_JIS file name before Content-Type",
          "Content-Disposition: attachment; filename=\"予定表\"\r\nContent-Type: text/html\r\n\r\n",
          "0 text/html 7bit 0-79\n"},
+        {"the first Content-Transfer-Encoding counts",
+         "Content-Transfer-Encoding: base64\r\nContent-Transfer-Encoding: 7bit\r\n\r\n", "0 text/plain base64 0-70\n"},
     };
     for (const Case& c : cases) {
         Parsed p = ParseText(tm, c.message);
