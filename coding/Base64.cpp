@@ -278,9 +278,10 @@ void DecodeHeaderValue(CString value, CString& result)
     if (n == 0)
         return;
     int open = value.Find("=?");
+    const unsigned char* bytesIn = reinterpret_cast<const unsigned char*>(value.GetString());
     bool eightBit = false;
     for (int k = 0; k < n && !eightBit; ++k)
-        eightBit = static_cast<unsigned char>(value[k]) >= 0x80;
+        eightBit = bytesIn[k] >= 0x80;
     if (open < 0 && !eightBit) {
         result = value;
         ConvertStringJisToSjis(result);
