@@ -311,7 +311,7 @@ void DecodeHeaderValue(CString value, CString& result)
             continue;
         word.Empty();
         const bool ok = AppendDecodedWord(value, parsed, bytes, word);
-        // White space alone between two decoded words is no part of the text
+        // White space alone between two decoded words does not belong to the text
         // (RFC 2047); next to a word kept as it stands it stays.
         if (!(ok && afterWord && IsWhiteGap(value, i, open)))
             appendOutside(i, open, decoded);
