@@ -2,9 +2,12 @@
 #include "coding/Base64.h"
 
 #include <array>
+#include <cstring>
 #include <string>
 
+#include "coding/Charset.h"
 #include "coding/Jis.h"
+#include "coding/MimeHeader.h"
 #include "framework/Ui.h"
 
 namespace {
@@ -24,18 +27,171 @@ constexpr std::array<unsigned char, 256> MakeTable()
 }
 constexpr std::array<unsigned char, 256> kValue = MakeTable();
 
-constexpr char kOpening[] = "=?iso-2022-jp?b?";
-constexpr int kOpeningLength = 16;
-
-bool MatchesOpening(const CString& value, int at)
+// Bytes an encoded word's charset may hold: printable ASCII but for the
+// specials of RFC 2047 ("*" stays: it opens an RFC 2231 language).
+bool IsCharsetByte(unsigned char c)
 {
-    if (value.GetLength() - at < kOpeningLength)
+    if (c <= 0x20 || c >= 0x7F)
         return false;
-    for (int k = 0; k < kOpeningLength; ++k) {
-        char c = value[at + k];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != kOpening[k])
+    for (const char* s = "()<>@,;:\\\"/[]?="; *s; ++s)
+        if (c == static_cast<unsigned char>(*s))
+            return false;
+    return true;
+}
+
+// Bytes an encoded word's text may hold: printable ASCII but "?".
+bool IsEncodedTextByte(unsigned char c)
+{
+    return c > 0x20 && c < 0x7F && c != '?';
+}
+
+// Where the parts of one encoded word "=?charset?B|Q?text?=" stand in a value.
+struct EncodedWord {
+    int charset = 0;          // the charset name, without an RFC 2231 "*language"
+    int charsetLength = 0;
+    char encoding = 0;        // 'B' or 'Q'
+    int text = 0;
+    int textLength = 0;
+    int end = 0;              // just behind the closing "?="
+};
+
+// Reads the encoded word that begins with the "=?" at open; false when what
+// follows is not one (then the "=?" is plain text).
+bool ParseEncodedWord(const CString& value, int open, EncodedWord& word)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(value.GetString());
+    const int n = value.GetLength();
+    int k = open + 2;
+    while (k < n && IsCharsetByte(p[k]))
+        ++k;
+    int nameEnd = open + 2;
+    while (nameEnd < k && p[nameEnd] != '*')
+        ++nameEnd;
+    if (nameEnd == open + 2 || n - k < 3 || p[k] != '?' || p[k + 2] != '?')
+        return false;
+    const char encoding = static_cast<char>(p[k + 1] & ~0x20);
+    if (encoding != 'B' && encoding != 'Q')
+        return false;
+    const int text = k + 3;
+    k = text;
+    while (k < n && IsEncodedTextByte(p[k]))
+        ++k;
+    if (n - k < 2 || p[k] != '?' || p[k + 1] != '=')
+        return false;
+    word.charset = open + 2;
+    word.charsetLength = nameEnd - (open + 2);
+    word.encoding = encoding;
+    word.text = text;
+    word.textLength = k - text;
+    word.end = k + 2;
+    return true;
+}
+
+// Base64 as mail readers take it in an encoded word: the "=" padding may be
+// missing or doubled (any "=" run at the end goes, and a last group of two
+// or three characters gives one or two bytes); what the decoder class takes
+// (a last group such as "QQ=A") is taken too. A character outside the
+// alphabet, or a last group of one character, is no Base64.
+bool DecodeWordBase64(const char* text, int n, CString& bytes)
+{
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
+    int end = n;
+    while (end > 0 && in[end - 1] == '=')
+        --end;
+    bool alphabet = end % 4 != 1;
+    for (int k = 0; k < end && alphabet; ++k)
+        alphabet = kValue[in[k]] != kInvalid;
+    std::string& out = bytes.Str();
+    if (!alphabet) {
+        CBase64 decoder;
+        out.resize(static_cast<size_t>(decoder.GetDecodeBufferSize(n)));
+        int length = 0;
+        if (decoder.Decode(n, length, text, reinterpret_cast<BYTE*>(out.data())) != 0)
+            return false;
+        out.resize(static_cast<size_t>(length));
+        return true;
+    }
+    out.clear();
+    out.reserve(static_cast<size_t>(end / 4 * 3 + 2));
+    unsigned bits = 0;
+    int count = 0;
+    for (int k = 0; k < end; ++k) {
+        bits = (bits << 6) | kValue[in[k]];
+        if (++count == 4) {
+            out += static_cast<char>((bits >> 16) & 0xFF);
+            out += static_cast<char>((bits >> 8) & 0xFF);
+            out += static_cast<char>(bits & 0xFF);
+            bits = 0;
+            count = 0;
+        }
+    }
+    if (count == 2) {
+        out += static_cast<char>((bits >> 4) & 0xFF);
+    } else if (count == 3) {
+        out += static_cast<char>((bits >> 10) & 0xFF);
+        out += static_cast<char>((bits >> 2) & 0xFF);
+    }
+    return true;
+}
+
+int HexValue(unsigned char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<unsigned char>(c & ~0x20);
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The Q encoding of RFC 2047 (4.2): "_" is a space, "=" and two hex digits
+// (either case) a byte, any other byte itself. An "=" without two hex digits
+// makes the text no Q text.
+bool DecodeWordQ(const char* text, int n, CString& bytes)
+{
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
+    std::string& out = bytes.Str();
+    out.clear();
+    out.reserve(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        if (in[k] == '_') {
+            out += ' ';
+        } else if (in[k] == '=') {
+            const int hi = n - k >= 3 ? HexValue(in[k + 1]) : -1;
+            const int lo = hi >= 0 ? HexValue(in[k + 2]) : -1;
+            if (lo < 0)
+                return false;
+            out += static_cast<char>(hi * 16 + lo);
+            k += 2;
+        } else {
+            out += static_cast<char>(in[k]);
+        }
+    }
+    return true;
+}
+
+// Appends the word's text decoded and turned from its charset into
+// Shift_JIS to out; false, with out unchanged, for a charset that no
+// converter knows or a text that does not decode.
+bool AppendDecodedWord(const CString& value, const EncodedWord& word, CString& bytes, CString& out)
+{
+    const char* charset = value.GetString() + word.charset;
+    if (CharsetRouteFor(charset, static_cast<std::size_t>(word.charsetLength)) == CharsetRoute::kUnknown)
+        return false;
+    const char* text = value.GetString() + word.text;
+    const bool decoded = word.encoding == 'B' ? DecodeWordBase64(text, word.textLength, bytes)
+                                              : DecodeWordQ(text, word.textLength, bytes);
+    if (!decoded)
+        return false;
+    return AppendAsSjis(charset, static_cast<std::size_t>(word.charsetLength), bytes.GetString(),
+                        static_cast<std::size_t>(bytes.GetLength()), out);
+}
+
+bool IsWhiteGap(const CString& value, int from, int to)
+{
+    for (int k = from; k < to; ++k) {
+        const char c = value[k];
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
             return false;
     }
     return true;
@@ -108,17 +264,11 @@ int CBase64::Decode(int n, int& decodedLength, const char* text, BYTE* output)
 
 CString DecodeEncodedText(const CString& base64Text)
 {
-    CBase64 decoder;
-    const int n = base64Text.GetLength();
-    CString text;
-    std::string& decoded = text.Str();
-    decoded.resize(static_cast<size_t>(decoder.GetDecodeBufferSize(n)));
-    int length = 0;
-    if (decoder.Decode(n, length, base64Text.GetString(), reinterpret_cast<BYTE*>(decoded.data())) != 0)
+    CString bytes;
+    if (!DecodeWordBase64(base64Text.GetString(), base64Text.GetLength(), bytes))
         return base64Text;
-    decoded.resize(static_cast<size_t>(length));
-    ConvertStringJisToSjis(text);
-    return text;
+    ConvertStringJisToSjis(bytes);
+    return bytes;
 }
 
 void DecodeHeaderValue(CString value, CString& result)
@@ -127,43 +277,52 @@ void DecodeHeaderValue(CString value, CString& result)
     const int n = value.GetLength();
     if (n == 0)
         return;
-    CString decoded;
-    int i = 0;
-    bool afterWord = false;   // the text so far ends with a decoded word
-    while (i < n) {
-        const int open = value.Find("=?", i);
-        if (open < 0) {
-            if (i > 0) {
-                decoded += value.Mid(i);
-                result = decoded;
-            } else {
-                result = value;
-                ConvertStringJisToSjis(result);
-            }
-            return;
-        }
-        // White space between two encoded words is no part of the text (RFC 2047).
-        bool gapIsWhite = afterWord;
-        for (int k = i; k < open && gapIsWhite; ++k)
-            gapIsWhite = value[k] == ' ' || value[k] == '\t' || value[k] == '\r' || value[k] == '\n';
-        if (!gapIsWhite)
-            decoded.Append(value.GetString() + i, open - i);
-        if (!MatchesOpening(value, open)) {
-            result = value;
-            return;
-        }
-        const int textStart = open + kOpeningLength;
-        const int close = value.Find("?=", textStart);
-        if (close < 0) {
-            result = value;
-            return;
-        }
-        const CString text = value.Mid(textStart, close - textStart);
-        const CString word = DecodeEncodedText(text);
-        if (!word.IsEmpty())
-            decoded += word;
-        afterWord = word != text;   // invalid Base64 comes back as it was: no word
-        i = close + 2;
+    int open = value.Find("=?");
+    const unsigned char* bytesIn = reinterpret_cast<const unsigned char*>(value.GetString());
+    bool eightBit = false;
+    for (int k = 0; k < n && !eightBit; ++k)
+        eightBit = bytesIn[k] >= 0x80;
+    if (open < 0 && !eightBit) {
+        result = value;
+        ConvertStringJisToSjis(result);
+        return;
     }
+
+    // The text outside the encoded words: UTF-8 when the whole value is valid
+    // UTF-8 holding a byte of 128 or above (the same test that decides how
+    // the field's tokens are walked), else the ISO-2022-JP converter, which
+    // passes Shift_JIS and ASCII unchanged. Each run between two words is
+    // converted on its own.
+    const char* const outside = HeaderTextWalkFor(value) == kHeaderWalkBytes ? "utf-8" : "";
+    const std::size_t outsideLength = std::strlen(outside);
+    auto appendOutside = [&](int from, int to, CString& out) {
+        if (to > from)
+            AppendAsSjis(outside, outsideLength, value.GetString() + from, static_cast<std::size_t>(to - from), out);
+    };
+
+    CString decoded;
+    CString word;    // one word's outcome
+    CString bytes;   // one word's bytes before the charset conversion
+    int i = 0;                  // the first byte not yet in the result
+    bool afterWord = false;     // the result so far ends with a decoded word
+    for (; open >= 0; open = value.Find("=?", open + 1)) {
+        EncodedWord parsed;
+        if (!ParseEncodedWord(value, open, parsed))
+            continue;
+        word.Empty();
+        const bool ok = AppendDecodedWord(value, parsed, bytes, word);
+        // White space alone between two decoded words does not belong to the text
+        // (RFC 2047); next to a word kept as it stands it stays.
+        if (!(ok && afterWord && IsWhiteGap(value, i, open)))
+            appendOutside(i, open, decoded);
+        if (ok)
+            decoded += word;
+        else
+            decoded.Append(value.GetString() + open, parsed.end - open);
+        afterWord = ok;
+        i = parsed.end;
+        open = parsed.end - 1;
+    }
+    appendOutside(i, n, decoded);
     result = decoded;
 }

@@ -1,5 +1,5 @@
-// Base64 decoding and the decoding of header values that hold ISO-2022-JP
-// "B" encoded words ("=?iso-2022-jp?b?...?=") into Shift_JIS.
+// Base64 decoding and the decoding of header values that hold MIME encoded
+// words ("=?charset?B?...?=", "=?charset?Q?...?=") into Shift_JIS.
 #pragma once
 
 #include "framework/CString.h"
@@ -30,16 +30,34 @@ private:
 };
 
 // Base64-decodes the text of one encoded word and converts the bytes from
-// ISO-2022-JP to Shift_JIS (from the converter's initial state). Text that is
-// not valid Base64 comes back unchanged.
+// ISO-2022-JP to Shift_JIS (from the converter's initial state). The "="
+// padding may be missing or doubled, as in a header value. Text that is not
+// Base64 comes back unchanged.
 CString DecodeEncodedText(const CString& base64Text);
 
-// Decodes a whole header value into result, which is emptied first. Encoded
-// words "=?iso-2022-jp?b?...?=" (case ignored) are decoded one by one; the text
-// around and between them (blanks included) is copied unchanged, but for
-// white space alone between two encoded words, which goes (RFC 2047). A value
-// without any "=?" is converted from ISO-2022-JP as a whole. A "=?" that does
-// not open an ISO-2022-JP B word, or such an opening without its "?=", makes
-// the result the whole value unchanged. value is taken by copy, so result may
-// be the caller's own value string.
+// Decodes a whole header value into result, which is emptied first.
+//
+// Each encoded word "=?charset?B?text?=" or "=?charset?Q?text?=" (charset,
+// encoding and Base64 letters in any case; the charset may carry an RFC 2231
+// "*language", which is ignored) is decoded on its own: B is Base64 with the
+// padding missing or doubled taken as mail readers take it, Q is RFC 2047's
+// ("_" a space, "=" and two hex digits a byte). The bytes are turned into
+// Shift_JIS from the word's charset (AppendAsSjis; ISO-2022-JP from the
+// converter's initial state for each word). A word whose charset no
+// converter knows, or whose text does not decode, stays exactly as it
+// stands, markers included, and the other words are decoded all the same. A
+// "=?" that opens no well-formed word (charset, "?", B or Q, "?", printable
+// text without "?" or blanks, "?=") is plain text.
+//
+// White space alone between two decoded words goes (RFC 2047); next to a
+// word kept as it stands it stays.
+//
+// The text outside the words is read, for the whole value at once, as UTF-8
+// when the value is valid UTF-8 and holds a byte of 128 or above; otherwise
+// it goes through the ISO-2022-JP converter, which passes Shift_JIS and ASCII
+// unchanged (and keeps nothing after a NUL byte). Each run of it between two
+// words is converted on its own. A value without "=?" and without 8-bit
+// bytes is simply converted from ISO-2022-JP as a whole.
+//
+// value is taken by copy, so result may be the caller's own value string.
 void DecodeHeaderValue(CString value, CString& result);

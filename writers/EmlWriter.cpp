@@ -2,6 +2,7 @@
 // after the message's subject.
 #include "writers/EmlWriter.h"
 
+#include "coding/Base64.h"
 #include "coding/MailDate.h"
 #include "framework/File.h"
 #include "framework/Platform.h"
@@ -99,14 +100,21 @@ CString MakeEmlBaseName(const CString& subject, const CString& folder, int maxBa
 
 namespace {
 
-// Creates the file of one message in folder, named after its subject; when
-// that cannot be created, once more with a shorter name (too long for the
-// file system), then with the message's running number alone. False when
-// none of them can be created.
-bool CreateMessageFile(const CString& folder, const CString& subject, int number, CUniqueNameCache& names,
+// Creates the file of one message in folder, named after its index
+// subject; when that cannot be created, once more with a shorter name (too
+// long for the file system), then with the message's running number alone.
+// False when none of them can be created.
+//
+// The subject is decoded here once more: an index that this program rebuilt
+// holds it decoded already (decoding it again changes nothing but a text that
+// itself looks like an encoded word), but the client's own index may hold the
+// field's encoded words as they came.
+bool CreateMessageFile(const CString& folder, const CString& indexSubject, int number, CUniqueNameCache& names,
                        CFile& file)
 {
     const UINT flags = CFile::modeCreate | CFile::modeWrite | CFile::typeBinary;
+    CString subject;
+    DecodeHeaderValue(indexSubject, subject);
     CString base = MakeEmlBaseName(subject, folder);
     if (file.Open(MakeUniqueFileName(folder + "\\" + base + kEml, &names), flags))
         return true;

@@ -35,8 +35,10 @@ const VmCommand kJis2Sjis{
 
 const VmCommand kDecodeHeader{
     "decode-header", "vmtool decode-header < IN > OUT",
-    "Decodes each stdin line (line end removed) as a header value: ISO-2022-JP \"B\"\n"
-    "      encoded words, or raw ISO-2022-JP, to Shift_JIS; writes each result and \"\\n\".",
+    "Decodes each stdin line (line end removed) as a header value to Shift_JIS: encoded\n"
+    "      words (B or Q, any charset with a converter; others stay as they stand), and\n"
+    "      the text around them as raw UTF-8 when the line is valid UTF-8, else as raw\n"
+    "      ISO-2022-JP or Shift_JIS; writes each result and \"\\n\".",
     &RunDecodeHeader};
 
 const VmCommand kMime{
