@@ -8,6 +8,7 @@
 #include "coding/Charset.h"
 #include "coding/Jis.h"
 #include "coding/MimeHeader.h"
+#include "coding/TransferDecode.h"
 #include "framework/Ui.h"
 
 namespace {
@@ -87,89 +88,6 @@ bool ParseEncodedWord(const CString& value, int open, EncodedWord& word)
     return true;
 }
 
-// Base64 as mail readers take it in an encoded word: the "=" padding may be
-// missing or doubled (any "=" run at the end goes, and a last group of two
-// or three characters gives one or two bytes); what the decoder class takes
-// (a last group such as "QQ=A") is taken too. A character outside the
-// alphabet, or a last group of one character, is no Base64.
-bool DecodeWordBase64(const char* text, int n, CString& bytes)
-{
-    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
-    int end = n;
-    while (end > 0 && in[end - 1] == '=')
-        --end;
-    bool alphabet = end % 4 != 1;
-    for (int k = 0; k < end && alphabet; ++k)
-        alphabet = kValue[in[k]] != kInvalid;
-    std::string& out = bytes.Str();
-    if (!alphabet) {
-        CBase64 decoder;
-        out.resize(static_cast<size_t>(decoder.GetDecodeBufferSize(n)));
-        int length = 0;
-        if (decoder.Decode(n, length, text, reinterpret_cast<BYTE*>(out.data())) != 0)
-            return false;
-        out.resize(static_cast<size_t>(length));
-        return true;
-    }
-    out.clear();
-    out.reserve(static_cast<size_t>(end / 4 * 3 + 2));
-    unsigned bits = 0;
-    int count = 0;
-    for (int k = 0; k < end; ++k) {
-        bits = (bits << 6) | kValue[in[k]];
-        if (++count == 4) {
-            out += static_cast<char>((bits >> 16) & 0xFF);
-            out += static_cast<char>((bits >> 8) & 0xFF);
-            out += static_cast<char>(bits & 0xFF);
-            bits = 0;
-            count = 0;
-        }
-    }
-    if (count == 2) {
-        out += static_cast<char>((bits >> 4) & 0xFF);
-    } else if (count == 3) {
-        out += static_cast<char>((bits >> 10) & 0xFF);
-        out += static_cast<char>((bits >> 2) & 0xFF);
-    }
-    return true;
-}
-
-int HexValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = static_cast<unsigned char>(c & ~0x20);
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The Q encoding of RFC 2047 (4.2): "_" is a space, "=" and two hex digits
-// (either case) a byte, any other byte itself. An "=" without two hex digits
-// makes the text no Q text.
-bool DecodeWordQ(const char* text, int n, CString& bytes)
-{
-    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
-    std::string& out = bytes.Str();
-    out.clear();
-    out.reserve(static_cast<size_t>(n));
-    for (int k = 0; k < n; ++k) {
-        if (in[k] == '_') {
-            out += ' ';
-        } else if (in[k] == '=') {
-            const int hi = n - k >= 3 ? HexValue(in[k + 1]) : -1;
-            const int lo = hi >= 0 ? HexValue(in[k + 2]) : -1;
-            if (lo < 0)
-                return false;
-            out += static_cast<char>(hi * 16 + lo);
-            k += 2;
-        } else {
-            out += static_cast<char>(in[k]);
-        }
-    }
-    return true;
-}
-
 // Appends the word's text decoded and turned from its charset into
 // Shift_JIS to out; false, with out unchanged, for a charset that no
 // converter knows or a text that does not decode.
@@ -179,9 +97,14 @@ bool AppendDecodedWord(const CString& value, const EncodedWord& word, CString& b
     if (CharsetRouteFor(charset, static_cast<std::size_t>(word.charsetLength)) == CharsetRoute::kUnknown)
         return false;
     const char* text = value.GetString() + word.text;
-    const bool decoded = word.encoding == 'B' ? DecodeWordBase64(text, word.textLength, bytes)
-                                              : DecodeWordQ(text, word.textLength, bytes);
-    if (!decoded)
+    // Both decodings as mail readers do them: lenient Base64 (padding
+    // missing or to spare, stray bytes skipped), and Q with "_" as a space
+    // and a bad escape kept as it stands.
+    bytes.Empty();
+    const auto length = static_cast<std::size_t>(word.textLength);
+    if (word.encoding != 'B')
+        AppendQuotedPrintableDecoded(text, length, bytes, true);
+    else if (!AppendBase64Decoded(text, length, bytes))
         return false;
     return AppendAsSjis(charset, static_cast<std::size_t>(word.charsetLength), bytes.GetString(),
                         static_cast<std::size_t>(bytes.GetLength()), out);
@@ -265,7 +188,7 @@ int CBase64::Decode(int n, int& decodedLength, const char* text, BYTE* output)
 CString DecodeEncodedText(const CString& base64Text)
 {
     CString bytes;
-    if (!DecodeWordBase64(base64Text.GetString(), base64Text.GetLength(), bytes))
+    if (!AppendBase64Decoded(base64Text.GetString(), static_cast<std::size_t>(base64Text.GetLength()), bytes))
         return base64Text;
     ConvertStringJisToSjis(bytes);
     return bytes;

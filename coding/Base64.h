@@ -30,18 +30,19 @@ private:
 };
 
 // Base64-decodes the text of one encoded word and converts the bytes from
-// ISO-2022-JP to Shift_JIS (from the converter's initial state). The "="
-// padding may be missing or doubled, as in a header value. Text that is not
-// Base64 comes back unchanged.
+// ISO-2022-JP to Shift_JIS (from the converter's initial state). The
+// Base64 is read as mail readers read it (AppendBase64Decoded). Text that is
+// not Base64 comes back unchanged.
 CString DecodeEncodedText(const CString& base64Text);
 
 // Decodes a whole header value into result, which is emptied first.
 //
 // Each encoded word "=?charset?B?text?=" or "=?charset?Q?text?=" (charset,
 // encoding and Base64 letters in any case; the charset may carry an RFC 2231
-// "*language", which is ignored) is decoded on its own: B is Base64 with the
-// padding missing or doubled taken as mail readers take it, Q is RFC 2047's
-// ("_" a space, "=" and two hex digits a byte). The bytes are turned into
+// "*language", which is ignored) is decoded on its own, as mail readers
+// decode it: B is Base64 (AppendBase64Decoded: padding missing or to spare,
+// stray bytes skipped), Q is RFC 2047's ("_" a space, "=" and two hex digits
+// a byte, any other "=" kept as it stands). The bytes are turned into
 // Shift_JIS from the word's charset (AppendAsSjis; ISO-2022-JP from the
 // converter's initial state for each word). A word whose charset no
 // converter knows, or whose text does not decode, stays exactly as it

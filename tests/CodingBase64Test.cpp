@@ -114,8 +114,9 @@ TEST(CodingBase64Test, HeaderValues)
         {"word decoding to a NUL first", "a=?iso-2022-jp?b?AEE=?=b", "ab"},
         {"word ending in kanji mode", "=?iso-2022-jp?b?GyRCMCE=?=x", "\x88\x9fx"},
 
-        // Base64 padding missing, doubled or tripled; a last group of one
-        // character or a byte outside the alphabet is no Base64.
+        // Base64 as mail readers decode it: padding missing, doubled or
+        // tripled, stray bytes skipped, the data ending at the padding; a
+        // last group of one character is no Base64.
         {"padding doubled", "=?ISO-2022-JP?B?GyRCJUslYyE8JXMbKEI==?=", kNyaan},
         {"padding missing", "=?ISO-2022-JP?B?GyRCJUslYyE8JXMbKEI?=", kNyaan},
         {"padding tripled", "=?ISO-2022-JP?B?GyRCJUslYyE8JXMbKEI===?=", kNyaan},
@@ -124,14 +125,14 @@ TEST(CodingBase64Test, HeaderValues)
         {"one byte unpadded", "=?us-ascii?b?QQ?=", "A"},
         {"last group taken by the decoder", "=?us-ascii?b?QQ=A?=", "A"},
         {"one character too many", "=?us-ascii?b?QUJDR?= " + kWordB, "=?us-ascii?b?QUJDR?= \x82\xa0"},
-        {"byte outside the alphabet", "x =?iso-2022-jp?b?QU*D?= " + kWordB, "x =?iso-2022-jp?b?QU*D?= \x82\xa0"},
-        {"padding inside", "=?us-ascii?b?QQ==QUJD?=", "=?us-ascii?b?QQ==QUJD?="},
+        {"byte outside the alphabet skipped", "x =?iso-2022-jp?b?QU*D?= " + kWordB, "x A@\x82\xa0"},
+        {"padding inside: the data ends there", "=?us-ascii?b?QQ==QUJD?=", "A"},
 
         // Q encoding.
         {"Q text", "=?us-ascii?q?a_b=41=3f=3D?=", "a bA?="},
         {"Q lower-case hex and ISO-2022-JP", "=?ISO-2022-JP?Q?=1b$B0!=1b(B?=", "\x88\x9f"},
-        {"Q with = not before two hex digits", "=?us-ascii?Q?a=4g?= " + kWordA, "=?us-ascii?Q?a=4g?= \x88\x9f"},
-        {"Q ending in =", "=?us-ascii?Q?ab=4?=", "=?us-ascii?Q?ab=4?="},
+        {"Q with = not before two hex digits: kept", "=?us-ascii?Q?a=4g?= " + kWordA, "a=4g\x88\x9f"},
+        {"Q ending in =", "=?us-ascii?Q?ab=4?=", "ab=4"},
         {"empty Q word", "a =?us-ascii?Q?" "?= " + kWordA, "a \x88\x9f"},
 
         // Charsets: each word from its own.
@@ -189,7 +190,8 @@ TEST(CodingBase64Test, ResultMayBeTheValueItself)
     DecodeHeaderValue(s, s);
     EXPECT_EQ(s, "\x88\x9f!");
     EXPECT_EQ(DecodeEncodedText("GyRCMCEbKEI="), "\x88\x9f");
-    EXPECT_EQ(DecodeEncodedText("QU JD"), "QU JD");
+    EXPECT_EQ(DecodeEncodedText("QU JD"), "ABC");   // a blank skipped
+    EXPECT_EQ(DecodeEncodedText("QUJDR"), "QUJDR");
     EXPECT_EQ(DecodeEncodedText("GyRCMCEbKEI"), "\x88\x9f");   // padding missing
     EXPECT_EQ(DecodeEncodedText("QUJDR"), "QUJDR");
 }

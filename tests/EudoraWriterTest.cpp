@@ -175,6 +175,8 @@ TEST_F(EudoraFixture, MessagesByKind)
         {"message/rfc822 whose message cannot be split: its text",
          "Content-Type: message/rfc822\r\n\r\nContent-Type: multipart/mixed; boundary=z\r\n\r\n--z\r\n\r\ncut\r\n.\r\n",
          std::string(kRelabelled) + "\r\n", "--z\r\n\r\ncut\r\n"},
+        {"line ends in a decoded word become spaces", "Subject: =?us-ascii?Q?a=0D=0A=0D=0Ab?=\r\n\r\nx\r\n.\r\n",
+         "Subject: a    b\r\n\r\n", "x\r\n"},
         {"dot lines", "Subject: d\r\n\r\na\r\n.\r\n..\r\n.x\r\n.\r\n", "Subject: d\r\n\r\n", "a\r\n..\r\n.x\r\n"},
         {"folded encoded subject",
          "Subject: =?ISO-2022-JP?B?GyRCN29MPhsoQg==?=\r\n =?iso-2022-jp?B?GyRCJUYlOSVIGyhC?=\r\n\r\nx\r\n.\r\n",

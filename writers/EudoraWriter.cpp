@@ -303,6 +303,21 @@ bool HoldsEightBit(const CString& line)
     return false;
 }
 
+// A decoded word may hold line ends ("=0D=0A"): within the line they become
+// spaces, so that a decoded value can neither end the header nor add a field.
+void KeepOneLine(CString& line)
+{
+    std::string& s = line.Str();
+    std::size_t end = s.size();
+    if (end > 0 && s[end - 1] == '\n')
+        --end;
+    if (end > 0 && s[end - 1] == '\r')
+        --end;
+    for (std::size_t k = 0; k < end; ++k)
+        if (s[k] == '\r' || s[k] == '\n')
+            s[k] = ' ';
+}
+
 // What the header must say of the body written under it.
 struct HeaderRelabel {
     bool decoded = false;     // the transfer encoding was undone: 8bit
@@ -328,6 +343,7 @@ CString BuildHeaderText(const char* message, std::size_t length, const HeaderRel
             if (found == 1)
                 header.TrimRight();
             DecodeHeaderValue(line, line);
+            KeepOneLine(line);
         }
         if (IsField(line, "content-type", 12) && (relabel.converted || line.Find("text/plain") < 0))
             line = kPlainTextContentType;
