@@ -154,10 +154,38 @@ def reference_body(raw):
     return category, sjis(text)
 
 
+def superset_header(value):
+    """A header value decoded word by word as Python does, but Shift_JIS and
+    ISO-2022-JP words read with the Windows extensions phones use (Python
+    leaves such a word as it stands, or replaces its characters)."""
+    parts = []
+    for data, charset in email.header.decode_header(value):
+        if isinstance(data, str):
+            parts.append(data)
+        elif charset in SUPERSETS:
+            try:
+                parts.append(SUPERSETS[charset](data))
+            except UnicodeDecodeError:
+                parts.append(data.decode(charset, "replace"))
+        else:
+            try:
+                parts.append(data.decode(charset or "ascii", "replace"))
+            except LookupError:
+                parts.append(data.decode("ascii", "replace"))
+    return "".join(parts)
+
+
 def reference_subject(raw):
     msg = email.message_from_bytes(raw, policy=email.policy.default)
     value = msg.get("subject")
-    return None if value is None else sjis(re.sub(r"\s+", " ", str(value)).strip())
+    if value is None:
+        return None
+    text = str(value)
+    if "\ufffd" in text or re.search(r"(?i)=\?(iso-2022-jp|shift_jis)\?", text):
+        stored = email.message_from_bytes(raw, policy=email.policy.compat32).get("subject")
+        if isinstance(stored, str):
+            text = superset_header(stored)
+    return sjis(re.sub(r"\s+", " ", text).strip())
 
 
 def eudora_subject(header):
