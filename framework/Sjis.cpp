@@ -129,11 +129,10 @@ constexpr TrailRange kPartRows[] = {
     {0xFC, 0x40, 0x4B},
 };
 
-}  // namespace
-
-bool IsCp932Assigned(BYTE lead, BYTE trail)
+constexpr bool Assigned(int lead, int trail)
 {
-    if (!IsSjisLeadByte(lead) || trail < 0x40 || trail == 0x7F || trail > 0xFC)
+    const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+    if (!isLead || trail < 0x40 || trail == 0x7F || trail > 0xFC)
         return false;
     if (lead == 0x85 || lead == 0x86 || lead == 0xEB || lead == 0xEC || lead == 0xEF)
         return false;
@@ -147,3 +146,17 @@ bool IsCp932Assigned(BYTE lead, BYTE trail)
     }
     return !partRow;
 }
+
+constexpr Cp932AssignedBits MakeAssignedBits()
+{
+    Cp932AssignedBits bits{};
+    for (int lead = 0; lead < 256; ++lead)
+        for (int trail = 0; trail < 256; ++trail)
+            if (Assigned(lead, trail))
+                bits.words[lead * 8 + trail / 32] |= std::uint32_t{1} << (trail % 32);
+    return bits;
+}
+}  // namespace
+
+// Built by the compiler: no start-up cost, and usable from the first call.
+constinit const Cp932AssignedBits kCp932Assigned = MakeAssignedBits();
