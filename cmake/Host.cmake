@@ -24,6 +24,7 @@ if(NOT VELMORA_FUZZ)
     tests/AddressBookTest.cpp
     tests/AppTest.cpp
     tests/CodingBase64Test.cpp
+    tests/CodingCharsetTest.cpp
     tests/CodingJisTest.cpp
     tests/CodingMailDateTest.cpp
     tests/CodingMimeHeaderTest.cpp
