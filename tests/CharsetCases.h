@@ -174,7 +174,9 @@ inline std::string CharsetCaseFailures(bool (*unconvertible)(const CharsetCase&)
         const std::string_view want = none ? c.in : c.out;
         CString out("<");
         const bool known = AppendAsSjis(CString(c.charset), c.in.data(), c.in.size(), out);
-        if (known != (c.known && !none) || out.Str() != "<" + std::string(want))
+        std::string expected("<");
+        expected += want;
+        if (known != (c.known && !none) || out.Str() != expected)
             failures += std::string(c.what) + ": " + CharsetHex(out.Str().substr(1)) + "\n";
         if (none || CharsetRouteFor(CString(c.charset)) != CharsetRoute::kConvert)
             continue;
