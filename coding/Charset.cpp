@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "coding/Jis.h"
+#include "framework/Ascii.h"
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
 
@@ -143,13 +144,51 @@ std::size_t Normalized(std::string_view name, char (&buf)[kMaxName])
     return n;
 }
 
+// The labels nearly all mail has, as they are written, and their entries:
+// looked at before any normalising.
+struct CommonLabel {
+    std::string_view label;
+    std::size_t entry;
+};
+constexpr CommonLabel kCommonLabels[] = {
+    {"iso-2022-jp", 0}, {"us-ascii", 1}, {"shift_jis", 2}, {"euc-jp", 3}, {"utf-8", 4},
+};
+
+constexpr bool CommonLabelsMatch()
+{
+    for (const CommonLabel& common : kCommonLabels) {
+        std::string_view names(kCharsets[common.entry].names);
+        std::string first = std::string(names.substr(0, names.find(' ')));
+        for (char& c : first)
+            if (c == '_')
+                c = '-';
+        std::string label(common.label);
+        for (char& c : label)
+            if (c == '_')
+                c = '-';
+        if (first != label)
+            return false;
+    }
+    return true;
+}
+static_assert(CommonLabelsMatch(), "each common label is the first name of its entry");
+
 Lookup FindCharset(const char* name, std::size_t length)
 {
     Lookup result;
-    const std::string_view label(name ? name : "", name ? length : 0);
-    if (label.find_first_not_of(" \t\"") == std::string_view::npos) {
+    std::string_view label(name ? name : "", name ? length : 0);
+    const std::size_t first = label.find_first_not_of(" \t\"");
+    if (first == std::string_view::npos) {
         result.none = true;
         return result;
+    }
+    label.remove_prefix(first);
+    label.remove_suffix(label.size() - 1 - label.find_last_not_of(" \t\""));
+    for (const CommonLabel& common : kCommonLabels) {
+        if (AsciiEqualsNoCase(label, common.label)) {
+            result.entry = &kCharsets[common.entry];
+            return result;
+        }
     }
     char buf[kMaxName];
     const std::size_t n = Normalized(label, buf);
@@ -245,6 +284,7 @@ constexpr char16_t kReplacement = 0xFFFD;   // becomes the geta mark
 void DecodeUtf8(const unsigned char* p, const unsigned char* end, Utf16Sink& sink)
 {
     while (p < end) {
+        sink.FlushIfFull();
         const unsigned char b = *p;
         if (b < 0x80) {
             sink.Put(b);
@@ -294,7 +334,6 @@ void DecodeUtf8(const unsigned char* p, const unsigned char* end, Utf16Sink& sin
             sink.Put(0x3013);   // beyond code page 932
         else
             sink.Put(static_cast<char16_t>(c));
-        sink.FlushIfFull();
     }
 }
 

@@ -129,33 +129,33 @@ constexpr TrailRange kPartRows[] = {
     {0xFC, 0x40, 0x4B},
 };
 
-constexpr bool Assigned(int lead, int trail)
+constexpr void SetBits(Cp932AssignedBits& bits, int lead, int from, int to)
 {
-    const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-    if (!isLead || trail < 0x40 || trail == 0x7F || trail > 0xFC)
-        return false;
-    if (lead == 0x85 || lead == 0x86 || lead == 0xEB || lead == 0xEC || lead == 0xEF)
-        return false;
-    bool partRow = false;
-    for (const TrailRange& r : kPartRows) {
-        if (r.lead != lead)
-            continue;
-        partRow = true;
-        if (trail >= r.from && trail <= r.to)
-            return true;
-    }
-    return !partRow;
+    for (int trail = from; trail <= to; ++trail)
+        if (trail != 0x7F)
+            bits.words[lead * 8 + trail / 32] |= std::uint32_t{1} << (trail % 32);
 }
 
 constexpr Cp932AssignedBits MakeAssignedBits()
 {
     Cp932AssignedBits bits{};
-    for (int lead = 0; lead < 256; ++lead)
-        for (int trail = 0; trail < 256; ++trail)
-            if (Assigned(lead, trail))
-                bits.words[lead * 8 + trail / 32] |= std::uint32_t{1} << (trail % 32);
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if ((lead > 0x9F && lead < 0xE0) || lead == 0x85 || lead == 0x86 || lead == 0xEB || lead == 0xEC ||
+            lead == 0xEF)
+            continue;
+        bool partRow = false;
+        for (const TrailRange& r : kPartRows) {
+            if (r.lead == lead) {
+                partRow = true;
+                SetBits(bits, lead, r.from, r.to);
+            }
+        }
+        if (!partRow)
+            SetBits(bits, lead, 0x40, 0xFC);
+    }
     return bits;
 }
+
 }  // namespace
 
 // Built by the compiler: no start-up cost, and usable from the first call.
