@@ -599,22 +599,22 @@ public:
 
     void Run(const unsigned char* p, const unsigned char* end)
     {
+        std::vector<std::uint16_t> starts;   // offsets of a run's characters, and its end
         while (p < end) {
-            m_run = p;
-            m_starts.clear();
+            starts.clear();
             const unsigned char* q = p;
             while (q < end && q - p < kRun) {
                 const std::size_t length = CharLength(m_decoding, q, end);
                 if (length == 0)
                     break;
-                m_starts.push_back(static_cast<std::uint16_t>(q - p));
+                starts.push_back(static_cast<std::uint16_t>(q - p));
                 q += length;
             }
-            m_starts.push_back(static_cast<std::uint16_t>(q - p));
-            if (m_starts.size() > 1)
-                Decode(0, m_starts.size() - 1);
+            starts.push_back(static_cast<std::uint16_t>(q - p));
+            if (starts.size() > 1)
+                Decode(p, starts, 0, starts.size() - 1);
             if (q < end && CharLength(m_decoding, q, end) == 0) {
-                m_sink.Put(kReplacement);   // a lead byte without its trail
+                m_sink.Put(kReplacement);   // a byte that starts no character
                 ++q;
             }
             m_sink.FlushIfFull();
@@ -626,46 +626,44 @@ private:
     // Longest run handed over at once, in bytes (a character may end past it).
     static constexpr std::ptrdiff_t kRun = 4096;
 
-    // Characters [first, last) of the run: the whole range, and when the
-    // decoder refuses it, each half. Recursion depth: log2(kRun) + 1.
-    void Decode(std::size_t first, std::size_t last)
+    // Characters [first, last) of the run at run: the whole range, and when
+    // the decoder refuses it, each half. A refused character is one bad
+    // sequence, unless it holds ASCII bytes after its first: then only its
+    // first byte is, and the others are read again (an ASCII byte is never
+    // lost to a broken lead byte). In a multi-byte charset a character the
+    // decoder puts in the private use area is refused too: these are the
+    // charset's user-defined areas, none of code page 932's user-defined
+    // characters there (and one decoder refuses what another puts there).
+    // Recursion depth: log2(kRun) + 1 for the halves, and a character's
+    // length for the reading again.
+    void Decode(const unsigned char* run, const std::vector<std::uint16_t>& starts, std::size_t first,
+                std::size_t last)
     {
         std::u16string& buf = m_sink.Buffer();
         const std::size_t before = buf.size();
-        const char* text = reinterpret_cast<const char*>(m_run + m_starts[first]);
-        const std::size_t n = static_cast<std::size_t>(m_starts[last] - m_starts[first]);
-        if (m_decoder.Decode(text, n, buf)) {
-            Clean(before);
-            return;
+        const unsigned char* text = run + starts[first];
+        const unsigned char* const end = run + starts[last];
+        if (m_decoder.Decode(reinterpret_cast<const char*>(text), static_cast<std::size_t>(end - text), buf)) {
+            if (m_decoding == Decoding::kSingleByte ||
+                std::none_of(buf.begin() + static_cast<std::ptrdiff_t>(before), buf.end(),
+                             [](char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }))
+                return;
+            buf.resize(before);
         }
         if (last - first == 1) {
             buf += kReplacement;
+            if (std::any_of(text + 1, end, [](unsigned char b) { return b < 0x80; }))
+                Run(text + 1, end);
             return;
         }
         const std::size_t middle = first + (last - first) / 2;
-        Decode(first, middle);
-        Decode(middle, last);
-    }
-
-    // Multi-byte charsets: their user-defined areas, which the decoders put
-    // in the private use area, are none of code page 932's user-defined
-    // characters there: no characters at all.
-    void Clean(std::size_t from)
-    {
-        if (m_decoding == Decoding::kSingleByte)
-            return;
-        std::u16string& buf = m_sink.Buffer();
-        for (std::size_t i = from; i < buf.size(); ++i) {
-            if (buf[i] >= 0xE000 && buf[i] <= 0xF8FF)
-                buf[i] = kReplacement;
-        }
+        Decode(run, starts, first, middle);
+        Decode(run, starts, middle, last);
     }
 
     platform::CharsetDecoder m_decoder;
     Decoding m_decoding;
     Utf16Sink& m_sink;
-    const unsigned char* m_run = nullptr;
-    std::vector<std::uint16_t> m_starts;   // offsets of the run's characters, and its end
 };
 
 // The JIS route: converted in place at the end of out, kept up to the first

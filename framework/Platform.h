@@ -136,7 +136,7 @@ public:
     bool Decode(const char* text, std::size_t n, std::u16string& out);
 
 private:
-    std::intptr_t m_handle = -1;   // iconv's descriptor (POSIX)
+    std::intptr_t m_handle = -1;   // iconv's descriptor (POSIX); 1 when the code page exists (Windows)
     unsigned m_codePage = 0;
 };
 

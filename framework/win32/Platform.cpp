@@ -402,13 +402,16 @@ constexpr std::size_t kMaxPiece = 0x3FFFFFFF;
 
 }  // namespace
 
-CharsetDecoder::CharsetDecoder(unsigned codePage, const char* /*iconvName*/) : m_codePage(codePage) {}
+CharsetDecoder::CharsetDecoder(unsigned codePage, const char* /*iconvName*/) : m_codePage(codePage)
+{
+    m_handle = codePage != 0 && ::IsValidCodePage(codePage) ? 1 : -1;   // whether the system has it
+}
 
 CharsetDecoder::~CharsetDecoder() = default;
 
 bool CharsetDecoder::IsAvailable() const
 {
-    return m_codePage != 0 && ::IsValidCodePage(m_codePage);
+    return m_handle == 1;
 }
 
 bool CharsetDecoder::Decode(const char* text, std::size_t n, std::u16string& out)
