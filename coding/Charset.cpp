@@ -157,17 +157,16 @@ constexpr CommonLabel kCommonLabels[] = {
 constexpr bool CommonLabelsMatch()
 {
     for (const CommonLabel& common : kCommonLabels) {
-        std::string_view names(kCharsets[common.entry].names);
-        std::string first = std::string(names.substr(0, names.find(' ')));
-        for (char& c : first)
-            if (c == '_')
-                c = '-';
-        std::string label(common.label);
-        for (char& c : label)
-            if (c == '_')
-                c = '-';
-        if (first != label)
+        const std::string_view names(kCharsets[common.entry].names);
+        const std::string_view first = names.substr(0, names.find(' '));
+        if (first.size() != common.label.size())
             return false;
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            const char a = first[i] == '_' ? '-' : first[i];
+            const char b = common.label[i] == '_' ? '-' : common.label[i];
+            if (a != b)
+                return false;
+        }
     }
     return true;
 }

@@ -308,7 +308,7 @@ void RunConverter(JisState& state, const char* input, int inputLength, char* out
         if (s.escape != kEscNone) {
             EscapeByte(s, sink, b);
         } else if (s.mode == kKanji) {
-            if (b >= 0x21 && b <= 0xFC) {
+            if (IsKanjiByte(b)) {
                 if (!s.pending) {
                     s.pending = true;
                     s.first = b;
