@@ -24,6 +24,7 @@ if(NOT VELMORA_FUZZ)
     tests/AddressBookTest.cpp
     tests/AppTest.cpp
     tests/CodingBase64Test.cpp
+    tests/CodingCharsetTest.cpp
     tests/CodingJisTest.cpp
     tests/CodingMailDateTest.cpp
     tests/CodingMimeHeaderTest.cpp
@@ -74,6 +75,7 @@ function(velmora_fuzz_target name library)
   target_link_libraries(${name} PRIVATE ${library})
 endfunction()
 velmora_fuzz_target(base64_fuzz velmora_coding)
+velmora_fuzz_target(charset_fuzz velmora_coding)
 velmora_fuzz_target(eudora_fuzz velmora_app)
 velmora_fuzz_target(header_fuzz velmora_coding)
 velmora_fuzz_target(index_fuzz velmora_store)

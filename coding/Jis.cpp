@@ -10,15 +10,22 @@
 #include <emmintrin.h>
 #endif
 
+#include "framework/Sjis.h"
+
 namespace {
 
 // JisDecoderState's values.
-enum Mode : unsigned char { kNone = 0, kAscii = 1, kKanji = 2, kKana = 3 };
+// kKana is shifted in by SO, kKanaSet designated by ESC ( I: the text is
+// the same, but a designation is replaced by the next one, not returned to.
+enum Mode : unsigned char { kNone = 0, kAscii = 1, kKanji = 2, kKana = 3, kKanaSet = 4 };
 enum Escape : unsigned char { kEscNone = 0, kEscStarted = 1, kEscIntermediate = 2 };
 
 constexpr unsigned char ESC = 0x1B;
 constexpr unsigned char SO = 0x0E;
 constexpr unsigned char SI = 0x0F;
+// The geta mark "〓" in Shift_JIS.
+constexpr unsigned char kGeta1 = 0x81;
+constexpr unsigned char kGeta2 = 0xAC;
 
 using JisState = JisDecoderState;
 
@@ -52,6 +59,52 @@ constexpr PairTables kPair = MakePairTables();
 inline bool IsKanjiByte(unsigned char b)
 {
     return b >= 0x21 && b <= 0xFC;
+}
+
+// For each first byte j1, a run of second bytes j2 (from lo, count long)
+// whose pairs code page 932 all assigns: the longest such run, so that whole
+// rows of kanji and kana convert without a look at the assignment. Other
+// pairs take the byte-by-byte path, which looks.
+struct FastRuns {
+    unsigned char lo[256];
+    unsigned char count[256];
+};
+
+const FastRuns& Runs()
+{
+    static const FastRuns runs = [] {
+        FastRuns r{};
+        for (int j1 = 0x21; j1 <= 0xFC; ++j1) {
+            int start = 0;
+            for (int j2 = 0x21; j2 <= 0xFD; ++j2) {
+                const bool ok = j2 <= 0xFC && IsCp932Assigned(kPair.s1[j1], kPair.s2[j1 & 1][j2]);
+                if (ok && start == 0)
+                    start = j2;
+                if (!ok && start != 0) {
+                    if (j2 - start > r.count[j1]) {
+                        r.lo[j1] = static_cast<unsigned char>(start);
+                        r.count[j1] = static_cast<unsigned char>(j2 - start);
+                    }
+                    start = 0;
+                }
+            }
+        }
+        return r;
+    }();
+    return runs;
+}
+
+// Writes the Shift_JIS pair of the JIS pair j1 j2 at out: the geta mark when
+// code page 932 assigns no character there (rows 85 to 88, where some phones
+// put their pictograms, and what 8-bit bytes make), so the text stays
+// Shift_JIS and keeps its length.
+inline void PutPair(unsigned char* out, unsigned char j1, unsigned char j2)
+{
+    const unsigned char s1 = kPair.s1[j1];
+    const unsigned char s2 = kPair.s2[j1 & 1][j2];
+    const bool assigned = IsCp932Assigned(s1, s2);
+    out[0] = assigned ? s1 : kGeta1;
+    out[1] = assigned ? s2 : kGeta2;
 }
 
 // The first ESC, SO or SI in [p, end), or end. Eight bytes at a time: a
@@ -103,7 +156,7 @@ struct Sink {
 inline void LeaveMode(JisState& s)
 {
     if (s.mode != kAscii) {
-        s.outer = s.mode;
+        s.outer = s.mode == kKanaSet ? static_cast<unsigned char>(kNone) : s.mode;
         s.mode = kAscii;
     }
     s.escape = kEscNone;
@@ -179,6 +232,11 @@ inline void EscapeByte(JisState& s, Sink& sink, unsigned char b)
         Enter(s, kKanji);
     } else if (i == 0x28 && (b == 0x42 || b == 0x4A || b == 0x48)) {
         Return(s);
+    } else if (i == 0x28 && b == 0x49) {
+        // JIS X 0201 katakana until the next designation, which goes to
+        // ASCII (or kanji), never back to what came before.
+        s.outer = kNone;
+        Enter(s, kKanaSet);
     } else {
         sink.Put(ESC);
         sink.Put(i);
@@ -201,6 +259,7 @@ void RunConverter(JisState& state, const char* input, int inputLength, char* out
     const unsigned char* in = reinterpret_cast<const unsigned char*>(input);
     const unsigned char* const end = in + (input && inputLength > 0 ? inputLength : 0);
     JisState s = state;
+    const FastRuns& fastRuns = Runs();
 
     while (in < end) {
         if (s.mode == kAscii && s.escape == kEscNone) {
@@ -229,9 +288,12 @@ void RunConverter(JisState& state, const char* input, int inputLength, char* out
             if (pairs > (sink.cap - sink.pos) / 2)
                 pairs = (sink.cap - sink.pos) / 2;
             const unsigned char* const stop = p + 2 * pairs;
-            while (p < stop && IsKanjiByte(p[0]) && IsKanjiByte(p[1])) {
+            const FastRuns& runs = fastRuns;
+            while (p < stop) {
                 const unsigned char j1 = p[0];
                 const unsigned char j2 = p[1];
+                if (static_cast<unsigned>(j2 - runs.lo[j1]) >= runs.count[j1])
+                    break;
                 out[0] = kPair.s1[j1];
                 out[1] = kPair.s2[j1 & 1][j2];
                 out += 2;
@@ -246,21 +308,22 @@ void RunConverter(JisState& state, const char* input, int inputLength, char* out
         if (s.escape != kEscNone) {
             EscapeByte(s, sink, b);
         } else if (s.mode == kKanji) {
-            if (b >= 0x21 && b <= 0xFC) {
+            if (IsKanjiByte(b)) {
                 if (!s.pending) {
                     s.pending = true;
                     s.first = b;
                 } else {
-                    const unsigned char j1 = s.first;
-                    sink.Put(kPair.s1[j1]);
-                    sink.Put(kPair.s2[j1 & 1][b]);
+                    unsigned char pair[2];
+                    PutPair(pair, s.first, b);
+                    sink.Put(pair[0]);
+                    sink.Put(pair[1]);
                     s.pending = false;
                 }
             } else {
                 s.pending = false;   // a lone first byte is dropped
                 PlainByte(s, sink, b);
             }
-        } else if (s.mode == kKana) {
+        } else if (s.mode == kKana || s.mode == kKanaSet) {
             const unsigned char k = static_cast<unsigned char>(b | 0x80);
             if (k >= 0xA1 && k <= 0xDF)
                 sink.Put(k);

@@ -2,9 +2,11 @@
 //
 // A byte-driven state machine: ESC $ B, ESC $ @ and ESC K shift into two-byte
 // kanji; ESC ( B, ESC ( J, ESC ( H and ESC H shift back; SO and SI shift
-// half-width katakana in and out. Any other escape sequence is copied to the
-// output unchanged, and bytes that are already Shift_JIS or ASCII pass
-// through. Over one text the converter never produces more bytes than it has
+// half-width katakana in and out; ESC ( I shifts into JIS X 0201 katakana
+// (as phones send it) until ESC ( B, ESC ( J or ESC ( H. A kanji pair whose
+// Shift_JIS code code page 932 does not assign becomes the geta mark "〓".
+// Any other escape sequence is copied to the output unchanged, and bytes
+// that are already Shift_JIS or ASCII pass through. Over one text the converter never produces more bytes than it has
 // read so far: output may be the input itself (converted in place).
 //
 // A CJisConverter holds where one text stands (its mode, an escape sequence
@@ -17,7 +19,7 @@
 // Where the converter stands between two pieces of one text (read by the
 // converter only).
 struct JisDecoderState {
-    unsigned char mode = 1;           // 1 ASCII, 2 KANJI, 3 KANA
+    unsigned char mode = 1;           // 1 ASCII, 2 KANJI, 3 KANA (SO), 4 KANA (ESC ( I)
     unsigned char escape = 0;         // 0 none, 1 after ESC, 2 after ESC and an intermediate byte
     unsigned char outer = 0;          // mode in force when the current ESC/SO/SI arrived (0: none)
     unsigned char returnTo = 0;       // mode to go back to at the next kanji-out or SI (0: none)

@@ -6,7 +6,9 @@
 // text that comes back is Shift_JIS. Nothing here throws.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "framework/CString.h"
 #include "framework/Types.h"
@@ -110,6 +112,39 @@ bool LocalTimeToUtc(const LocalTime& local, std::int64_t* seconds);
 // UTF-16LE text to Shift_JIS (code page 932, whatever the system's code
 // page); characters without a Shift_JIS form become "?".
 CString Utf16ToSjis(const std::uint16_t* text, std::size_t length);
+
+// ---- Text in other charsets ----------------------------------------------
+
+// A decoder of one charset without shift states into UTF-16, the charset
+// named for both builds: by its Windows code page (used on Windows) and by
+// the name iconv knows it by (used elsewhere; a name that glibc and macOS's
+// libiconv both know). No best fit and no guessing: bytes decode only when
+// they are characters of the charset.
+class CharsetDecoder {
+public:
+    CharsetDecoder(unsigned codePage, const char* iconvName);
+    ~CharsetDecoder();
+    CharsetDecoder(const CharsetDecoder&) = delete;
+    CharsetDecoder& operator=(const CharsetDecoder&) = delete;
+
+    // False when this system has no converter for the charset.
+    bool IsAvailable() const;
+    // Appends the n bytes at text, whole characters of the charset, decoded
+    // to out, and answers true; answers false, out as it was, when some of
+    // the bytes are no character the converter knows (or it is unavailable).
+    // Each call starts afresh: nothing carries over from the last one.
+    bool Decode(const char* text, std::size_t n, std::u16string& out);
+
+private:
+    std::intptr_t m_handle = -1;   // iconv's descriptor (POSIX); 1 when the code page exists (Windows)
+    unsigned m_codePage = 0;
+};
+
+// Appends n UTF-16 code units converted to Shift_JIS as code page 932 maps
+// them on Windows, without best fit, to out: a code unit that code page 932
+// has no code for (among them each surrogate, paired or not) becomes the two
+// bytes missing[0], missing[1].
+void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missing)[3], CString& out);
 
 // A string-table resource; empty when the id is unknown.
 CString LoadResString(UINT id);

@@ -129,21 +129,34 @@ constexpr TrailRange kPartRows[] = {
     {0xFC, 0x40, 0x4B},
 };
 
+constexpr void SetBits(Cp932AssignedBits& bits, int lead, int from, int to)
+{
+    for (int trail = from; trail <= to; ++trail)
+        if (trail != 0x7F)
+            bits.words[lead * 8 + trail / 32] |= std::uint32_t{1} << (trail % 32);
+}
+
+constexpr Cp932AssignedBits MakeAssignedBits()
+{
+    Cp932AssignedBits bits{};
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if ((lead > 0x9F && lead < 0xE0) || lead == 0x85 || lead == 0x86 || lead == 0xEB || lead == 0xEC ||
+            lead == 0xEF)
+            continue;
+        bool partRow = false;
+        for (const TrailRange& r : kPartRows) {
+            if (r.lead == lead) {
+                partRow = true;
+                SetBits(bits, lead, r.from, r.to);
+            }
+        }
+        if (!partRow)
+            SetBits(bits, lead, 0x40, 0xFC);
+    }
+    return bits;
+}
+
 }  // namespace
 
-bool IsCp932Assigned(BYTE lead, BYTE trail)
-{
-    if (!IsSjisLeadByte(lead) || trail < 0x40 || trail == 0x7F || trail > 0xFC)
-        return false;
-    if (lead == 0x85 || lead == 0x86 || lead == 0xEB || lead == 0xEC || lead == 0xEF)
-        return false;
-    bool partRow = false;
-    for (const TrailRange& r : kPartRows) {
-        if (r.lead != lead)
-            continue;
-        partRow = true;
-        if (trail >= r.from && trail <= r.to)
-            return true;
-    }
-    return !partRow;
-}
+// Built by the compiler: no start-up cost, and usable from the first call.
+constinit const Cp932AssignedBits kCp932Assigned = MakeAssignedBits();

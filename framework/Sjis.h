@@ -2,6 +2,8 @@
 // or 0x7C ("|"), so searches for those characters step over whole characters.
 #pragma once
 
+#include <cstdint>
+
 #include "framework/CString.h"
 #include "framework/Types.h"
 
@@ -22,9 +24,19 @@ inline bool IsSjisTrailByte(BYTE b)
 // by another byte, else 1.
 int SjisCharLength(const CString& text, int index);
 
+// One bit per lead and trail byte pair: set when code page 932 assigns the
+// double-byte character (bit trail % 32 of word lead * 8 + trail / 32).
+struct Cp932AssignedBits {
+    std::uint32_t words[256 * 8];
+};
+extern const Cp932AssignedBits kCp932Assigned;
+
 // True when lead and trail make a double-byte character that code page 932
 // assigns (JIS X 0208, the NEC and IBM extensions, the user-defined area).
-bool IsCp932Assigned(BYTE lead, BYTE trail);
+inline bool IsCp932Assigned(BYTE lead, BYTE trail)
+{
+    return (kCp932Assigned.words[lead * 8u + trail / 32u] >> (trail % 32u)) & 1u;
+}
 
 // Index of the first single-byte character ch at or after start, or -1.
 int SjisFind(const CString& text, char ch, int start = 0);

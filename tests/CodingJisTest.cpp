@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "coding/Jis.h"
+#include "framework/Sjis.h"
 
 namespace {
 
@@ -53,9 +54,19 @@ TEST(CodingJisTest, WorkedExamples)
          std::string("\x88\x9f\0\x30\x21", 5)},
         {"katakana through 8-bit bytes", "\x0e\xb1\x5f\x60\x0f", "\xb1\xdf\x60"},
         {"SO inside kanji returns to kanji at SI", kIn + "\x0e\x31\x0f\x30\x21", "\xb1\x88\x9f"},
-        {"high JIS row wraps modulo 256", kIn + "\xfc\xfc", "\x2e\x79"},
+        {"8-bit pair with no Shift_JIS code: geta", kIn + "\xfc\xfc", "\x81\xac"},
         {"0xFD ends kanji and is written", kIn + "\x30\xfd\x30\x21", "\xfd\x30\x21"},
-        {"a pair that converts to a zero byte", "x" + kIn + "\x9f\x21" + kOut + "y", std::string("x\0\x40y", 4)},
+        {"a pair that would convert to a zero byte: geta", "x" + kIn + "\x9f\x21" + kOut + "y", "x\x81\xacy"},
+        {"rows 9-12 and 85-88 unassigned: geta", kIn + "\x29\x21\x75\x21\x78\x7e", "\x81\xac\x81\xac\x81\xac"},
+        {"rows 93-94 unassigned: geta", kIn + "\x7d\x21\x7e\x7e", "\x81\xac\x81\xac"},
+        {"NEC row 13 and rows 89-92 kept", kIn + "\x2d\x21\x79\x21\x7c\x7e", "\x87\x40\xed\x40\xee\xfc"},
+        {"unassigned pair cut by a piece boundary", kIn + "\x75\x21\x30\x21", "\x81\xac\x88\x9f"},
+        {"ESC ( I katakana until ESC ( B", "\x1b(I\x31\x5f\x1b(BA", "\xb1\xdf" "A"},
+        {"ESC ( I then ESC ( J", "\x1b(I\x21\x1b(J\x21", "\xa1!"},
+        {"kanji, ESC ( I, ESC ( B goes to ASCII", kIn + "\x30\x21\x1b(I\x31\x1b(BA", "\x88\x9f\xb1" "A"},
+        {"ESC ( I, kanji, ESC ( B goes to ASCII", "\x1b(I\x31" + kIn + "\x30\x21\x1b(BA", "\xb1\x88\x9f" "A"},
+        {"ESC ( I, a byte not of the set ends it", "\x1b(I\x31\x60\x31", "\xb1\x60\x31"},
+        {"ESC ( I, SO, SI goes to ASCII", "\x1b(I\x31\x0e\x32\x0f\x33", "\xb1\xb2\x33"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Convert(c.in), c.out) << c.what;
@@ -79,6 +90,34 @@ TEST(CodingJisTest, WorkedExamples)
                 at += n;
             }
             EXPECT_EQ(joined, text) << c.what << ", cut at " << cut;
+        }
+    }
+}
+
+TEST(CodingJisTest, EveryKanjiPairIsItsShiftJisCodeOrTheGetaMark)
+{
+    // All pairs of one text, so that both the whole-pair path and the
+    // byte-by-byte path (after an odd byte) see every pair.
+    for (int shift = 0; shift < 2; ++shift) {
+        std::string in = kIn + (shift ? "\x21" : "");
+        for (int j1 = 0x21; j1 <= 0xFC; ++j1) {
+            for (int j2 = 0x21; j2 <= 0xFC; ++j2) {
+                in += static_cast<char>(j1);
+                in += static_cast<char>(j2);
+            }
+        }
+        const std::string out = Convert(in);
+        std::vector<unsigned char> bytes(in.begin() + static_cast<std::ptrdiff_t>(kIn.size()), in.end());
+        ASSERT_EQ(out.size(), bytes.size() / 2 * 2) << shift;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            const unsigned char j1 = bytes[i], j2 = bytes[i + 1];
+            unsigned s1 = (((j1 - 0x21u) & 0xFFu) >> 1) + 0x81u;
+            s1 = (s1 > 0x9F ? s1 + 0x40 : s1) & 0xFF;
+            unsigned s2 = (j2 + ((j1 & 1) ? 0x1Fu : 0x7Du)) & 0xFF;
+            s2 = (s2 >= 0x7F ? s2 + 1 : s2) & 0xFF;
+            const bool assigned = IsCp932Assigned(static_cast<BYTE>(s1), static_cast<BYTE>(s2));
+            ASSERT_EQ(static_cast<unsigned char>(out[i]), assigned ? s1 : 0x81u) << shift << " " << i;
+            ASSERT_EQ(static_cast<unsigned char>(out[i + 1]), assigned ? s2 : 0xACu) << shift << " " << i;
         }
     }
 }

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -574,6 +576,243 @@ CString Utf16ToSjis(const std::uint16_t* text, std::size_t length)
     }
     iconv_close(cd);   // nothing is left to lose
     return CString(std::move(out));
+}
+
+// ---- Text in other charsets ----------------------------------------------
+
+namespace {
+
+// UTF-16 in the host's byte order, so iconv writes char16_t values.
+const char* const kUtf16Host = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+// glibc's and libiconv's CP1255 and CP1258 converters join a letter and the
+// combining mark after it into one precomposed character; Windows and
+// Python keep the two. These are the bytes of those marks: a piece of text
+// is cut in front of each, so that the letter has left the converter before
+// its mark arrives.
+bool IsCombiningMark(unsigned codePage, unsigned char b)
+{
+    if (codePage == 1258)
+        return b == 0xCC || b == 0xD2 || b == 0xDE || b == 0xEC || b == 0xF2;
+    if (codePage == 1255)
+        return (b >= 0xC0 && b <= 0xCD) || (b >= 0xCF && b <= 0xD2);
+    return false;
+}
+
+// One piece through iconv, flushed at its end when flush (for the
+// converters that hold a letter back for a mark that may follow); false on
+// any byte sequence that is not (or not wholly) a character.
+bool IconvPiece(iconv_t cd, const char* text, std::size_t n, bool flush, std::u16string& out)
+{
+    char* src = const_cast<char*>(text);
+    std::size_t srcLeft = n;
+    std::size_t used = out.size();
+    out.resize(used + n + 16);   // one unit per byte mostly; grown when not
+    bool flushing = false;
+    for (;;) {
+        char* dst = reinterpret_cast<char*>(out.data() + used);
+        const std::size_t room = (out.size() - used) * sizeof(char16_t);
+        std::size_t dstLeft = room;
+        const std::size_t r = flushing ? iconv(cd, nullptr, nullptr, &dst, &dstLeft)
+                                       : iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const int error = errno;
+        used += (room - dstLeft) / sizeof(char16_t);
+        if (r == static_cast<std::size_t>(-1)) {
+            if (error != E2BIG)
+                return false;
+            out.resize(out.size() * 2 + 16);
+            continue;
+        }
+        if (flushing || !flush)
+            break;
+        flushing = true;
+    }
+    out.resize(used);
+    return true;
+}
+
+}  // namespace
+
+CharsetDecoder::CharsetDecoder(unsigned codePage, const char* iconvName) : m_codePage(codePage)
+{
+    iconv_t cd = iconvName ? iconv_open(kUtf16Host, iconvName) : kNoIconv;
+    m_handle = reinterpret_cast<std::intptr_t>(cd);
+}
+
+CharsetDecoder::~CharsetDecoder()
+{
+    if (IsAvailable())
+        iconv_close(reinterpret_cast<iconv_t>(m_handle));   // nothing is left to lose
+}
+
+bool CharsetDecoder::IsAvailable() const
+{
+    return reinterpret_cast<iconv_t>(m_handle) != kNoIconv;
+}
+
+bool CharsetDecoder::Decode(const char* text, std::size_t n, std::u16string& out)
+{
+    if (!IsAvailable())
+        return false;
+    if (n == 0)
+        return true;
+    iconv_t cd = reinterpret_cast<iconv_t>(m_handle);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
+    const std::size_t before = out.size();
+    if (m_codePage != 1255 && m_codePage != 1258) {
+        if (IconvPiece(cd, text, n, false, out))
+            return true;
+        out.resize(before);
+        return false;
+    }
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= n; ++i) {
+        if (i < n && !IsCombiningMark(m_codePage, p[i]))
+            continue;
+        if (!IconvPiece(cd, text + start, i - start, true, out)) {
+            out.resize(before);
+            return false;
+        }
+        start = i;
+    }
+    return true;
+}
+
+namespace {
+
+// The Unicode characters code page 932 has a code for: what iconv's CP932
+// decodes its codes to (JIS X 0208, the NEC and IBM extensions, the
+// user-defined area, ASCII and half-width katakana). iconv's encoder also
+// takes some more (U+00A5 and U+203E as the ASCII 0x5C and 0x7E, the other
+// vendors' forms of seven JIS symbols) that Windows leaves without a code;
+// they are not among these. Built once, from iconv's own decoder.
+struct Cp932Coverage {
+    std::uint64_t bits[0x10000 / 64] = {};
+    bool Has(char16_t c) const { return (bits[c / 64] >> (c % 64)) & 1u; }
+};
+
+const Cp932Coverage& Coverage()
+{
+    static const Cp932Coverage coverage = [] {
+        Cp932Coverage c;
+        std::string codes;
+        for (int b = 0; b < 0x100; ++b) {
+            if (b < 0x80 || (b >= 0xA1 && b <= 0xDF))
+                codes += static_cast<char>(b);
+            for (int t = 0x40; t <= 0xFC && IsSjisLeadByte(static_cast<BYTE>(b)); ++t) {
+                if (IsCp932Assigned(static_cast<BYTE>(b), static_cast<BYTE>(t))) {
+                    codes += static_cast<char>(b);
+                    codes += static_cast<char>(t);
+                }
+            }
+        }
+        iconv_t cd = iconv_open(kUtf16Host, "CP932");
+        if (cd == kNoIconv)
+            return c;
+        std::u16string unicode;
+        // All at once; code by code when this iconv refuses some of them.
+        if (!IconvPiece(cd, codes.data(), codes.size(), false, unicode)) {
+            unicode.clear();
+            for (std::size_t i = 0; i < codes.size();) {
+                const std::size_t n = IsSjisLeadByte(static_cast<BYTE>(codes[i])) ? 2 : 1;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                std::u16string one;
+                if (IconvPiece(cd, codes.data() + i, n, false, one))
+                    unicode += one;
+                i += n;
+            }
+        }
+        iconv_close(cd);   // nothing is left to lose
+        for (char16_t u : unicode)
+            c.bits[u / 64] |= std::uint64_t{1} << (u % 64);
+        return c;
+    }();
+    return coverage;
+}
+
+// Windows' single bytes for U+0080 and U+F8F0-U+F8F3, which iconv's CP932
+// has no code for; 0 for any other character.
+char Cp932SingleByte(char16_t c)
+{
+    switch (c) {
+    case 0x0080: return '\x80';
+    case 0xF8F0: return '\xA0';
+    case 0xF8F1: return '\xFD';
+    case 0xF8F2: return '\xFE';
+    case 0xF8F3: return '\xFF';
+    default: return 0;
+    }
+}
+
+// A run of characters code page 932 has codes for through iconv; a
+// character it still refuses becomes missing.
+void IconvToCp932(iconv_t cd, const char16_t* text, std::size_t n, const char (&missing)[3], std::string& out)
+{
+    char* src = reinterpret_cast<char*>(const_cast<char16_t*>(text));
+    std::size_t srcLeft = n * sizeof(char16_t);
+    char buf[4096];
+    while (srcLeft > 0) {
+        char* dst = buf;
+        std::size_t dstLeft = sizeof buf;
+        const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf, static_cast<std::size_t>(dst - buf));
+        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            out.append(missing, 2);
+            const std::size_t skip = std::min<std::size_t>(sizeof(char16_t), srcLeft);
+            src += skip;
+            srcLeft -= skip;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
+        }
+    }
+}
+
+}  // namespace
+
+void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missing)[3], CString& out)
+{
+    if (!text || n == 0)
+        return;
+    std::string& s = out.Str();
+    s.reserve(s.size() + n * 2);
+    const Cp932Coverage& coverage = Coverage();
+    iconv_t cd = kNoIconv;
+    // ASCII and characters without a code are written here; runs of other
+    // characters go to iconv. A surrogate, paired or not, has no code (code
+    // page 932 holds nothing beyond U+FFFF).
+    std::size_t i = 0;
+    while (i < n) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            s += static_cast<char>(c);
+            ++i;
+        } else if (!coverage.Has(c)) {
+            const char single = Cp932SingleByte(c);
+            if (single)
+                s += single;
+            else
+                s.append(missing, 2);
+            ++i;
+        } else {
+            std::size_t j = i + 1;
+            while (j < n && text[j] >= 0x80 && coverage.Has(text[j]))
+                ++j;
+            if (cd == kNoIconv)
+                cd = iconv_open("CP932", kUtf16Host);
+            if (cd == kNoIconv) {
+                for (std::size_t k = i; k < j; ++k)
+                    s.append(missing, 2);
+            } else {
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
+                IconvToCp932(cd, text + i, j - i, missing, s);
+            }
+            i = j;
+        }
+    }
+    if (cd != kNoIconv)
+        iconv_close(cd);   // nothing is left to lose
 }
 
 CString LoadResString(UINT id)

@@ -9,7 +9,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace platform {
@@ -388,6 +390,118 @@ CString Utf16ToSjis(const std::uint16_t* text, std::size_t length)
         return CString();
     static_assert(sizeof(wchar_t) == sizeof(std::uint16_t));
     return wide::ToSjis(reinterpret_cast<const wchar_t*>(text), length);
+}
+
+// ---- Text in other charsets ----------------------------------------------
+
+namespace {
+
+constexpr UINT kCp932 = 932;
+// Longest piece handed to one conversion call (they take an int).
+constexpr std::size_t kMaxPiece = 0x3FFFFFFF;
+
+}  // namespace
+
+CharsetDecoder::CharsetDecoder(unsigned codePage, const char* /*iconvName*/) : m_codePage(codePage)
+{
+    m_handle = codePage != 0 && ::IsValidCodePage(codePage) ? 1 : -1;   // whether the system has it
+}
+
+CharsetDecoder::~CharsetDecoder() = default;
+
+bool CharsetDecoder::IsAvailable() const
+{
+    return m_handle == 1;
+}
+
+bool CharsetDecoder::Decode(const char* text, std::size_t n, std::u16string& out)
+{
+    if (n == 0)
+        return IsAvailable();
+    if (!text || n > kMaxPiece || !IsAvailable())
+        return false;
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    const int in = static_cast<int>(n);
+    int units = ::MultiByteToWideChar(m_codePage, MB_ERR_INVALID_CHARS, text, in, nullptr, 0);
+    if (units <= 0)
+        return false;
+    const std::size_t before = out.size();
+    out.resize(before + static_cast<std::size_t>(units));
+    units = ::MultiByteToWideChar(m_codePage, MB_ERR_INVALID_CHARS, text, in,
+                                  reinterpret_cast<wchar_t*>(out.data() + before), units);
+    if (units <= 0) {
+        out.resize(before);
+        return false;
+    }
+    out.resize(before + static_cast<std::size_t>(units));
+    if (m_codePage == 28597) {
+        // Windows keeps the quotation marks of ISO-8859-7 of 1987 (U+02BD,
+        // U+02BC); the standard since 2003, iconv and Python have U+2018
+        // and U+2019 there.
+        for (std::size_t i = before; i < out.size(); ++i) {
+            if (out[i] == 0x02BD)
+                out[i] = 0x2018;
+            else if (out[i] == 0x02BC)
+                out[i] = 0x2019;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Code page 932 without best fit; true when no unit fell back to the
+// default character and the bytes decode back to the same units (Wine's
+// converter fits some characters best even when told not to).
+bool NarrowExactly(const wchar_t* text, int n, std::string& bytes)
+{
+    BOOL usedDefault = FALSE;
+    int size = ::WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, text, n, nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault)
+        return false;
+    bytes.resize(static_cast<std::size_t>(size));
+    size = ::WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, text, n, bytes.data(), size, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault)
+        return false;
+    bytes.resize(static_cast<std::size_t>(size));
+    int back = ::MultiByteToWideChar(kCp932, 0, bytes.data(), size, nullptr, 0);
+    if (back != n)
+        return false;
+    std::wstring check(static_cast<std::size_t>(back), L'\0');
+    back = ::MultiByteToWideChar(kCp932, 0, bytes.data(), size, check.data(), back);
+    return back == n && std::wmemcmp(check.data(), text, static_cast<std::size_t>(n)) == 0;
+}
+
+}  // namespace
+
+void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missing)[3], CString& out)
+{
+    if (!text || n == 0)
+        return;
+    std::string& s = out.Str();
+    std::string bytes;
+    // Pieces of at most 4096 units; a piece with a unit that has no code is
+    // done again one unit at a time.
+    constexpr std::size_t kPiece = 4096;
+    for (std::size_t at = 0; at < n;) {
+        std::size_t len = std::min(kPiece, n - at);
+        // Keep a surrogate pair in one piece.
+        if (at + len < n && len > 1 && text[at + len - 1] >= 0xD800 && text[at + len - 1] <= 0xDBFF)
+            --len;
+        const wchar_t* piece = reinterpret_cast<const wchar_t*>(text + at);
+        if (NarrowExactly(piece, static_cast<int>(len), bytes)) {
+            s += bytes;
+        } else {
+            for (std::size_t i = 0; i < len; ++i) {
+                // One unit alone: a surrogate never converts, as wanted.
+                if (NarrowExactly(piece + i, 1, bytes))
+                    s += bytes;
+                else
+                    s.append(missing, 2);
+            }
+        }
+        at += len;
+    }
 }
 
 CString LoadResString(UINT id)

@@ -306,8 +306,10 @@ def check_eudora(live, files, figures, problems, listing):
             same = lines_of(want) == lines_of(body)
             figures[("body", category)][0 if same else 2] += 1
             if not same:
-                problems.append("Eudora body %s (%s): expected %r, got %r" % (
-                    case.name, category, lines_of(want)[:80], lines_of(body)[:80]))
+                a, b = lines_of(want), lines_of(body)
+                at = next((k for k, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+                problems.append("Eudora body %s (%s): differs at offset %d: expected %r, got %r" % (
+                    case.name, category, at, a[max(0, at - 20):at + 60], b[max(0, at - 20):at + 60]))
         subject = reference_subject(raw)
         if subject is not None:
             same = subject == eudora_subject(header)

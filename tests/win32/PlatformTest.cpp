@@ -6,11 +6,13 @@
 #include <ctime>
 #include <string>
 
+#include "coding/Charset.h"
 #include "framework/Platform.h"
 #include "framework/Registry.h"
 #include "framework/win32/WideText.h"
 #include "res/resource.h"
 #include "res/strings.h"
+#include "tests/CharsetCases.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace {
@@ -344,4 +346,19 @@ TEST(Win32System, StringTable)
     EXPECT_EQ(platform::LoadResString(IDS_PATH_MAILBOX), "\\Data\\MailBox");
     EXPECT_EQ(platform::LoadResString(IDS_PATH_ADDRESSBOOK), STR_PATH_ADDRESSBOOK);
     EXPECT_EQ(platform::LoadResString(4999), "");
+}
+
+TEST(Win32System, CharsetsAsTheHostConvertsThem)
+{
+    // The cases the host tests run, through MultiByteToWideChar and
+    // WideCharToMultiByte. A system without code page 54936 (Wine) has no
+    // GB18030: its cases must come out as an unknown charset's.
+    static const bool gb18030 = ::IsValidCodePage(54936) != FALSE;
+    EXPECT_EQ(CharsetCaseFailures([](const CharsetCase& c) {
+                  return !gb18030 && CharsetRouteFor(CString(c.charset)) == CharsetRoute::kConvert &&
+                         CString(c.charset).CompareNoCase("gb18030") == 0;
+              }),
+              "");
+    EXPECT_EQ(Cp932EncoderFailures(), "");
+    EXPECT_EQ(EucJpWindowsCodeFailures(), "");
 }
