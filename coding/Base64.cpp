@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "coding/Charset.h"
 #include "coding/Jis.h"
@@ -40,10 +41,12 @@ bool IsCharsetByte(unsigned char c)
     return true;
 }
 
-// Bytes an encoded word's text may hold: printable ASCII but "?".
-bool IsEncodedTextByte(unsigned char c)
+// Bytes an encoded word's text may hold: printable ASCII but "?"; in Q text
+// also 8-bit bytes, which mail readers take as themselves (mailers wrote
+// them there unencoded).
+bool IsEncodedTextByte(unsigned char c, char encoding)
 {
-    return c > 0x20 && c < 0x7F && c != '?';
+    return (c > 0x20 && c < 0x7F && c != '?') || (c >= 0x80 && encoding == 'Q');
 }
 
 // Where the parts of one encoded word "=?charset?B|Q?text?=" stand in a value.
@@ -75,7 +78,7 @@ bool ParseEncodedWord(const CString& value, int open, EncodedWord& word)
         return false;
     const int text = k + 3;
     k = text;
-    while (k < n && IsEncodedTextByte(p[k]))
+    while (k < n && IsEncodedTextByte(p[k], encoding))
         ++k;
     if (n - k < 2 || p[k] != '?' || p[k + 1] != '=')
         return false;
@@ -94,8 +97,7 @@ bool ParseEncodedWord(const CString& value, int open, EncodedWord& word)
 bool AppendDecodedWord(const CString& value, const EncodedWord& word, CString& bytes, CString& out)
 {
     const char* charset = value.GetString() + word.charset;
-    if (CharsetRouteFor(charset, static_cast<std::size_t>(word.charsetLength)) == CharsetRoute::kUnknown)
-        return false;
+    const bool known = CharsetRouteFor(charset, static_cast<std::size_t>(word.charsetLength)) != CharsetRoute::kUnknown;
     const char* text = value.GetString() + word.text;
     // Both decodings as mail readers do them: lenient Base64 (padding
     // missing or to spare, stray bytes skipped), and Q with "_" as a space
@@ -106,6 +108,15 @@ bool AppendDecodedWord(const CString& value, const EncodedWord& word, CString& b
         AppendQuotedPrintableDecoded(text, length, bytes, true);
     else if (!AppendBase64Decoded(text, length, bytes))
         return false;
+    if (!known) {
+        // A charset no converter knows: its text can still be read when it
+        // is all ASCII, as in every charset mail uses ("=?NONE?B?...?=").
+        for (const char c : std::string_view(bytes.GetString(), static_cast<std::size_t>(bytes.GetLength())))
+            if (static_cast<unsigned char>(c) >= 0x80 || c == '\0')
+                return false;
+        out += bytes;
+        return true;
+    }
     return AppendAsSjis(charset, static_cast<std::size_t>(word.charsetLength), bytes.GetString(),
                         static_cast<std::size_t>(bytes.GetLength()), out);
 }

@@ -45,10 +45,11 @@ CString DecodeEncodedText(const CString& base64Text);
 // a byte, any other "=" kept as it stands). The bytes are turned into
 // Shift_JIS from the word's charset (AppendAsSjis; ISO-2022-JP from the
 // converter's initial state for each word). A word whose charset no
-// converter knows, or whose text does not decode, stays exactly as it
-// stands, markers included, and the other words are decoded all the same. A
-// "=?" that opens no well-formed word (charset, "?", B or Q, "?", printable
-// text without "?" or blanks, "?=") is plain text.
+// converter knows (unless its text is all ASCII, which every charset reads
+// alike), or whose text does not decode, stays exactly as it stands, markers
+// included, and the other words are decoded all the same. A "=?" that opens
+// no well-formed word (charset, "?", B or Q, "?", printable text without "?"
+// or blanks, 8-bit bytes too in Q text, "?=") is plain text.
 //
 // White space alone between two decoded words goes (RFC 2047); next to a
 // word kept as it stands it stays.

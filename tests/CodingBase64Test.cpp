@@ -99,7 +99,7 @@ TEST(CodingBase64Test, HeaderValues)
     const std::string kNyaan = "\x83j\x83\x83\x81[\x83\x93";   // "ニャーン"
     const std::string kNihongoUtf8 = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
     const std::string kNihongo = "\x93\xfa\x96{\x8c\xea";        // "日本語"
-    const std::string kUnknown = "=?x-unknown?B?QUJD?=";
+    const std::string kUnknown = "=?x-unknown?B?gqA=?=";   // 8-bit text
     struct Case {
         const char* what;
         std::string in;
@@ -141,6 +141,8 @@ TEST(CodingBase64Test, HeaderValues)
         {"language suffix ignored", "=?iso-2022-jp*ja?b?QUJD?=", "ABC"},
         {"language alone is no charset", "=?*ja?b?QUJD?=", "=?*ja?b?QUJD?="},
         {"unknown charset kept", kUnknown + " " + kWordA, kUnknown + " \x88\x9f"},
+        {"unknown charset, ASCII text: read", "=?NONE?B?VEVTVA=?= " + kWordA, "TEST\x88\x9f"},
+        {"Q text holding 8-bit bytes", "=?Shift_JIS?Q?\x82\xa0_=82=a0?=", "\x82\xa0 \x82\xa0"},
         {"unknown charset between words", kWordA + " " + kUnknown + " " + kWordB,
          "\x88\x9f " + kUnknown + " \x82\xa0"},
         {"UTF-8 word", "Re: =?utf-8?B?5pel5pys6Kqe?=", "Re: " + kNihongo, "utf-8"},
