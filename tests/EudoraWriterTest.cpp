@@ -163,11 +163,11 @@ TEST_F(EudoraFixture, MessagesByKind)
         {"zero bytes in several lines, one far on in a long line",
          std::string("S: z\r\n\r\na\0b\r\nc\0d\r\n", 18) + std::string(70000, 'x') + std::string("\0y\r\ne\r\n", 7),
          "S: z\r\n\r\n", "ac" + std::string(70000, 'x') + "e\r\n"},
-        // The body is converted as one text: a zero byte that a kanji pair
-        // converts to ends it, an escape sequence or a pair may straddle the
-        // pieces of a long line or of the conversion.
-        {"kanji pair converted to a zero byte ends the body",
-         "S: z\r\n\r\nab\x1b$B\x9f\x21\x1b(Bcd\r\nef\r\n.\r\n", "S: z\r\n\r\n", "ab"},
+        // The body is converted as one text: a kanji pair without a Shift_JIS
+        // code becomes the geta mark, an escape sequence or a pair may
+        // straddle the pieces of a long line or of the conversion.
+        {"kanji pair without a Shift_JIS code: the geta mark",
+         "S: z\r\n\r\nab\x1b$B\x9f\x21\x1b(Bcd\r\nef\r\n.\r\n", "S: z\r\n\r\n", "ab\x81\xac" "cd\r\nef\r\n"},
         {"escape sequence across the pieces of a long line",
          "S: z\r\n\r\n" + std::string(4094, 'x') + "\x1b$B\x30\x21\x1b(B\r\n", "S: z\r\n\r\n",
          std::string(4094, 'x') + "\x88\x9f\r\n"},
