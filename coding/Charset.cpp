@@ -599,10 +599,11 @@ public:
     void Run(const unsigned char* p, const unsigned char* end)
     {
         std::vector<std::uint16_t> starts;   // offsets of a run's characters, and its end
+        std::ptrdiff_t limit = kRun;
         while (p < end) {
             starts.clear();
             const unsigned char* q = p;
-            while (q < end && q - p < kRun) {
+            while (q < end && q - p < limit) {
                 const std::size_t length = CharLength(m_decoding, q, end);
                 if (length == 0)
                     break;
@@ -610,8 +611,17 @@ public:
                 q += length;
             }
             starts.push_back(static_cast<std::uint16_t>(q - p));
-            if (starts.size() > 1)
-                Decode(p, starts, 0, starts.size() - 1);
+            const unsigned char* const next = starts.size() > 1 ? Decode(p, starts, 0, starts.size() - 1) : q;
+            m_sink.FlushIfFull();
+            if (next != q) {
+                // A character was refused: reading goes on after its first
+                // byte, in short runs first, so that broken text is not
+                // handed over again and again in long ones.
+                limit = kShortRun;
+                p = next;
+                continue;
+            }
+            limit = std::min(kRun, limit * 2);
             if (q < end && CharLength(m_decoding, q, end) == 0) {
                 m_sink.Put(kReplacement);   // a byte that starts no character
                 ++q;
@@ -624,19 +634,22 @@ public:
 private:
     // Longest run handed over at once, in bytes (a character may end past it).
     static constexpr std::ptrdiff_t kRun = 4096;
+    // The first run after a refused character.
+    static constexpr std::ptrdiff_t kShortRun = 16;
 
     // Characters [first, last) of the run at run: the whole range, and when
-    // the decoder refuses it, each half. A refused character is one bad
-    // sequence, unless it holds ASCII bytes after its first: then only its
-    // first byte is, and the others are read again (an ASCII byte is never
-    // lost to a broken lead byte). In a multi-byte charset a character the
-    // decoder puts in the private use area is refused too: these are the
-    // charset's user-defined areas, none of code page 932's user-defined
-    // characters there (and one decoder refuses what another puts there).
-    // Recursion depth: log2(kRun) + 1 for the halves, and a character's
-    // length for the reading again.
-    void Decode(const unsigned char* run, const std::vector<std::uint16_t>& starts, std::size_t first,
-                std::size_t last)
+    // the decoder refuses it, each half. Answers where reading goes on: the
+    // range's end, or, when a character in it was refused, the byte after
+    // that character's first. Of a refused character only its first byte is
+    // a bad sequence and the bytes after it are read again, as mail readers'
+    // decoders read them (so a lead byte that is none, as 0x85 in Big5, does
+    // not take the lead byte after it along). In a multi-byte charset a
+    // character the decoder puts in the private use area is refused too:
+    // these are the charset's user-defined areas, none of code page 932's
+    // user-defined characters there (and one decoder refuses what another
+    // puts there, so both are read alike). Recursion depth: log2(kRun) + 1.
+    const unsigned char* Decode(const unsigned char* run, const std::vector<std::uint16_t>& starts,
+                                std::size_t first, std::size_t last)
     {
         std::u16string& buf = m_sink.Buffer();
         const std::size_t before = buf.size();
@@ -646,18 +659,18 @@ private:
             if (m_decoding == Decoding::kSingleByte ||
                 std::none_of(buf.begin() + static_cast<std::ptrdiff_t>(before), buf.end(),
                              [](char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }))
-                return;
+                return end;
             buf.resize(before);
         }
         if (last - first == 1) {
             buf += kReplacement;
-            if (std::any_of(text + 1, end, [](unsigned char b) { return b < 0x80; }))
-                Run(text + 1, end);
-            return;
+            return text + 1;
         }
         const std::size_t middle = first + (last - first) / 2;
-        Decode(run, starts, first, middle);
-        Decode(run, starts, middle, last);
+        const unsigned char* const next = Decode(run, starts, first, middle);
+        if (next != run + starts[middle])
+            return next;
+        return Decode(run, starts, middle, last);
     }
 
     platform::CharsetDecoder m_decoder;

@@ -146,10 +146,11 @@ inline const CharsetCase kCharsetCases[] = {
     {"a refused pair's ASCII trail byte is read again", "euc-kr", "\xec\x6a", "\x81\xac" "j"},
     {"Big5 user-defined pair: its ASCII trail byte is read again", "big5", "\x90\x44\xa1\x40", "\x81\xac" "D\x81\x40"},
     {"GBK user-defined pair: its ASCII trail byte is read again", "gbk", "\xa1\x40", "\x81\xac@"},
-    {"here: a CP949 pair it leaves user-defined is one geta mark", "euc-kr", "\xc9\xa1" "A", "\x81\xac" "A"},
-    {"here: a code page 950 user-defined pair (Python: ETEN kana)", "big5", "\xc6\xa1", "\x81\xac"},
-    {"here: a pair code page 936 leaves user-defined is one geta mark", "gbk", "\xa2\xa0" "A", "\x81\xac" "A"},
-    {"here: GB18030's user-defined area is not code page 932's", "gb18030", "\xaa\xa1", "\x81\xac"},
+    {"here: a CP949 pair it leaves user-defined: its first byte, the next read again", "euc-kr", "\xc9\xa1" "A", "\x81\xac\x81\xac"},   // 0xA1 0x41 is a CP949 hangul
+    {"here: a code page 950 user-defined pair (Python: ETEN kana)", "big5", "\xc6\xa1", "\x81\xac\x81\xac"},
+    {"a byte that is no Big5 lead before a pair: the pair is read", "big5", "\xc3\x85\xc3\xa9", "\x81\xac\x81\xac\xe1\xdc"},
+    {"here: a pair code page 936 leaves user-defined: its first byte, the next read again", "gbk", "\xa2\xa0" "A", "\x81\xac\xe0\x93"},   // 0xA0 0x41 is a kanji
+    {"here: GB18030's user-defined area is not code page 932's", "gb18030", "\xaa\xa1", "\x81\xac\x81\xac"},
 };
 
 // Bytes as hex, for failure messages.
