@@ -31,7 +31,8 @@ namespace {
 const char kUsage[] =
     "usage: velmora-convert STORE_FOLDER --list\n"
     "       velmora-convert STORE_FOLDER OUTPUT_FOLDER --format mbox|eml|eudora|netscape\n"
-    "                       [--trays NAME,...] [--csv PATH] [--quiet]\n";
+    "                       [--trays NAME,...] [--csv PATH] [--quiet]\n"
+    "       velmora-convert --version\n";
 
 const char kHelp[] =
     "\n"
@@ -41,14 +42,18 @@ const char kHelp[] =
     "  --list            the store's trays in the wizard's order and their message counts;\n"
     "                    a tray whose message storage cannot be read shows \"unreadable\"\n"
     "                    (exit status 1: converting it would fail)\n"
-    "  --format FORMAT   mbox      UNIX mbox, one TRAY.mbx per tray\n"
+    "  --format, -f FORMAT\n"
+    "                    mbox      UNIX mbox, one TRAY.mbx per tray\n"
     "                    eml       one folder per tray, one .eml file per message\n"
     "                    eudora    Eudora mailboxes, one TRAY.mbx per tray\n"
     "                    netscape  Netscape Mail mailboxes, one file TRAY per tray\n"
     "  --trays NAME,...  the trays to convert (UTF-8, comma-separated), converted in the\n"
     "                    store's order; default: every tray --list shows\n"
     "  --csv PATH        also write the address book as CSV to PATH\n"
-    "  --quiet, -q       no progress lines and no table\n"
+    "  --quiet, -q       nothing on stdout or stderr when the run succeeds (no progress\n"
+    "                    lines, table or result line; errors still go to stderr and the\n"
+    "                    exit status tells the result)\n"
+    "  --version, -V     the name and version\n"
     "  --help, -h        this text\n"
     "\n"
     "OUTPUT_FOLDER is created (with missing parents) when it does not exist; it must not lie\n"
@@ -63,12 +68,14 @@ const char kHelp[] =
     "usage or input (nothing written).\n";
 
 const char kName[] = "velmora-convert";
+const char kVersion[] = "1.0.0";   // the program's version resource says the same
 
 struct Arguments {
     std::vector<std::string> folders;   // STORE_FOLDER [OUTPUT_FOLDER]
     bool list = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
     std::optional<std::string> format, trays, csv;
 };
 
@@ -116,7 +123,7 @@ std::string Parse(int argc, char** argv, Arguments& args)
             return std::string();
         };
         std::string error;
-        if (a == "--format")
+        if (a == "--format" || a == "-f")
             error = value(args.format);
         else if (a == "--trays")
             error = value(args.trays);
@@ -130,6 +137,8 @@ std::string Parse(int argc, char** argv, Arguments& args)
             args.quiet = true;
         else if (a == "--help" || a == "-h")
             args.help = true;
+        else if (a == "--version" || a == "-V")
+            args.version = true;
         else
             error = "unknown option " + a;
         if (!error.empty())
@@ -363,9 +372,10 @@ int Convert(const HostConversion& job, bool quiet)
 
     const std::string message = SjisToUtf8(result.message.Str());
     if (result.Ok()) {
-        if (!quiet)
+        if (!quiet) {
             std::fputs(TrayTable(meter.Rows()).c_str(), stdout);
-        std::printf("%s\n", message.c_str());
+            std::printf("%s\n", message.c_str());
+        }
         return 0;
     }
     std::string english;
@@ -391,6 +401,10 @@ int Main(int argc, char** argv)
         return UsageError(error);
     if (args.help) {
         std::printf("%s%s", kUsage, kHelp);
+        return 0;
+    }
+    if (args.version) {
+        std::printf("%s %s\n", kName, kVersion);
         return 0;
     }
     if (args.folders.empty())

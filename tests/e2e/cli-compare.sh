@@ -74,9 +74,9 @@ for format in mbox eml eudora netscape; do
     continue
   fi
   [ "$E2E_RESULT" = "$SUCCESS" ] || { fail "$format: result message \"$E2E_RESULT\""; continue; }
-  printed=$("$host/velmora-convert" "$store" "$mine/$format" --format "$format" --csv "$mine/$format.csv" --quiet) ||
+  printed=$("$host/velmora-convert" "$store" "$mine/$format" --format "$format" --csv "$mine/$format.csv") ||
     { fail "$format: velmora-convert failed: $printed"; continue; }
-  [ "$printed" = "$SUCCESS" ] || fail "$format: velmora-convert printed \"$printed\""
+  [ "${printed##*$'\n'}" = "$SUCCESS" ] || fail "$format: velmora-convert ended with \"${printed##*$'\n'}\""
   before=$failures
   same "$format"
   if [ "$failures" = "$before" ]; then
