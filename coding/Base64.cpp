@@ -14,20 +14,8 @@
 
 namespace {
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr unsigned char kInvalid = 0x80;
-
-// 6-bit value of each byte; kInvalid for bytes outside the alphabet.
-constexpr std::array<unsigned char, 256> MakeTable()
-{
-    std::array<unsigned char, 256> t{};
-    for (auto& v : t)
-        v = kInvalid;
-    for (int i = 0; i < 64; ++i)
-        t[static_cast<unsigned char>(kAlphabet[i])] = static_cast<unsigned char>(i);
-    return t;
-}
-constexpr std::array<unsigned char, 256> kValue = MakeTable();
+constexpr unsigned char kInvalid = kNotBase64;
+const std::array<unsigned char, 256>& kValue = kBase64Value;
 
 // Bytes an encoded word's charset may hold: printable ASCII but for the
 // specials of RFC 2047 ("*" stays: it opens an RFC 2231 language).

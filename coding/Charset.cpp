@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "coding/Jis.h"
+#include "coding/TransferDecode.h"
 #include "framework/Ascii.h"
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
@@ -340,17 +341,7 @@ void DecodeUtf8(const unsigned char* p, const unsigned char* end, Utf16Sink& sin
 
 int Base64Value(unsigned char c)
 {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
+    return kBase64Value[c] == kNotBase64 ? -1 : kBase64Value[c];
 }
 
 // RFC 2152, read as Python does, except that a character which ends a

@@ -1,25 +1,22 @@
 #include "coding/TransferDecode.h"
 
+#include <array>
 #include <memory>
 
 #include "framework/Ascii.h"
 
 namespace {
 
-// The value of each Base64 character, 64 for every other byte.
-struct Base64Values {
-    unsigned char value[256];
-    constexpr Base64Values() : value()
-    {
-        for (int i = 0; i < 256; ++i)
-            value[i] = 64;
-        const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; ++i)
-            value[static_cast<unsigned char>(alphabet[i])] = static_cast<unsigned char>(i);
-    }
-};
-constexpr Base64Values kBase64;
-
+constexpr std::array<unsigned char, 256> MakeBase64Values()
+{
+    std::array<unsigned char, 256> t{};
+    for (auto& v : t)
+        v = kNotBase64;
+    const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int i = 0; i < 64; ++i)
+        t[static_cast<unsigned char>(alphabet[i])] = static_cast<unsigned char>(i);
+    return t;
+}
 int HexValue(unsigned char c)
 {
     if (c >= '0' && c <= '9')
@@ -32,6 +29,8 @@ int HexValue(unsigned char c)
 }
 
 }  // namespace
+
+constexpr std::array<unsigned char, 256> kBase64Value = MakeBase64Values();
 
 TransferEncoding TransferEncodingFor(const CString& token)
 {
@@ -60,8 +59,8 @@ bool AppendBase64Decoded(const char* text, std::size_t n, CString& out)
                 break;   // the group is complete: the data ends here
             continue;
         }
-        const unsigned v = kBase64.value[*p];
-        if (v >= 64)
+        const unsigned v = kBase64Value[*p];
+        if (v == kNotBase64)
             continue;
         pads = 0;
         switch (quad) {

@@ -3,6 +3,7 @@
 // of slightly broken mail is read rather than shown encoded.
 #pragma once
 
+#include <array>
 #include <cstddef>
 
 #include "framework/CString.h"
@@ -15,6 +16,11 @@ enum class TransferEncoding {
 
 // The encoding a Content-Transfer-Encoding token names (ASCII case ignored).
 TransferEncoding TransferEncodingFor(const CString& token);
+
+// The 6-bit value of each byte in the Base64 alphabet; kNotBase64 for every
+// other byte (its high bit set, so that values may be or-ed and tested once).
+constexpr unsigned char kNotBase64 = 0x80;
+extern const std::array<unsigned char, 256> kBase64Value;
 
 // Appends the bytes that the n bytes of Base64 at text stand for to out.
 // Bytes outside the alphabet (line ends, blanks, stray marks) are skipped;

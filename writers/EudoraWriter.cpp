@@ -11,6 +11,7 @@
 #include "coding/Base64.h"
 #include "coding/Charset.h"
 #include "coding/Jis.h"
+#include "coding/MimeHeader.h"
 #include "coding/MimePart.h"
 #include "coding/TransferDecode.h"
 #include "framework/File.h"
@@ -290,11 +291,6 @@ void WriteTextLines(const CString& text, Out&& out)
     }
 }
 
-bool IsField(const CString& line, const char* name, int length)
-{
-    return line.GetLength() >= length && line.Left(length).CompareNoCase(name) == 0;
-}
-
 bool HoldsEightBit(const CString& line)
 {
     for (const char c : std::string_view(line.GetString(), static_cast<std::size_t>(line.GetLength())))
@@ -345,9 +341,9 @@ CString BuildHeaderText(const char* message, std::size_t length, const HeaderRel
             DecodeHeaderValue(line, line);
             KeepOneLine(line);
         }
-        if (IsField(line, "content-type", 12) && (relabel.converted || line.Find("text/plain") < 0))
+        if (IsHeaderField(line, "content-type") && (relabel.converted || line.Find("text/plain") < 0))
             line = kPlainTextContentType;
-        else if (relabel.decoded && IsField(line, "content-transfer-encoding", 25))
+        else if (relabel.decoded && IsHeaderField(line, "content-transfer-encoding"))
             line = kDecodedTransferEncoding;
         header += line;
         if (line == "\r\n")
