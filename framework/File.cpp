@@ -20,6 +20,8 @@ unsigned ToPlatformFlags(UINT flags)
         out |= platform::kOpenCreate;
         if (flags & CFile::modeNoTruncate)
             out |= platform::kOpenNoTruncate;
+        if (flags & CFile::modeCreateNew)
+            out |= platform::kOpenCreateNew;
     }
     return out;
 }
@@ -91,6 +93,15 @@ std::int64_t CFile::Seek(std::int64_t offset, int from)
     return static_cast<std::int64_t>(pos);
 }
 
+bool CFile::Flush()
+{
+    if (!IsOpen() || !platform::FlushFileToDisk(m_hFile)) {
+        m_bError = true;
+        return false;
+    }
+    return !m_bError;
+}
+
 std::uint64_t CFile::GetLength() const
 {
     std::uint64_t size = 0;
@@ -150,6 +161,12 @@ void CStdioFile::Close()
     if (IsOpen())
         FlushWrite();   // a failed write has set the error flag (HasError)
     CFile::Close();
+}
+
+bool CStdioFile::Flush()
+{
+    const bool written = !IsOpen() || FlushWrite();
+    return CFile::Flush() && written;
 }
 
 bool CStdioFile::FillBuffer()

@@ -27,6 +27,7 @@ public:
         modeReadWrite = 0x0002,
         modeNoTruncate = 0x2000,
         modeCreate = 0x1000,
+        modeCreateNew = 0x0100,   // with modeCreate: fail when anything exists at the path
         typeText = 0x4000,
         typeBinary = 0x8000,
     };
@@ -49,6 +50,9 @@ public:
     bool Write(const void* buffer, UINT count);
     // New position, or -1 on failure (and the error flag).
     std::int64_t Seek(std::int64_t offset, int from);
+    // Writes what is buffered and has the system put the file's data on the
+    // disk. False (and the error flag) when that failed.
+    virtual bool Flush();
     void SeekToBegin() { Seek(0, begin); }
     std::int64_t SeekToEnd() { return Seek(0, end); }
     std::uint64_t GetLength() const;
@@ -79,6 +83,7 @@ public:
 
     bool Open(const char* path, UINT flags, DWORD* error = nullptr) override;
     void Close() override;
+    bool Flush() override;
 
     // Reads the next line into line without its line end (in text mode CR LF
     // and LF end a line; in binary mode LF does and a CR before it stays).

@@ -28,11 +28,13 @@ enum OpenFlags : unsigned {
     kOpenReadWrite = 0x3,
     kOpenCreate = 0x10,       // create, or empty an existing file
     kOpenNoTruncate = 0x20,   // with kOpenCreate: keep an existing file's bytes
+    kOpenCreateNew = 0x40,    // with kOpenCreate: fail when anything exists at path
 };
 
 // Opens a file. kInvalidFile on failure, with the Windows error code in *error
-// (kErrorFileNotFound, kErrorPathNotFound, kErrorAccessDenied, ...) when error
-// is not null.
+// (kErrorFileNotFound, kErrorPathNotFound, kErrorAccessDenied, ...; with
+// kOpenCreateNew, kErrorAlreadyExists when the path is taken) when error is
+// not null.
 FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error);
 // Reads up to count bytes; *done receives how many were read (0 at the end).
 // False on a read error.
@@ -45,6 +47,9 @@ bool SeekFile(FileHandle file, std::int64_t offset, int origin, std::uint64_t* p
 // The file's length in bytes; false on failure.
 bool GetFileLength(FileHandle file, std::uint64_t* size);
 void CloseFile(FileHandle file);
+// Writes what the system holds of the file's data to the disk; false when
+// that failed.
+bool FlushFileToDisk(FileHandle file);
 // Sets the last-write time of an open file to an instant in seconds since
 // 1970-01-01 00:00 UTC; set it after the last write (a write moves it again).
 // False when that failed or the file system cannot hold the instant.
@@ -69,6 +74,12 @@ bool IsSameFile(const char* a, const char* b);
 bool IsInsideFolder(const char* path, const char* folder);
 // Deletes a file; false on failure.
 bool RemoveFile(const char* path);
+// Gives the closed file at from the name to, in the same folder, in one step:
+// an observer sees the file under one name or the other, never both, never
+// none. An existing file at to is replaced only when replace is set. 0 on
+// success, else the Windows error code (kErrorAlreadyExists when to exists
+// and replace is not set).
+DWORD MoveFileTo(const char* from, const char* to, bool replace);
 // Creates one folder. 0 on success, else the Windows error code
 // (kErrorAlreadyExists when something already exists at path,
 // kErrorPathNotFound when the parent is missing).

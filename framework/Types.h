@@ -28,6 +28,7 @@ constexpr int kIdWizFinish = 12325;
 constexpr DWORD kErrorFileNotFound = 2;
 constexpr DWORD kErrorPathNotFound = 3;
 constexpr DWORD kErrorAccessDenied = 5;
+constexpr DWORD kErrorFileExists = 80;
 constexpr DWORD kErrorAlreadyExists = 183;
 
 // Longest path the ANSI file APIs accept, terminating zero included.

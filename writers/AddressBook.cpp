@@ -2,6 +2,7 @@
 // separated display names and addresses) written as a CSV file.
 #include "framework/File.h"
 #include "framework/Platform.h"
+#include "writers/PartFile.h"
 #include "res/resource.h"
 #include "writers/Writers.h"
 
@@ -67,10 +68,9 @@ bool WriteRows(CStdioFile& target, const CStringArray& fields)
     return true;
 }
 
-WriteResult Fail(CStdioFile& target, const CString& path)
+WriteResult Fail(CPartFile& part)
 {
-    target.Close();
-    CFile::Remove(path);   // best effort: the failure is reported either way
+    part.Abandon();
     return WriteResult{kErrorFile};
 }
 
@@ -86,8 +86,11 @@ WriteResult ExportAddressBook(const CString& storeDir, const CString& targetPath
     if (platform::IsSameFile(targetPath, sourcePath))
         return WriteResult{kErrorFile};
 
+    // Written beside the target and put in its place when complete: a
+    // book that was there stays whole until then.
     CStdioFile target;
-    if (!target.Open(targetPath, CFile::modeCreate | CFile::modeWrite | CFile::typeText))
+    CPartFile part(target);
+    if (!part.Create(PartFileName(targetPath), CFile::modeWrite | CFile::typeText))
         return WriteResult{kErrorFile};
 
     // A store without an address book has an empty one; a book that exists
@@ -96,10 +99,10 @@ WriteResult ExportAddressBook(const CString& storeDir, const CString& targetPath
     bool haveSource = source.Open(sourcePath, CFile::modeRead | CFile::typeText);
     CFileStatus status;
     if (!haveSource && CFile::GetStatus(sourcePath, status))
-        return Fail(target, targetPath);
+        return Fail(part);
 
     if (format == kFormatEml && !target.WriteString(kHeaderRow))
-        return Fail(target, targetPath);
+        return Fail(part);
 
     if (haveSource) {
         CString line;
@@ -107,17 +110,14 @@ WriteResult ExportAddressBook(const CString& storeDir, const CString& targetPath
         while (source.ReadString(line)) {
             SplitFields(line, fields);
             if (!WriteRows(target, fields))
-                return Fail(target, targetPath);
+                return Fail(part);
         }
         if (source.HasError())
-            return Fail(target, targetPath);
+            return Fail(part);
         source.Close();
     }
 
-    target.Close();
-    if (target.HasError()) {
-        CFile::Remove(targetPath);   // best effort, as above
+    if (!part.Close(true) || !part.Rename(targetPath, true, nullptr, nullptr))
         return WriteResult{kErrorFile};
-    }
     return WriteResult{};
 }

@@ -10,6 +10,7 @@
 #include "framework/Ui.h"
 #include "writers/CopyMessage.h"
 #include "writers/Naming.h"
+#include "writers/PartFile.h"
 #include "writers/TrayLoop.h"
 #include "writers/Writers.h"
 
@@ -100,30 +101,29 @@ CString MakeEmlBaseName(const CString& subject, const CString& folder, int maxBa
 
 namespace {
 
-// Creates the file of one message in folder, named after its index
-// subject; when that cannot be created, once more with a shorter name (too
-// long for the file system), then with the message's running number alone.
-// False when none of them can be created.
+// Gives the complete file of one message in folder its name, after its
+// index subject; when that name cannot be made, once more with a shorter
+// name (too long for the file system), then with the message's running
+// number alone. False when none of them can be made.
 //
 // The subject is decoded here once more: an index that this program rebuilt
 // holds it decoded already (decoding it again changes nothing but a text that
 // itself looks like an encoded word), but the client's own index may hold the
 // field's encoded words as they came.
-bool CreateMessageFile(const CString& folder, const CString& indexSubject, int number, CUniqueNameCache& names,
-                       CFile& file)
+bool NameMessageFile(const CString& folder, const CString& indexSubject, int number, CUniqueNameCache& names,
+                     CPartFile& part)
 {
-    const UINT flags = CFile::modeCreate | CFile::modeWrite | CFile::typeBinary;
     CString subject;
     DecodeHeaderValue(indexSubject, subject);
     CString base = MakeEmlBaseName(subject, folder);
-    if (file.Open(MakeUniqueFileName(folder + "\\" + base + kEml, &names), flags))
+    if (part.Rename(folder + "\\" + base + kEml, false, &names, nullptr))
         return true;
     base = MakeEmlBaseName(subject, folder, base.GetLength() / 2);
-    if (file.Open(MakeUniqueFileName(folder + "\\" + base + kEml, &names), flags))
+    if (part.Rename(folder + "\\" + base + kEml, false, &names, nullptr))
         return true;
     CString numbered;
     numbered.Format("%d", number);
-    return file.Open(MakeUniqueFileName(folder + "\\" + numbered + kEml, &names), flags);
+    return part.Rename(folder + "\\" + numbered + kEml, false, &names, nullptr);
 }
 
 // The instant that a Date field's value names; a date without a zone is
@@ -162,10 +162,15 @@ public:
         return CreateFolderPath(m_folder);
     }
 
+    // The message goes into a part file with a short name of its own and
+    // gets its subject's name once complete.
     bool WriteMessage(const CStoredMessage& message, const CMailIndexData& record, int n) override
     {
         CFile file;
-        if (!CreateMessageFile(m_folder, record.m_strSubject, n, m_names, file))
+        CPartFile part(file);
+        CString partName;
+        partName.Format("%s\\%d%s", m_folder.GetString(), n, kEml);
+        if (!part.Create(PartFileName(partName), CFile::modeWrite | CFile::typeBinary))
             return false;
         bool written;
         {
@@ -173,16 +178,25 @@ public:
             written = CopyStoredMessage(message, kMboxSeparatorFormat, m_out, false, &m_date);
             written = m_out.Flush() && written;
         }
+        if (!written)
+            return false;
         // The file shows the message's own date; without one it keeps the
         // time it was written. A file system without that time loses nothing.
         std::int64_t seconds = 0;
-        if (written && MessageTime(m_date, &seconds))
+        if (MessageTime(m_date, &seconds))
             file.SetModifiedTime(seconds);
-        file.Close();
-        return written && !file.HasError();
+        // Not flushed to the disk one by one: that would cost a disk's
+        // round trip per message.
+        return part.Close(false) && NameMessageFile(m_folder, record.m_strSubject, n, m_names, part);
     }
 
-    bool EndTray() override { return true; }
+    bool EndTray(CString* written) override
+    {
+        *written = m_folder;
+        return true;
+    }
+
+    CString Stopped() override { return m_folder; }
 
 private:
     CString m_outputDir;

@@ -19,6 +19,13 @@ public:
     virtual void BeginTray(const CString& tray, const TrayIndex& index) = 0;
     // The writer starts on the n-th live message of the tray (1-based).
     virtual void SetProgress(int n) = 0;
+    // The tray's output has its final name: path is its mailbox file, or the
+    // folder of its message files (eml). Told when the tray is complete, and
+    // for a folder also when the run stops in it (its files are whole).
+    virtual void TrayWritten(const CString& path) { (void)path; }
+    // Asked before each message: true stops the conversion there with
+    // kErrorStopped. What is complete stays; the unfinished file goes.
+    virtual bool StopRequested() { return false; }
 };
 
 class CSilentProgress : public CProgressSink {

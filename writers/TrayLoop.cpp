@@ -33,6 +33,11 @@ WriteResult ConvertTrays(const MailConversion& conversion, CProgressSink& progre
         for (const auto& record : index.records) {
             if (record->IsRemoved())
                 continue;
+            if (progress.StopRequested()) {
+                if (const CString kept = output.Stopped(); !kept.IsEmpty())
+                    progress.TrayWritten(kept);
+                return WriteResult{kErrorStopped};
+            }
             progress.SetProgress(++n);
             if (!stored.Read(storage, *record))
                 return fileError;
@@ -41,25 +46,31 @@ WriteResult ConvertTrays(const MailConversion& conversion, CProgressSink& progre
             if (!output.WriteMessage(stored, *record, n))
                 return fileError;
         }
-        if (!output.EndTray())
+        CString written;
+        if (!output.EndTray(&written))
             return fileError;
+        progress.TrayWritten(written);
     }
     return WriteResult{};
 }
 
 bool CMailboxFileOutput::BeginTray(const CString& tray)
 {
-    const CString path = MakeUniqueFileName(m_outputDir + "\\" + tray + m_extension);
-    if (!m_file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeBinary))
+    m_final = m_outputDir + "\\" + tray + m_extension;
+    if (!m_part.Create(PartFileName(m_final), CFile::modeWrite | CFile::typeBinary))
         return false;
     m_binding.emplace(m_out, m_file);
     return true;
 }
 
-bool CMailboxFileOutput::EndTray()
+bool CMailboxFileOutput::EndTray(CString* written)
 {
-    const bool written = m_out.Flush();
+    const bool flushed = m_out.Flush();
     m_binding.reset();
-    m_file.Close();
-    return written && !m_file.HasError();
+    if (!flushed) {
+        m_part.Abandon();
+        return false;
+    }
+    // One flush to the disk per mailbox costs little beside its bytes.
+    return m_part.Close(true) && m_part.Rename(m_final, false, nullptr, written);
 }

@@ -20,6 +20,7 @@ constexpr int kErrorFile = 1;
 constexpr int kErrorIndex = 2;
 constexpr int kErrorSystem = 3;
 constexpr int kErrorNoNetscapeAccount = 4;
+constexpr int kErrorStopped = 5;     // stopped on request (StopRequested)
 
 // What a conversion or an export gave: success, or the code of its failure.
 struct WriteResult {

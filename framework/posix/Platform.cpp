@@ -298,7 +298,9 @@ FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error)
     oflags |= access == kOpenReadWrite ? O_RDWR : (access == kOpenWrite ? O_WRONLY : O_RDONLY);
     if (flags & kOpenCreate) {
         oflags |= O_CREAT;
-        if (!(flags & kOpenNoTruncate))
+        if (flags & kOpenCreateNew)
+            oflags |= O_EXCL;
+        else if (!(flags & kOpenNoTruncate))
             oflags |= O_TRUNC;
     }
     int fd = ::open(host.c_str(), oflags, 0644);
@@ -404,6 +406,16 @@ void CloseFile(FileHandle file)
     ::close(static_cast<int>(file));   // writes have reported their failures; the descriptor is gone either way
 }
 
+bool FlushFileToDisk(FileHandle file)
+{
+#ifdef __APPLE__
+    // fsync leaves the data in the drive's cache there.
+    if (::fcntl(static_cast<int>(file), F_FULLFSYNC) == 0)
+        return true;
+#endif
+    return ::fsync(static_cast<int>(file)) == 0;
+}
+
 bool SetFileModifiedTime(FileHandle file, std::int64_t seconds)
 {
     struct timespec times[2] = {};
@@ -464,6 +476,38 @@ bool RemoveFile(const char* path)
 {
     std::string host = HostPathFor(path);
     return !host.empty() && ::unlink(host.c_str()) == 0;
+}
+
+DWORD MoveFileTo(const char* from, const char* to, bool replace)
+{
+    const std::string hostFrom = HostPathFor(from), hostTo = HostPathFor(to);
+    if (hostFrom.empty() || hostTo.empty())
+        return kErrorPathNotFound;
+    if (replace)
+        return ::rename(hostFrom.c_str(), hostTo.c_str()) == 0 ? 0 : ErrnoToWindows(errno, hostTo);
+#if defined(__linux__)
+    if (::renameat2(AT_FDCWD, hostFrom.c_str(), AT_FDCWD, hostTo.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+#elif defined(__APPLE__)
+    if (::renamex_np(hostFrom.c_str(), hostTo.c_str(), RENAME_EXCL) == 0)
+        return 0;
+#else
+    errno = ENOSYS;
+#endif
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP)
+        return ErrnoToWindows(errno, hostTo);
+    // A file system without a no-replace rename: a second link, then the
+    // first one removed; without links either, a test just before a rename.
+    if (::link(hostFrom.c_str(), hostTo.c_str()) == 0) {
+        ::unlink(hostFrom.c_str());   // two names of one complete file at worst
+        return 0;
+    }
+    if (errno == EEXIST)
+        return kErrorAlreadyExists;
+    struct stat st;
+    if (::lstat(hostTo.c_str(), &st) == 0)
+        return kErrorAlreadyExists;
+    return ::rename(hostFrom.c_str(), hostTo.c_str()) == 0 ? 0 : ErrnoToWindows(errno, hostTo);
 }
 
 DWORD MakeFolder(const char* path)

@@ -49,12 +49,13 @@ FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error)
     }
     DWORD disposition = OPEN_EXISTING;
     if (flags & kOpenCreate)
-        disposition = (flags & kOpenNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+        disposition = (flags & kOpenCreateNew) ? CREATE_NEW : (flags & kOpenNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
     HANDLE h = ::CreateFileW(wide::FilePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
         if (error)
-            *error = ::GetLastError();
+            *error = code == ERROR_FILE_EXISTS ? kErrorAlreadyExists : code;
         return kInvalidFile;
     }
     return reinterpret_cast<FileHandle>(h);
@@ -119,6 +120,11 @@ bool GetFileLength(FileHandle file, std::uint64_t* size)
 void CloseFile(FileHandle file)
 {
     ::CloseHandle(ToHandle(file));   // writes have reported their failures; the handle is gone either way
+}
+
+bool FlushFileToDisk(FileHandle file)
+{
+    return ::FlushFileBuffers(ToHandle(file)) != 0;
 }
 
 bool SetFileModifiedTime(FileHandle file, std::int64_t seconds)
@@ -251,6 +257,17 @@ bool IsInsideFolder(const char* path, const char* folder)
 bool RemoveFile(const char* path)
 {
     return path && ::DeleteFileW(wide::FilePath(path).c_str()) != 0;
+}
+
+DWORD MoveFileTo(const char* from, const char* to, bool replace)
+{
+    if (::MoveFileExW(wide::FilePath(from).c_str(), wide::FilePath(to).c_str(),
+                      replace ? MOVEFILE_REPLACE_EXISTING : 0))
+        return 0;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_EXISTS)
+        return kErrorAlreadyExists;
+    return error ? error : ERROR_GEN_FAILURE;
 }
 
 DWORD MakeFolder(const char* path)
