@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "framework/posix/Machine.h"
 #include "store/MailIndexLoader.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -95,6 +98,8 @@ public:
         m_meter.BeginTray(SjisToUtf8(tray.Str()), std::move(sizes));
     }
     void SetProgress(int n) override { m_meter.StartMessage(n); }
+    void TrayWritten(const CString& path) override { m_meter.TrayWritten(HostPathFor(path)); }
+    bool StopRequested() override { return m_meter.StopRequested(); }
 
 private:
     CProgressMeter& m_meter;
@@ -157,7 +162,27 @@ std::string ProgressLine(const std::string& tray, int done, int total, std::uint
     return line + tail;
 }
 
-std::string TrayTable(const std::vector<CProgressMeter::Row>& rows)
+namespace {
+
+// How the table names a written file or folder.
+std::string Shown(const std::string& path, const std::string& folder)
+{
+    if (path.empty())
+        return "-";
+    std::error_code ec;
+    const fs::path p = fs::absolute(path).lexically_normal(), f = fs::absolute(folder).lexically_normal();
+    std::string shown = p.string();
+    const fs::path relative = p.lexically_relative(f);
+    if (!relative.empty() && *relative.begin() != "..")
+        shown = relative.string();
+    if (fs::is_directory(p, ec))
+        shown += "/";
+    return shown;
+}
+
+}  // namespace
+
+std::string TrayTable(const std::vector<CProgressMeter::Row>& rows, const std::string& folder)
 {
     int messages = 0;
     std::uint64_t bytes = 0;
@@ -169,14 +194,16 @@ std::string TrayTable(const std::vector<CProgressMeter::Row>& rows)
     }
     const int countWidth = std::max<int>(8, static_cast<int>(std::to_string(messages).size()));
     const int bytesWidth = std::max<int>(5, static_cast<int>(std::to_string(bytes).size()));
-    auto line = [&](const std::string& tray, const std::string& count, const std::string& size) {
-        return Padded(tray, trayWidth, false) + "  " + Padded(count, countWidth, true) + "  " +
-               Padded(size, bytesWidth, true) + "\n";
+    auto line = [&](const std::string& tray, const std::string& count, const std::string& size,
+                    const std::string& written) {
+        std::string text = Padded(tray, trayWidth, false) + "  " + Padded(count, countWidth, true) + "  " +
+                           Padded(size, bytesWidth, true);
+        return (written.empty() ? text : text + "  " + written) + "\n";
     };
-    std::string table = line("tray", "messages", "bytes");
+    std::string table = line("tray", "messages", "bytes", "written");
     for (const auto& row : rows)
-        table += line(row.tray, std::to_string(row.messages), std::to_string(row.bytes));
-    return table + line("total", std::to_string(messages), std::to_string(bytes));
+        table += line(row.tray, std::to_string(row.messages), std::to_string(row.bytes), Shown(row.written, folder));
+    return table + line("total", std::to_string(messages), std::to_string(bytes), "");
 }
 
 CProgressMeter::CProgressMeter(Clock clock, Draw draw, int columns)
@@ -211,6 +238,12 @@ void CProgressMeter::StartMessage(int n)
     row.bytes = m_done[static_cast<size_t>(row.messages)];
     if (m_clock() - m_lastDraw >= kRedrawInterval)
         Redraw(false);
+}
+
+void CProgressMeter::TrayWritten(const std::string& path)
+{
+    if (!m_rows.empty())
+        m_rows.back().written = path;
 }
 
 void CProgressMeter::Finish(bool completed)

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -61,11 +62,16 @@ const char kHelp[] =
     "the index and saves it, as the program does; nothing else in the store is written, and\n"
     "--list writes nothing at all.\n"
     "On a terminal, a progress line per tray goes to stderr. At the end a table shows each\n"
-    "tray, the messages written and their size in the store, then the program's result.\n"
+    "tray, the messages written, their size in the store and the file or folder written,\n"
+    "then the program's result.\n"
+    "Every file is written under a name ending in \".part\" and renamed when complete, so a\n"
+    "file under its final name is always whole. SIGINT (Ctrl-C) or SIGTERM stops the run\n"
+    "after the message being written: the unfinished file is removed, and stderr names the\n"
+    "tray that was interrupted and the files that are complete.\n"
     "\n"
     "Exit status: 0 converted; 1 the conversion failed (the program's message and an English\n"
-    "line on stderr; files written so far stay), or --list found an unreadable tray; 2 bad\n"
-    "usage or input (nothing written).\n";
+    "line on stderr; the complete files stay), or --list found an unreadable tray; 2 bad\n"
+    "usage or input (nothing written); 130 stopped by SIGINT, 143 by SIGTERM.\n";
 
 const char kName[] = "velmora-convert";
 const char kVersion[] = "1.0.0";   // the program's version resource says the same
@@ -335,6 +341,53 @@ std::string Reason(int errorCode)
     }
 }
 
+// The signal that asked the run to stop (0: none).
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void OnStopSignal(int signal)
+{
+    g_stopSignal = signal;
+}
+
+// SIGINT and SIGTERM stop the run between two messages; a second one ends
+// the process at once (its part file stays, recognisable by its name).
+void CatchStopSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (int signal : {SIGINT, SIGTERM})
+        ::sigaction(signal, &action, nullptr);   // cannot fail for these signals
+}
+
+// What a stopped run says on stderr: the tray it stopped in, then the table
+// of what is complete. Answers the exit status.
+int ReportStop(const CProgressMeter& meter, const HostConversion& job)
+{
+    const int signal = g_stopSignal;
+    std::vector<CProgressMeter::Row> complete;
+    std::string where = "before the first tray";
+    for (const CProgressMeter::Row& row : meter.Rows()) {
+        const bool last = &row == &meter.Rows().back();
+        if (last && row.messages < row.total) {
+            where = "in tray " + row.tray + " after " + std::to_string(row.messages) + " of " +
+                    std::to_string(row.total) + " messages";
+            // A folder of message files keeps those written; a mailbox is not kept unfinished.
+            where += row.written.empty() ? "; its unfinished file was removed" : "; the messages written are kept";
+        }
+        if (!row.written.empty())
+            complete.push_back(row);
+    }
+    std::fprintf(stderr, "%s: stopped by %s %s\n", kName, signal == SIGTERM ? "SIGTERM" : "SIGINT", where.c_str());
+    if (complete.empty())
+        std::fprintf(stderr, "%s: no file is complete in %s\n", kName, job.output.c_str());
+    else
+        std::fprintf(stderr, "%s: complete in %s:\n%s", kName, job.output.c_str(),
+                     TrayTable(complete, job.output).c_str());
+    return 128 + (signal == SIGTERM ? SIGTERM : SIGINT);
+}
+
 int Convert(const HostConversion& job, bool quiet)
 {
     // <chrono> cannot be compiled with Shift_JIS literals (it holds a "µ").
@@ -351,6 +404,8 @@ int Convert(const HostConversion& job, bool quiet)
         };
     }
     CProgressMeter meter(clock, draw, TerminalColumns());
+    meter.StopOn(&g_stopSignal);
+    CatchStopSignals();
     HostConversionResult result;
     try {
         result = RunHostConversion(job, meter.Factory());
@@ -368,12 +423,16 @@ int Convert(const HostConversion& job, bool quiet)
                      job.output.c_str());
         return 1;
     }
-    meter.Finish(result.mail);
+    // A stop comes between two messages: the one begun last was written.
+    const bool stopped = result.errorCode == kErrorStopped;
+    meter.Finish(result.mail || stopped);
+    if (stopped)
+        return ReportStop(meter, job);
 
     const std::string message = SjisToUtf8(result.message.Str());
     if (result.Ok()) {
         if (!quiet) {
-            std::fputs(TrayTable(meter.Rows()).c_str(), stdout);
+            std::fputs(TrayTable(meter.Rows(), job.output).c_str(), stdout);
             std::printf("%s\n", message.c_str());
         }
         return 0;

@@ -102,11 +102,16 @@ TEST(ConvertCliProgress, MeterRedrawsAtMostTenTimesASecondAndCountsWhatWasWritte
     EXPECT_EQ(silent.Rows()[0].messages, 1);
     EXPECT_EQ(silent.Rows()[0].bytes, 5u);
 
-    EXPECT_EQ(TrayTable({{U(u8"受信トレイ"), 6, 6, 5843}, {"x", 0, 0, 0}}),
-              U(u8"tray        messages  bytes\n"
-                u8"受信トレイ         6   5843\n"
-                u8"x                  0      0\n"
-                u8"total              6   5843\n"));
+    // Files inside the output folder are named from there, others in full.
+    EXPECT_EQ(TrayTable({{U(u8"受信トレイ"), 6, 6, 5843, U(u8"/out/受信トレイ[01].mbx")},
+                         {"x", 0, 0, 0, ""},
+                         {"y", 1, 1, 9, "/elsewhere/y"}},
+                        "/out/"),
+              U(u8"tray        messages  bytes  written\n"
+                u8"受信トレイ         6   5843  受信トレイ[01].mbx\n"
+                u8"x                  0      0  -\n"
+                u8"y                  1      9  /elsewhere/y\n"
+                u8"total              7   5852\n"));
 }
 
 // ---- The program -----------------------------------------------------------------
@@ -301,13 +306,18 @@ TEST_F(ConvertCliTest, ListsTheTraysInTheWizardsOrderWithTheirLiveCounts)
 TEST_F(ConvertCliTest, ConvertsAsVmtoolDoesInEveryFormat)
 {
     const std::string all = U(u8"受信トレイ,送信トレイ,未送信トレイ,ドラフト,旅行");
-    const std::string table = U(u8"tray          messages  bytes\n"
-                                u8"受信トレイ           6   5843\n"
-                                u8"送信トレイ           2   1515\n"
-                                u8"未送信トレイ         1    687\n"
-                                u8"ドラフト             1    600\n"
-                                u8"旅行                 1    808\n"
-                                u8"total               11   9453\n");
+    // The table names what was written for each tray: a mailbox file, or a folder of .eml files.
+    auto table = [](const std::string& ext) {
+        return U(u8"tray          messages  bytes  written\n"
+                 u8"受信トレイ           6   5843  受信トレイ") + ext + U(u8"\n"
+                 u8"送信トレイ           2   1515  送信トレイ") + ext + U(u8"\n"
+                 u8"未送信トレイ         1    687  未送信トレイ") + ext + U(u8"\n"
+                 u8"ドラフト             1    600  ドラフト") + ext + U(u8"\n"
+                 u8"旅行                 1    808  旅行") + ext + U(u8"\n"
+                 u8"total               11   9453\n");
+    };
+    const std::map<std::string, std::string> extension = {
+        {"mbox", ".mbx"}, {"eml", "/"}, {"eudora", ".mbx"}, {"netscape", ""}};
     const std::string success = U(u8"メール変換が正常に終了しました。\n");
     const std::string tmp = "TMPDIR='" + root + "/tmp' ";
     fs::create_directories(root + "/tmp");
@@ -327,7 +337,7 @@ TEST_F(ConvertCliTest, ConvertsAsVmtoolDoesInEveryFormat)
                                 " --csv '" + mine + "/book.csv'",
                             root);
         EXPECT_EQ(r.status, 0) << name << r.err;
-        EXPECT_EQ(r.out, table + success) << name;
+        EXPECT_EQ(r.out, table(extension.at(name)) + success) << name;
         EXPECT_EQ(r.err, "") << name;
         const auto expected = Tree(theirs), actual = Tree(mine);
         EXPECT_GE(expected.size(), 6u) << name;
@@ -412,5 +422,104 @@ TEST_F(ConvertCliTest, AFailureSaysWhatStoppedInBothLanguages)
         if (c.asFolder)
             fs::remove(store + c.damaged);
         fs::rename(saved, store + c.damaged);
+    }
+}
+
+// A run stopped at any moment leaves every file under a final name whole: a
+// signal while a tray is being written, in several formats and trays. SIGINT
+// and SIGTERM say where the run stopped and leave no part file; after SIGKILL
+// only part files may be unfinished.
+TEST_F(ConvertCliTest, AStoppedRunLeavesOnlyWholeFilesUnderFinalNames)
+{
+    // Two trays of 1500 messages of about 7 KB.
+    const std::string big = root + "/big";
+    std::string trays;
+    for (const char8_t* name : {u8"一番", u8"二番"}) {
+        std::ofstream mbox(root + "/" + U(name) + ".mbox", std::ios::binary);
+        for (int n = 1; n <= 1500; ++n) {
+            mbox << "From a@example.com Mon Jan  1 00:00:00 2024\nFrom: a@example.com\nSubject: Message " << n
+                 << "\nDate: Mon, 1 Jan 2024 00:00:00 +0900\n\n";
+            for (int line = 0; line < 90; ++line)
+                mbox << "Line " << line << " of message " << n << ", with words enough to fill it.\n";
+            mbox << "\n";
+        }
+        trays += " '" + U(name) + "=" + root + "/" + U(name) + ".mbox'";
+    }
+    ASSERT_EQ(Shell("'" + Bin("vmtool") + "' make-store '" + big + "'" + trays, root).status, 0);
+
+    struct Case {
+        const char* format;
+        int signal;
+        const char8_t* watched;   // in the output: the part file or the folder to watch
+        std::uintmax_t when;      // signal once it holds this many bytes (a folder: files)
+        int status;               // exit status (-1: killed)
+        const char8_t* says;      // on stderr
+    } cases[] = {
+        {"mbox", SIGINT, u8"一番.mbx.part", 1 << 20, 130, u8"stopped by SIGINT in tray 一番 after "},
+        {"mbox", SIGINT, u8"二番.mbx.part", 4 << 20, 130, u8"stopped by SIGINT in tray 二番 after "},
+        {"eudora", SIGTERM, u8"二番.mbx.part", 1 << 20, 143, u8"stopped by SIGTERM in tray 二番 after "},
+        {"netscape", SIGKILL, u8"一番.part", 2 << 20, -1, u8""},
+        {"mbox", SIGKILL, u8"二番.mbx.part", 1 << 20, -1, u8""},
+        {"eml", SIGINT, u8"一番", 200, 130, u8"the messages written are kept"},
+        {"eml", SIGKILL, u8"二番", 100, -1, u8""},
+    };
+    std::map<std::string, std::map<std::string, std::string>> whole;   // format -> uninterrupted output
+    int run = 0;
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.format) + " " + U(c.watched) + " signal " + std::to_string(c.signal);
+        if (!whole.count(c.format)) {
+            const std::string out = root + "/whole-" + c.format;
+            ASSERT_EQ(Convert("'" + big + "' '" + out + "' -q -f " + c.format).status, 0);
+            whole[c.format] = Tree(out);
+        }
+        const std::string out = root + "/stopped" + std::to_string(run++), err = out + ".err";
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen(err.c_str(), "w", stderr);
+            const std::string convert = Bin("velmora-convert");
+            ::execl(convert.c_str(), convert.c_str(), big.c_str(), out.c_str(), "-f", c.format,
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const fs::path watched = out + "/" + U(c.watched);
+        int status = 0;
+        bool signalled = false;
+        while (::waitpid(child, &status, WNOHANG) == 0) {
+            std::error_code ec;
+            const std::uintmax_t size = fs::is_directory(watched, ec)
+                                            ? static_cast<std::uintmax_t>(std::distance(
+                                                  fs::directory_iterator(watched, ec), fs::directory_iterator()))
+                                            : fs::file_size(watched, ec);
+            if (!signalled && !ec && size >= c.when) {
+                ::kill(child, c.signal);
+                signalled = true;
+            }
+            ::usleep(200);
+        }
+        ASSERT_TRUE(signalled) << what << ": the run ended before the signal";
+        const std::string said = ReadHost(err);
+        if (c.status < 0) {
+            EXPECT_TRUE(WIFSIGNALED(status)) << what;
+        } else {
+            ASSERT_TRUE(WIFEXITED(status)) << what;
+            EXPECT_EQ(WEXITSTATUS(status), c.status) << what << "\n" << said;
+            EXPECT_NE(said.find(U(c.says)), std::string::npos) << what << "\n" << said;
+        }
+        // Every file under a final name is the whole run's file; part files only after SIGKILL.
+        const auto& expected = whole[c.format];
+        int finals = 0;
+        for (const auto& [name, bytes] : Tree(out)) {
+            if (name.size() > 5 && name.substr(name.size() - 5) == ".part") {
+                EXPECT_EQ(c.signal, SIGKILL) << what << ": " << name << " left";
+                continue;
+            }
+            ++finals;
+            const auto it = expected.find(name);
+            ASSERT_NE(it, expected.end()) << what << ": " << name;
+            EXPECT_TRUE(it->second == bytes) << what << ": " << name << " is not whole";
+        }
+        EXPECT_LT(finals, static_cast<int>(expected.size())) << what;
     }
 }
