@@ -56,11 +56,32 @@ std::string Lower(std::string s)
     return s;
 }
 
-std::string Convert(const std::string& in, const char* to, const char* from)
+// One converter per direction and thread, opened once: opening one costs
+// more than converting a file name, and every path passes through here.
+class CachedIconv {
+public:
+    CachedIconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~CachedIconv()
+    {
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_cd);   // nothing is left to lose
+    }
+    CachedIconv(const CachedIconv&) = delete;
+    CachedIconv& operator=(const CachedIconv&) = delete;
+    iconv_t Get() const { return m_cd; }
+
+private:
+    iconv_t m_cd;
+};
+
+// Converts Shift_JIS (CP932) to UTF-8, or UTF-8 to Shift_JIS.
+std::string Convert(const std::string& in, bool toUtf8)
 {
-    iconv_t cd = iconv_open(to, from);
+    thread_local CachedIconv sjisToUtf8("UTF-8", "CP932"), utf8ToSjis("CP932", "UTF-8");
+    iconv_t cd = toUtf8 ? sjisToUtf8.Get() : utf8ToSjis.Get();
     if (cd == reinterpret_cast<iconv_t>(-1))
         return in;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a fresh state; a reset cannot fail
     std::string out;
     out.reserve(in.size() * 3 / 2 + 8);
     char buf[1024];
@@ -81,7 +102,6 @@ std::string Convert(const std::string& in, const char* to, const char* from)
             iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
         }
     }
-    iconv_close(cd);   // nothing is left to lose
     return out;
 }
 
@@ -224,7 +244,7 @@ std::string SjisToUtf8(const std::string& sjis)
 {
     for (unsigned char c : sjis)
         if (c >= 0x80)
-            return Convert(sjis, "UTF-8", "CP932");
+            return Convert(sjis, true);
     return sjis;
 }
 
@@ -232,7 +252,7 @@ std::string Utf8ToSjis(const std::string& utf8)
 {
     for (unsigned char c : utf8)
         if (c >= 0x80)
-            return Convert(utf8, "CP932", "UTF-8");
+            return Convert(utf8, false);
     return utf8;
 }
 
