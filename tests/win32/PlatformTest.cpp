@@ -10,6 +10,7 @@
 #include "framework/Platform.h"
 #include "framework/Registry.h"
 #include "framework/win32/WideText.h"
+#include "writers/PartFile.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "tests/CharsetCases.h"
@@ -164,6 +165,68 @@ TEST(Win32Files, OpenModesSeekAndErrors)
 
     EXPECT_TRUE(platform::RemoveFile(path));
     EXPECT_FALSE(platform::RemoveFile(path));
+}
+
+// A part file gets its final name only when complete: never over another
+// file unless asked to, a taken part name numbered, an abandoned one gone.
+TEST(Win32Files, PartFilesTakeTheirFinalNameOnlyWhenComplete)
+{
+    struct Case {
+        const char* what;
+        const char* existing;   // a file there before, "" none
+        bool replace, abandon;
+        const char* given;      // the name it gets ("" none)
+    } cases[] = {
+        {"free name", "", false, false, "受信トレイ.mbx"},
+        {"final name taken", "受信トレイ.mbx", false, false, "受信トレイ[01].mbx"},
+        {"final name replaced", "受信トレイ.mbx", true, false, "受信トレイ.mbx"},
+        {"part name taken", "受信トレイ.mbx.part", false, false, "受信トレイ.mbx"},
+        {"abandoned", "", false, true, ""},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder dir;
+        const CString final = dir / "受信トレイ.mbx";
+        if (*c.existing) {
+            ASSERT_TRUE(WriteWhole(dir / c.existing, "old")) << c.what;
+        }
+        {
+            CFile file;
+            CPartFile part(file);
+            ASSERT_TRUE(part.Create(PartFileName(final), CFile::modeWrite | CFile::typeBinary)) << c.what;
+            ASSERT_TRUE(file.Write("new", 3)) << c.what;
+            // Nothing has the final name while the file is written.
+            CStringArray listed;
+            ASSERT_TRUE(ListFolder(dir.Path(), &listed));
+            for (const CString& name : listed)
+                EXPECT_TRUE(name == c.existing || name.Right(5) == ".part") << c.what << ": " << name;
+            if (!c.abandon) {
+                CString given;
+                ASSERT_TRUE(part.Close(true)) << c.what;
+                ASSERT_TRUE(part.Rename(final, c.replace, nullptr, &given)) << c.what;
+                EXPECT_EQ(given, dir / c.given) << c.what;
+            }
+        }
+        CStringArray listed;
+        ASSERT_TRUE(ListFolder(dir.Path(), &listed));
+        EXPECT_EQ(listed.GetSize(), (*c.existing && !c.replace ? 1 : 0) + (*c.given ? 1 : 0)) << c.what;
+        if (*c.given) {
+            EXPECT_EQ(ReadWhole(dir / c.given), "new") << c.what;
+        }
+        if (*c.existing && !c.replace) {
+            EXPECT_EQ(ReadWhole(dir / c.existing), "old") << c.what;
+        }
+    }
+    // The platform's own answers for a taken name.
+    ScratchFolder dir;
+    ASSERT_TRUE(WriteWhole(dir / "a", "a"));
+    ASSERT_TRUE(WriteWhole(dir / "b", "b"));
+    DWORD error = 0;
+    EXPECT_EQ(platform::OpenFileHandle(dir / "a", platform::kOpenWrite | platform::kOpenCreate | platform::kOpenCreateNew,
+                                       &error),
+              platform::kInvalidFile);
+    EXPECT_EQ(error, kErrorAlreadyExists);
+    EXPECT_EQ(platform::MoveFileTo(dir / "a", dir / "b", false), kErrorAlreadyExists);
+    EXPECT_EQ(ReadWhole(dir / "b"), "b");
 }
 
 TEST(Win32Files, StatusOfFileAndFolder)
