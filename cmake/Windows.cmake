@@ -49,7 +49,8 @@ add_executable(velmora_win_tests
   tests/win32/WizardTest.cpp
   ${VELMORA_RC_SOURCES}
 )
-target_link_libraries(velmora_win_tests PRIVATE ${VELMORA_WINDOW_LIBRARIES} gtest gtest_main)
+# version: the version resource is read back.
+target_link_libraries(velmora_win_tests PRIVATE ${VELMORA_WINDOW_LIBRARIES} gtest gtest_main version)
 target_link_options(velmora_win_tests PRIVATE ${VELMORA_STATIC_LINK})
 velmora_include_root(velmora_win_tests tests)
 # Listing the tests runs Wine: do it when the tests run, not at build time.
