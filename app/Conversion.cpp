@@ -4,16 +4,10 @@
 #include "framework/File.h"
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
+#include "store/StoreFolder.h"
 #include "writers/Naming.h"
 
 namespace {
-
-// The store's data folder, which holds the mail, the tray list and the
-// address book: no output may go there.
-CString DataFolder(const CString& storeDir)
-{
-    return storeDir + "\\Data";
-}
 
 // Makes a missing output folder with its missing parents.
 bool MakeOutputFolder(CString folder)
@@ -29,7 +23,7 @@ bool MakeOutputFolder(CString folder)
 
 TargetProblem CheckOutputFolder(const CString& storeDir, const CString& outputDir)
 {
-    if (platform::IsInsideFolder(outputDir, DataFolder(storeDir)))
+    if (platform::IsInsideFolder(outputDir, GetStoreDataFolder(storeDir)))
         return TargetProblem::kInsideStore;
     CFileStatus status;
     if (CFile::GetStatus(outputDir, status) && !(status.m_attribute & platform::kAttrDirectory))
@@ -39,7 +33,7 @@ TargetProblem CheckOutputFolder(const CString& storeDir, const CString& outputDi
 
 TargetProblem CheckCsvPath(const CString& storeDir, const CString& csvPath)
 {
-    if (platform::IsInsideFolder(csvPath, DataFolder(storeDir)))
+    if (platform::IsInsideFolder(csvPath, GetStoreDataFolder(storeDir)))
         return TargetProblem::kInsideStore;
     CFileStatus status;
     if (CFile::GetStatus(csvPath, status) && (status.m_attribute & platform::kAttrDirectory))

@@ -6,11 +6,10 @@
 
 #include "app/CommandLine.h"
 #include "app/Conversion.h"
-#include "framework/File.h"
 #include "framework/Platform.h"
 #include "framework/Registry.h"
 #include "framework/Sjis.h"
-#include "res/resource.h"
+#include "store/StoreFolder.h"
 
 const char* const kMessageSuccess = "メール変換が正常に終了しました。";
 
@@ -25,13 +24,13 @@ CString ErrorMessageFor(int errorCode)
     }
 }
 
-CString MissingStoreMessage(const CString& mailFolder)
+CString MissingStoreMessage(const CString& looked)
 {
     CString text;
     text.Format("Velmoraのメールデータが見つかりませんでした。\n\n探した場所：\n%s\n\n"
                 "「Data」フォルダを含むVelmoraのフォルダを、このプログラムのアイコンにドロップするか、"
                 "引数に指定して起動してください。",
-                SjisWrapPath(mailFolder, kMessagePathWidth).GetString());
+                SjisWrapPath(looked, kMessagePathWidth).GetString());
     return text;
 }
 
@@ -120,14 +119,15 @@ BOOL CMailConvApp::InitInstance()
         m_nNetscapeKind = 2;
 
     // Without its mail folder the store has nothing to convert: say where we
-    // looked and end, rather than run the wizard on the fixed tray names.
-    const CString mailFolder = m_strStoreDir + platform::LoadResString(IDS_PATH_MAILBOX);
-    CFileStatus status;
-    if (!CFile::GetStatus(mailFolder, status) || !(status.m_attribute & platform::kAttrDirectory)) {
+    // looked and end, rather than run the wizard on the fixed tray names. The
+    // store's Data or Data\MailBox folder, given or dropped, opens the store.
+    CString storeDir, looked;
+    if (!FindStoreFolder(m_strStoreDir, storeDir, looked)) {
         if (m_pUi)
-            m_pUi->ShowMessage(MissingStoreMessage(mailFolder));
+            m_pUi->ShowMessage(MissingStoreMessage(looked));
         return 0;
     }
+    m_strStoreDir = storeDir;
 
     int wizard = m_pUi ? m_pUi->RunWizard() : kIdWizFinish;
     if (wizard == kIdWizFinish) {

@@ -37,8 +37,9 @@ public:
     void SetUi(CAppUi* ui) { m_pUi = ui; }
 
     // Detects the store (or takes the folder given on the command line,
-    // m_lpCmdLine) and the target clients; says so and ends when the store
-    // has no mail folder; else runs the wizard and, on Finish, converts.
+    // m_lpCmdLine: the store folder, its Data or its Data\MailBox folder) and
+    // the target clients; says so and ends when there is no store; else runs
+    // the wizard and, on Finish, converts.
     BOOL InitInstance() override;
     // Converts the job as Finish does: the mail in m_nFormat, then the
     // address book to m_strAddressCsvPath; m_nErrorCode gets the failure's
@@ -75,9 +76,10 @@ CMailConvApp& GetJob();
 extern const char* const kMessageSuccess;
 // The text for an error code (any unknown code: the general text).
 CString ErrorMessageFor(int errorCode);
-// The text shown instead of the wizard when mailFolder (the store folder +
-// "\Data\MailBox") is not a folder; it names mailFolder.
-CString MissingStoreMessage(const CString& mailFolder);
+// The text shown instead of the wizard when no store is found; it names
+// where the program looked (FindStoreFolder: the store folder + "\Data\MailBox",
+// or a file given as the store folder).
+CString MissingStoreMessage(const CString& looked);
 // The text shown instead of the wizard when the folder given as the argument
 // has characters Shift_JIS cannot write (folder holds "?" for them).
 CString StoreArgumentWithoutSjisFormMessage(const CString& folder);

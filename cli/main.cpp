@@ -21,8 +21,8 @@
 #include "cli/HostPath.h"
 #include "cli/ProgressMeter.h"
 #include "framework/Platform.h"
-#include "res/resource.h"
 #include "writers/Writers.h"
+#include "store/StoreFolder.h"
 #include "store/TrayList.h"
 
 namespace fs = std::filesystem;
@@ -184,8 +184,10 @@ bool Writable(const fs::path& path)
     return ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-// Checks the store folder; empty when it holds a Velmora store.
-std::string CheckStore(const std::string& store)
+// Checks the store folder; empty when it opens a Velmora store. The store's
+// Data or Data/MailBox folder opens the store too: store becomes the store
+// folder then.
+std::string CheckStore(std::string& store)
 {
     std::error_code ec;
     if (!fs::exists(store, ec))
@@ -194,10 +196,12 @@ std::string CheckStore(const std::string& store)
         return "store folder " + store + " is not a folder";
     if (std::string error = CheckNameable("store folder", store); !error.empty())
         return error;
-    const std::string mailbox =
-        HostPathFor(WindowsPathForHost(store) + platform::LoadResString(IDS_PATH_MAILBOX));
-    if (!fs::is_directory(mailbox, ec))
+    const CString given = WindowsPathForHost(store);
+    CString storeDir, looked;
+    if (!FindStoreFolder(given, storeDir, looked))
         return store + " is not a Velmora store: it has no Data/MailBox folder (give the folder that holds Data)";
+    if (storeDir != given)
+        store = HostPathFor(storeDir);
     return std::string();
 }
 

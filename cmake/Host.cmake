@@ -1,6 +1,9 @@
-# Host build: unit tests, tools, fuzz targets and benchmarks.
-find_package(GTest REQUIRED)
-include(GoogleTest)
+# Host build: unit tests, tools, fuzz targets and benchmarks. Without
+# VELMORA_TESTS the build needs no GoogleTest (velmora-convert alone, say).
+if(VELMORA_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
 
 # The native command line for a copied store.
 add_executable(velmora-convert cli/main.cpp)
@@ -19,7 +22,7 @@ add_executable(vmtool
 target_link_libraries(vmtool PRIVATE velmora_cli)
 velmora_include_root(vmtool tools)
 
-if(NOT VELMORA_FUZZ)
+if(VELMORA_TESTS AND NOT VELMORA_FUZZ)
   add_executable(velmora_tests
     tests/AddressBookTest.cpp
     tests/AppTest.cpp
@@ -109,7 +112,10 @@ set(_velmora_listed
   app/*.cpp cli/*.cpp coding/*.cpp framework/*.cpp framework/posix/*.cpp
   store/*.cpp tools/vmtool/*.cpp writers/*.cpp fuzz/*_fuzz.cpp)
 if(NOT VELMORA_FUZZ)
-  list(APPEND _velmora_listed tests/*.cpp fuzz/replay_main.cpp)
+  list(APPEND _velmora_listed fuzz/replay_main.cpp)
+  if(VELMORA_TESTS)
+    list(APPEND _velmora_listed tests/*.cpp)
+  endif()
 endif()
 if(VELMORA_BENCH_BUILT)
   list(APPEND _velmora_listed bench/*.cpp)

@@ -84,31 +84,60 @@ bool SjisEqualNoCase(const CString& a, const CString& b)
     return true;
 }
 
-CString SjisWrapPath(const CString& path, int maxBytes)
+CString SjisWrapPath(const CString& path, int maxWidth, const SjisWidth& width)
 {
-    if (maxBytes < 2)
-        maxBytes = 2;
     CString out;
+    const char* s = path.GetString();
     const int n = path.GetLength();
     int lineStart = 0;    // in path
-    int lastBreak = -1;   // in path: just after the last "\" of this line
+    int lineWidth = 0;    // of path[lineStart, i)
+    int lastBreak = -1;   // in path: just after the line's last "\"
     int i = 0;
     while (i < n) {
         const int len = SjisCharLength(path, i);
-        if (i + len - lineStart > maxBytes) {
-            // Break after the line's last "\", else before this character.
+        const int w = width(s + i, len);
+        if (i > lineStart && lineWidth + w > maxWidth) {
+            // Cut after the line's last "\", else before this character, and
+            // measure the new line from its start.
             const int end = lastBreak > lineStart ? lastBreak : i;
-            out.Append(path.GetString() + lineStart, end - lineStart);
+            out.Append(s + lineStart, end - lineStart);
             out += '\n';
-            lineStart = end;
+            i = lineStart = end;
+            lineWidth = 0;
             lastBreak = -1;
-            continue;   // measure this character again on the new line
+            continue;
         }
-        if (len == 1 && path[i] == '\\')
+        lineWidth += w;
+        if (len == 1 && s[i] == '\\')
             lastBreak = i + 1;
         i += len;
     }
-    out.Append(path.GetString() + lineStart, n - lineStart);
+    out.Append(s + lineStart, n - lineStart);
+    return out;
+}
+
+CString SjisWrapPath(const CString& path, int maxBytes)
+{
+    return SjisWrapPath(path, maxBytes < 2 ? 2 : maxBytes, [](const char*, int length) { return length; });
+}
+
+CString SjisBreakLongRuns(const CString& text, int maxWidth, const SjisWidth& width)
+{
+    CString out;
+    const char* s = text.GetString();
+    const int n = text.GetLength();
+    int runStart = 0;
+    for (int i = 0; i <= n;) {
+        const int len = i < n ? SjisCharLength(text, i) : 1;
+        const bool endsRun = i == n || len == 2 || s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n';
+        if (endsRun) {
+            out += SjisWrapPath(CString(s + runStart, i - runStart), maxWidth, width);
+            if (i < n)
+                out.Append(s + i, len);
+            runStart = i + len;
+        }
+        i += len;
+    }
     return out;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "framework/CString.h"
 #include "framework/Types.h"
@@ -51,8 +52,17 @@ int SjisClampLength(const CString& text, int maxBytes);
 // True when a and b are equal, single-byte ASCII letters compared without
 // regard to case (a trail byte is never folded).
 bool SjisEqualNoCase(const CString& a, const CString& b);
-// The path cut into lines of at most maxBytes (at least 2) joined by "\n",
-// each ending after a "\" where the line has one, else at a character
-// boundary; the characters themselves stay as they are. A message box then
-// fits the screen however long the path.
+// The width of the character of length bytes at text, in the caller's unit.
+using SjisWidth = std::function<int(const char* text, int length)>;
+// The path cut into lines no wider than maxWidth (each with at least one
+// character), joined by "\n": each ends after a "\" where the line has one,
+// else at a character boundary; the characters themselves stay as they are.
+CString SjisWrapPath(const CString& path, int maxWidth, const SjisWidth& width);
+// The same counting bytes, at most maxBytes (at least 2) a line. A message box
+// then fits the screen however long the path.
 CString SjisWrapPath(const CString& path, int maxBytes);
+// The text with each run of single-byte characters other than blanks and line
+// breaks (text a message box cannot break: it breaks lines at blanks and
+// between Japanese characters) that is wider than maxWidth cut as
+// SjisWrapPath cuts a path; the rest stays as it is.
+CString SjisBreakLongRuns(const CString& text, int maxWidth, const SjisWidth& width);

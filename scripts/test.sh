@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: host unit tests (plain and under ASan+UBSan, each with the
-# layer include check and a replay of every fuzz corpus), the round trip of a
+# layer include check and a replay of every fuzz corpus), velmora-convert built
+# and installed alone as the README says (no GoogleTest), the round trip of a
 # stored corpus through every format, the fuzz targets for a short while, the
 # Windows-side tests under Wine and the end-to-end tests of the real program.
 # Warnings are errors. Installs what is missing first (scripts/setup.sh).
@@ -86,6 +87,23 @@ step "host build and tests"
 cmake --preset host -DVELMORA_WERROR=ON >/dev/null
 cmake --build --preset host -j2
 run_ctest --preset host
+
+step "velmora-convert alone, installed by the README's line: no GoogleTest, benchmark or Ninja needed"
+# A fresh build directory with the two packages out of reach; the README's
+# three commands, built with -j2.
+rm -rf build/cli
+inst=$(mktemp -d)
+env -u CMAKE_GENERATOR cmake --preset cli --no-warn-unused-cli -DVELMORA_WERROR=ON \
+  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
+if grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja' build/cli/CMakeCache.txt; then
+  echo "the cli preset uses Ninja" >&2
+  exit 1
+fi
+cmake --build --preset cli -j2 >/dev/null
+cmake --install build/cli --prefix "$inst" >/dev/null
+[ "$(ls "$inst/bin")" = velmora-convert ] || { echo "installed: $(ls "$inst/bin")" >&2; exit 1; }
+"$inst/bin/velmora-convert" --version
+rm -rf "$inst"
 
 step "round trip: a stored corpus converted in every format, read back by Python and mb2md"
 python3 tests/roundtrip/run.py build/host/vmtool

@@ -4,16 +4,14 @@
 #include "framework/Platform.h"
 #include "framework/Sjis.h"
 #include "res/resource.h"
+#include "store/StoreFolder.h"
 
 const char* const kIndexFileName = "\\vmmail.idx";
 const char* const kStorageFileName = "\\Message Storage.mbx";
 
 CString GetTrayFolderPath(const CString& storeDir, const CString& tray)
 {
-    CString path;
-    path.Format("%s%s\\%s", storeDir.GetString(),
-                platform::LoadResString(IDS_PATH_MAILBOX).GetString(), tray.GetString());
-    return path;
+    return GetStoreMailFolder(storeDir) + "\\" + tray;
 }
 
 bool IsUsableTrayName(const CString& name)

@@ -251,6 +251,7 @@ TEST(AppTest, MissingStoreIsSaidAndAGivenStoreIsConverted)
         bool wizard;          // else the message naming storeDir + "\Data\MailBox"
         bool lossless = true;            // the command line reached Shift_JIS whole
         const char* unwritable = nullptr;   // else the message naming this folder
+        const char* looked = nullptr;       // the missing store's message names this, not storeDir's mail folder
     } cases[] = {
         {"detected store missing", "", false, false, false, kDetectedStore, false},
         {"detected store present", "", true, false, false, kDetectedStore, true},
@@ -260,6 +261,17 @@ TEST(AppTest, MissingStoreIsSaidAndAGivenStoreIsConverted)
         {"given folder lost characters", "\"D:\\M?ller\\mail\\\"", true, false, false, "", false, false,
          "D:\\M?ller\\mail"},
         {"characters lost after the folder", "\"D:\\Copied mail\\古い表\" ?", false, true, false, given, true, false},
+        // The store's Data folder or its Data\MailBox folder opens the store
+        // (names in any case, as Windows matches them); nothing else does.
+        {"given data folder", "\"D:\\Copied mail\\古い表\\Data\"", true, true, false, given, true},
+        {"given mail folder", "D:\\Copied mail\\古い表\\data\\MAILBOX\\", false, true, false, given, true},
+        {"given tray folder", "D:\\Copied mail\\古い表\\Data\\MailBox\\旅行", false, true, false,
+         "D:\\Copied mail\\古い表\\Data\\MailBox\\旅行", false},
+        {"data folder without a store", "D:\\Copied mail\\古い表\\Data", true, false, true,
+         "D:\\Copied mail\\古い表\\Data", false},
+        {"given file", "D:\\Copied mail\\古い表\\Data\\MailTray.dat", false, true, false,
+         "D:\\Copied mail\\古い表\\Data\\MailTray.dat", false, true, nullptr,
+         "D:\\Copied mail\\古い表\\Data\\MailTray.dat"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -299,7 +311,7 @@ TEST(AppTest, MissingStoreIsSaidAndAGivenStoreIsConverted)
             continue;
         }
         if (!c.wizard) {
-            const CString mailFolder = CString(c.storeDir) + "\\Data\\MailBox";
+            const CString mailFolder = c.looked ? CString(c.looked) : CString(c.storeDir) + "\\Data\\MailBox";
             ASSERT_EQ(ui.messages.size(), 1u);
             EXPECT_EQ(ui.messages[0], MissingStoreMessage(mailFolder));
             EXPECT_GE(ui.messages[0].Find(mailFolder), 0);

@@ -210,6 +210,7 @@ TEST_F(ConvertCliTest, BadInputIsRefusedBeforeAnythingIsWritten)
         {"'" + root + "/nowhere' --list", "no such folder"},
         {"'" + root + "/file' --list", "is not a folder"},
         {"'" + root + "/plain' " + out + "--format eml", "is not a Velmora store: it has no Data/MailBox folder"},
+        {"'" + store + "/Data/MailBox/" + U(u8"旅行") + "' --list", "is not a Velmora store"},
         {s + out + "--format eml --trays " + U(u8"旅行,仕事"), U(u8"unknown tray \"仕事\"; the store's trays are: "
                                                              u8"受信トレイ, 送信トレイ, 未送信トレイ, ドラフト, 旅行")},
         {s + out + "--format eml --trays '../" + U(u8"旅行") + "'", "refused: a tray name is one folder name"},
@@ -217,6 +218,7 @@ TEST_F(ConvertCliTest, BadInputIsRefusedBeforeAnythingIsWritten)
         {s + out + "--format eml --trays " + U(u8"旅行,旅行"), U(u8"tray \"旅行\" named twice")},
         {s + "'" + root + "/file' --format mbox", "is a file, not a folder"},
         {s + "'" + store + "/Data/out' --format mbox", "lies inside the store's Data folder"},
+        {"'" + store + "/Data/' '" + store + "/Data/out' --format mbox", "lies inside the store's Data folder"},
         {s + out + "--format mbox --csv '" + root + "/plain'", "is a folder, not a file"},
         {s + out + "--format mbox --csv '" + root + "/none/a.csv'", "no folder"},
         {s + out + "--format mbox --csv '" + root + "/out/sub/a.csv'", "no folder"},
@@ -271,16 +273,20 @@ TEST_F(ConvertCliTest, ListsTheTraysInTheWizardsOrderWithTheirLiveCounts)
         return files;
     };
     const auto before = snapshot();
-    const Ran r = Convert("'" + store + "' --list");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, U(u8"tray          messages\n"
-                       u8"受信トレイ           6\n"
-                       u8"送信トレイ           2\n"
-                       u8"未送信トレイ         1\n"
-                       u8"ドラフト             1\n"
-                       u8"旅行                 1\n"
-                       u8"仕事                 0\n"));
-    EXPECT_EQ(r.err, "");
+    // The store's Data or Data/MailBox folder lists the store.
+    for (const std::string& folder : {store, store + "/Data", store + "/Data/MailBox/"}) {
+        const Ran r = Convert("'" + folder + "' --list");
+        EXPECT_EQ(r.status, 0) << folder << "\n" << r.err;
+        EXPECT_EQ(r.out, U(u8"tray          messages\n"
+                           u8"受信トレイ           6\n"
+                           u8"送信トレイ           2\n"
+                           u8"未送信トレイ         1\n"
+                           u8"ドラフト             1\n"
+                           u8"旅行                 1\n"
+                           u8"仕事                 0\n"))
+            << folder;
+        EXPECT_EQ(r.err, "") << folder;
+    }
     EXPECT_EQ(snapshot(), before);
 
     // A tray whose storage cannot be read claims no count, and its index is

@@ -72,11 +72,14 @@ TEST(SjisTest, TrailBytesAreNotSeparators)
     }
     iconv_close(cd);
 
-    // Long paths in messages break after a "\", else between characters.
+    // Long paths in messages break after a "\", else between characters; so
+    // do the runs of single-byte characters a message box cannot break (bytes
+    // counted here), and nothing else.
     struct Wrap {
         const char* path;
         int width;
         const char* lines;
+        bool runs = false;   // SjisBreakLongRuns, else SjisWrapPath
     } wraps[] = {
         {"C:\\short", 60, "C:\\short"},
         {"C:\\abc\\def\\ghi", 8, "C:\\abc\\\ndef\\ghi"},
@@ -84,9 +87,17 @@ TEST(SjisTest, TrailBytesAreNotSeparators)
         {"表表表表表", 5, "表表\n表表\n表"},   // never between a lead and a trail byte
         {"D:\\表\\ソ\\能", 6, "D:\\表\\\nソ\\能"},
         {"", 10, ""},
+        {"aaaaaa bb\tcc 表表表表表表\nddddd\n", 4, "aaaa\naa bb\tcc 表表表表表表\ndddd\nd\n", true},
+        {"C:\\ab\\cdefg", 4, "C:\\\nab\\\ncdef\ng", true},
+        {"abc表abc\\abc", 2, "ab\nc表ab\nc\\\nab\nc", true},   // 表 ends in 0x5C: no "\"
+        {"", 1, "", true},
     };
-    for (const Wrap& w : wraps)
-        EXPECT_EQ(SjisWrapPath(w.path, w.width), w.lines) << w.path;
+    for (const Wrap& w : wraps) {
+        EXPECT_EQ(w.runs ? SjisBreakLongRuns(w.path, w.width, [](const char*, int length) { return length; })
+                         : SjisWrapPath(w.path, w.width),
+                  w.lines)
+            << w.path;
+    }
 }
 
 TEST(PosixMachineTest, ShiftJisNamesRoundTripAsUtf8)

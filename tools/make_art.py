@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (res/app.ico, 16/32/48 px) and the wizard's side
+"""Draws the program's icon (res/app.ico, 16/32/48 px as bitmaps and 256 px as
+PNG, as Windows Vista and later take large icons) and the wizard's side
 picture (res/wizard.bmp, 164x314): a letter and an arrow. Plain Python, no
 imaging library; shapes are anti-aliased by 4x4 supersampling.
 
@@ -7,6 +8,7 @@ Run from the repository root: python3 tools/make_art.py
 """
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 SS = 4  # samples per pixel along each axis
@@ -146,9 +148,29 @@ def bmp24(c):
     return header + info + bytes(data)
 
 
+def png(c):
+    """The canvas as a PNG file: 8-bit RGBA, no interlacing."""
+    raw = bytearray()
+    for y in range(c.h):
+        raw.append(0)  # filter: none
+        for x in range(c.w):
+            raw += bytes(c.px[y * c.w + x])
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", c.w, c.h, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
 def ico(canvases):
+    """An icon file: images under 256 px as 32-bit bitmaps with their mask,
+    256 px as PNG (its directory entry says 0 for 256)."""
     images = []
     for c in canvases:
+        if c.w >= 256:
+            images.append(png(c))
+            continue
         xor = bytearray()
         for y in range(c.h - 1, -1, -1):
             for x in range(c.w):
@@ -176,7 +198,7 @@ def ico(canvases):
 
 def main():
     root = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent
-    (root / "res" / "app.ico").write_bytes(ico([icon_image(n) for n in (16, 32, 48)]))
+    (root / "res" / "app.ico").write_bytes(ico([icon_image(n) for n in (16, 32, 48, 256)]))
     (root / "res" / "wizard.bmp").write_bytes(bmp24(side_picture()))
 
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end: the real VelmoraConv.exe under Wine in Xvfb, walked by keyboard
 # for each of the four formats and for Cancel, on the demo store; then with the
-# store given as the argument (also at a path past 260 characters, and at a
-# folder whose name Shift_JIS cannot write), and with a folder that holds no
-# store. VELMORA_WINE_LOCALE chooses the locale (default ja_JP.UTF-8): every
+# store given as the argument (also by its Data and Data\MailBox folders, at a
+# path past 260 characters, and at a folder whose name Shift_JIS cannot
+# write), and with a folder that holds no store, or a file. VELMORA_WINE_LOCALE chooses the locale (default ja_JP.UTF-8): every
 # text is read as Unicode and must be the same in every locale.
 #   tests/e2e/wizard.sh [BUILD_DIR [VMTOOL]]
 # BUILD_DIR holds VelmoraConv.exe and wintext.exe (default build/windows);
@@ -173,6 +173,23 @@ if walk mbox 'C:\out\given' 'C:\out\given.csv' argument; then
   check_csv 'C:\out\given.csv' 0
   ok "store given as the argument"
 fi
+# Its Data folder, and its Data\MailBox folder in other letter cases (as a
+# folder dropped onto the icon arrives), open the store too.
+mark
+E2E_STORE_ARG="$given\Data"
+if walk cancel '' '' argument-data; then
+  [ -z "$E2E_RESULT" ] || fail "argument Data: a message was shown: $E2E_RESULT"
+  ok "store given by its Data folder"
+fi
+mkdir -p "$(e2e_unix 'C:\out\given-mailbox')"
+mark
+E2E_STORE_ARG="$given\data\MAILBOX\\"
+if walk mbox 'C:\out\given-mailbox' 'C:\out\given-mailbox.csv' argument-mailbox; then
+  d=$(e2e_unix 'C:\out\given-mailbox')
+  [ "$(count "$d/受信トレイ.mbx" 'From ???@??? ')" = 6 ] || fail "argument Data\MailBox: 受信トレイ.mbx should hold 6 messages"
+  check_csv 'C:\out\given-mailbox.csv' 0
+  ok "store given by its Data\MailBox folder"
+fi
 unset E2E_STORE_ARG
 
 # Paths past the classic 260-character limit: the store given at a folder of
@@ -242,6 +259,17 @@ if e2e_message "$empty" "$shots/missing/message.png"; then
   ok "missing store"
 else
   fail "missing store: the run stopped"
+fi
+
+# A file given (or dropped): the message names the file itself.
+note="$empty\メモ.txt"
+echo memo >"$(e2e_unix "$note")"
+mark
+if e2e_message "$note" "$shots/missing-file/message.png"; then
+  [ "$(echo "$E2E_MESSAGE" | sed -n 4p)" = "$note" ] || fail "a file: message \"$E2E_MESSAGE\""
+  ok "a file given as the store"
+else
+  fail "a file: the run stopped"
 fi
 
 echo "e2e: screenshots in $shots"

@@ -14,6 +14,7 @@
 #include "app/win32/AppUi.h"
 #include "app/win32/ProgressDialog.h"
 #include "app/win32/ResultDialog.h"
+#include "framework/File.h"
 #include "framework/Platform.h"
 #include "framework/Ui.h"
 #include "framework/win32/Dialog.h"
@@ -164,6 +165,8 @@ void CALLBACK PressOk(HWND, UINT, UINT_PTR id, DWORD)
 struct SeenBox {
     CString caption, text;
     bool wizard = false;
+    int width = 0;       // of the box
+    int workWidth = 0;   // of the work area of its monitor
 } g_seenBox;
 
 void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR id, DWORD)
@@ -175,34 +178,136 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR id, DWORD)
     g_seenBox.caption = WindowText(box);
     g_seenBox.text = WindowText(::GetDlgItem(box, kMessageBoxTextId));
     g_seenBox.wizard = ::GetDlgItem(box, kIdSheetNext) != nullptr;
+    RECT rect{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetWindowRect(box, &rect) &&
+        ::GetMonitorInfoW(::MonitorFromWindow(box, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        g_seenBox.width = rect.right - rect.left;
+        g_seenBox.workWidth = monitor.rcWork.right - monitor.rcWork.left;
+    }
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+// The text without line breaks.
+CString Unbroken(const CString& text)
+{
+    CString out;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        if (text[i] != '\n')
+            out += text[i];
+    }
+    return out;
+}
+
+int g_wizardRuns = 0;
+
 }  // namespace
 
+// The store's folder, its Data or its Data\MailBox folder given (in any case)
+// opens the store: the wizard runs. A folder without a store, a long path
+// included, or a file is named in a message box no wider than the work area,
+// and nothing is written.
 TEST(Win32App, FolderWithoutStoreIsSaidInAMessageBoxAndNothingIsWritten)
 {
-    // Given with a trailing "\" after a name whose trail byte is 0x5C.
     CString folder;
     folder.Format("%svelmora-表-%lu", TempFolder().GetString(), ::GetCurrentProcessId());
+    CString longPath = folder;
+    for (int i = 0; i < 12; ++i)
+        longPath += "\\一時フォルダ表ソ能-folder";
+    const CString store = folder + "\\store";
+    const CString file = store + "\\Data\\MailTray.dat";
     ASSERT_EQ(platform::MakeFolder(folder), 0u);
-    const CString commandLine = "\"" + folder + "\\\"";
+    for (const CString& made : {store, store + "\\Data", store + "\\Data\\MailBox"})
+        ASSERT_EQ(platform::MakeFolder(made), 0u);
+    {
+        CFile tray;
+        ASSERT_TRUE(tray.Open(file, CFile::modeCreate | CFile::modeWrite));
+    }
+    struct Case {
+        const char* name;
+        CString commandLine;
+        CString storeDir;   // m_strStoreDir afterwards
+        CString looked;     // the message names this; empty: the wizard runs
+    } cases[] = {
+        // A trailing "\" after a name whose trail byte is 0x5C.
+        {"no store", "\"" + folder + "\\\"", folder, folder + "\\Data\\MailBox"},
+        {"no store at a long path", longPath, longPath, longPath + "\\Data\\MailBox"},
+        {"a file", "\"" + file + "\"", file, file},
+        {"the store", "\"" + store + "\"", store, ""},
+        {"its data folder", "\"" + store + "\\data\\\"", store, ""},
+        {"its mail folder", "\"" + store + "\\DATA\\mailbox\"", store, ""},
+    };
     SetMessageBoxHandler(nullptr);
-    CWin32AppUi ui([] { return 0; });   // the wizard must not run
-    CMailConvApp app;
-    app.SetUi(&ui);
-    app.m_lpCmdLine = commandLine;
-    g_seenBox = SeenBox();
-    ::SetTimer(nullptr, 0, 10, AnswerMessageBox);
-    EXPECT_EQ(app.InitInstance(), 0);
-    EXPECT_EQ(app.m_strStoreDir, folder);
-    EXPECT_EQ(g_seenBox.caption, "Velmoraメールコンバータ");
-    EXPECT_EQ(g_seenBox.text, MissingStoreMessage(folder + "\\Data\\MailBox"));
-    EXPECT_FALSE(g_seenBox.wizard);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CWin32AppUi ui([] {
+            ++g_wizardRuns;
+            return 0;   // Cancel
+        });
+        CMailConvApp app;
+        app.SetUi(&ui);
+        app.m_lpCmdLine = c.commandLine;
+        g_seenBox = SeenBox();
+        g_wizardRuns = 0;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, AnswerMessageBox);
+        EXPECT_EQ(app.InitInstance(), 0);
+        ::KillTimer(nullptr, timer);   // when no box came; else it is gone already
+        EXPECT_EQ(app.m_strStoreDir, c.storeDir);
+        if (c.looked.IsEmpty()) {
+            EXPECT_EQ(g_wizardRuns, 1);
+            EXPECT_EQ(g_seenBox.caption, "");
+            continue;
+        }
+        EXPECT_EQ(g_wizardRuns, 0);
+        EXPECT_EQ(g_seenBox.caption, "Velmoraメールコンバータ");
+        EXPECT_EQ(g_seenBox.text, MissingStoreMessage(c.looked));
+        EXPECT_FALSE(g_seenBox.wizard);
+        EXPECT_GT(g_seenBox.width, 0);
+        EXPECT_LE(g_seenBox.width, g_seenBox.workWidth);
+    }
     CStringArray names;
     EXPECT_TRUE(ListFolder(folder, &names));
+    EXPECT_EQ(names.GetSize(), 1);
+    EXPECT_TRUE(ListFolder(store + "\\Data\\MailBox", &names));
     EXPECT_EQ(names.GetSize(), 0);
-    ::RemoveDirectoryW(wide::FilePath(folder).c_str());
+    ::DeleteFileW(wide::FilePath(file).c_str());
+    for (const CString& made : {store + "\\Data\\MailBox", store + "\\Data", store, folder})
+        ::RemoveDirectoryW(wide::FilePath(made).c_str());
+}
+
+// A message box is never wider than the work area of its screen, however
+// long the text's unbroken runs; only line breaks are added.
+TEST(Win32Ui, MessageBoxesFitTheWorkArea)
+{
+    CString path = "C:\\";
+    for (int i = 0; i < 40; ++i)
+        path += "folder\\";
+    const CString cases[] = {
+        "設定したフォルダはファイルです。",
+        CString(std::string(600, 'x').c_str()),
+        path,
+        CString(std::string(400, 'x').c_str()) + " " + CString(std::string(400, 'y').c_str()),
+        [] {
+            CString run;
+            for (int i = 0; i < 150; ++i)
+                run += "表ソ";   // trail bytes 0x5C
+            return run;
+        }(),
+    };
+    SetMessageBoxHandler(nullptr);
+    for (const CString& text : cases) {
+        SCOPED_TRACE(text.Left(20).GetString());
+        g_seenBox = SeenBox();
+        ::SetTimer(nullptr, 0, 10, AnswerMessageBox);
+        EXPECT_EQ(AfxMessageBox(text, kMbOk | kMbIconExclamation), kIdOk);
+        EXPECT_EQ(Unbroken(g_seenBox.text), Unbroken(text));
+        EXPECT_GT(g_seenBox.width, 0);
+        EXPECT_LE(g_seenBox.width, g_seenBox.workWidth);
+        if (text.GetLength() < 40) {
+            EXPECT_EQ(g_seenBox.text, text);   // a short text as it is
+        }
+    }
 }
 
 // A run that ends with an exception exits with 1 and says so with the result

@@ -411,6 +411,70 @@ TEST(Win32System, StringTable)
     EXPECT_EQ(platform::LoadResString(4999), "");
 }
 
+// The program's icon holds 16, 32 and 48 pixel bitmaps and a 256 pixel PNG
+// image (sharp large icons on Windows Vista and later), which loads; the
+// version resource names the maker Orvane and the product Velmora's converter.
+TEST(Win32System, IconAndVersionResources)
+{
+    HMODULE self = ::GetModuleHandleW(nullptr);
+    HRSRC group = ::FindResourceW(self, MAKEINTRESOURCEW(IDR_MAINFRAME), MAKEINTRESOURCEW(14));   // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const auto* dir = static_cast<const BYTE*>(::LockResource(::LoadResource(self, group)));
+    ASSERT_NE(dir, nullptr);
+    ASSERT_GE(::SizeofResource(self, group), 6u);
+    const int count = dir[4] | dir[5] << 8;
+    ASSERT_EQ(::SizeofResource(self, group), 6u + 14u * count);   // GRPICONDIRENTRY: 14 bytes
+    std::string sizes;
+    for (int i = 0; i < count; ++i) {
+        const BYTE* entry = dir + 6 + 14 * i;
+        const int width = entry[0] ? entry[0] : 256;
+        EXPECT_EQ(entry[0], entry[1]);   // square
+        sizes += std::to_string(width) + " ";
+        if (width != 256)
+            continue;
+        const WORD id = static_cast<WORD>(entry[12] | entry[13] << 8);
+        HRSRC image = ::FindResourceW(self, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));   // RT_ICON
+        ASSERT_NE(image, nullptr);
+        const auto* bytes = static_cast<const unsigned char*>(::LockResource(::LoadResource(self, image)));
+        ASSERT_GE(::SizeofResource(self, image), 8u);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 8), "\x89PNG\r\n\x1a\n");
+    }
+    EXPECT_EQ(sizes, "16 32 48 256 ");
+    HICON large = static_cast<HICON>(
+        ::LoadImageW(self, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 256, 256, LR_DEFAULTCOLOR));
+    ASSERT_NE(large, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(::GetIconInfo(large, &info));
+    BITMAP bitmap{};
+    EXPECT_NE(::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap), 0);
+    EXPECT_EQ(bitmap.bmWidth, 256);
+    if (info.hbmColor)
+        ::DeleteObject(info.hbmColor);   // GetIconInfo's copies are the caller's
+    ::DeleteObject(info.hbmMask);
+    ::DestroyIcon(large);
+
+    wchar_t path[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+    DWORD handle = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path, &handle);
+    ASSERT_GT(size, 0u);
+    std::string block(size, '\0');
+    ASSERT_TRUE(::GetFileVersionInfoW(path, 0, size, block.data()));
+    auto value = [&](const wchar_t* name) {
+        void* text = nullptr;
+        UINT length = 0;
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\041103a4\\") + name;
+        if (!::VerQueryValueW(block.data(), key.c_str(), &text, &length) || !text)
+            return CString();
+        return wide::ToSjisZ(static_cast<const wchar_t*>(text));
+    };
+    EXPECT_EQ(value(L"CompanyName"), "Orvane");
+    EXPECT_EQ(value(L"LegalCopyright"), "Copyright (C) Orvane");
+    EXPECT_EQ(value(L"ProductName"), "Velmoraメールコンバータ");
+    EXPECT_EQ(value(L"FileDescription"), "Velmoraメールコンバータ");
+    EXPECT_EQ(value(L"ProductVersion"), "1.0.0.0");
+}
+
 TEST(Win32System, CharsetsAsTheHostConvertsThem)
 {
     // The cases the host tests run, through MultiByteToWideChar and
