@@ -37,8 +37,9 @@ const char kUsage[] =
 
 const char kHelp[] =
     "\n"
-    "Converts a copied Velmora store (the folder that holds Data/MailBox) as VelmoraConv.exe\n"
-    "does, with the same writers: the same files and bytes for the same choices.\n"
+    "Converts a copied Velmora store (the folder that holds Data/MailBox; its Data or\n"
+    "Data/MailBox folder may be given too) as VelmoraConv.exe does, with the same writers:\n"
+    "the same files and bytes for the same choices.\n"
     "\n"
     "  --list            the store's trays in the wizard's order and their message counts;\n"
     "                    a tray whose message storage cannot be read shows \"unreadable\"\n"
