@@ -153,6 +153,45 @@ TEST_F(CopyTest, RangesAndLongHeaders)
     EXPECT_TRUE(r);
 }
 
+TEST_F(CopyTest, ReadingAheadGivesWhatTheFileGives)
+{
+    // Ranges read one after the other through a storage reader (small ones
+    // from its block read ahead) come out as each read alone from the file.
+    std::string bytes(2 * kStorageReadAhead + 12345, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    tm.WriteFile("C:\\s.mbx", bytes);
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    const DWORD block = static_cast<DWORD>(kStorageReadAhead);
+    struct Range {
+        DWORD start, end;
+    } ranges[] = {
+        {0, 100}, {100, 5000}, {5000, 5000}, {5002, 9000},   // in the first block
+        {block - 100, block + 100},                          // past its end: read anew
+        {block + 100, block + 200}, {10, 20}, {20, 40},      // back: from the file, then a block
+        {40, 40 + block}, {block + 50, block + 60},          // too large for a block
+        {size - 10, size + 30}, {size + 5, size + 10},       // past the end of the file
+        {60, 10}, {size - 100, size},                        // reversed; the last bytes
+    };
+    CFile file, alone;
+    ASSERT_TRUE(file.Open("C:\\s.mbx", CFile::modeRead));
+    ASSERT_TRUE(alone.Open("C:\\s.mbx", CFile::modeRead));
+    CStorageReader reader(file);
+    CStoredMessage ahead, direct;
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(std::to_string(r.start) + "-" + std::to_string(r.end));
+        CMailIndexData rec;
+        rec.m_dwStart = r.start;
+        rec.m_dwEnd = r.end;
+        ASSERT_TRUE(ahead.Read(reader, rec));
+        ASSERT_TRUE(direct.Read(alone, rec));
+        EXPECT_EQ(ahead.Reversed(), direct.Reversed());
+        EXPECT_EQ(ahead.MissingLength(), direct.MissingLength());
+        ASSERT_EQ(ahead.Length(), direct.Length());
+        EXPECT_EQ(std::string(ahead.Data(), ahead.Length() + 1), std::string(direct.Data(), direct.Length() + 1));
+    }
+}
+
 TEST_F(CopyTest, TheHeadersFirstDateFieldIsReported)
 {
     std::string refs = "References:";
@@ -225,4 +264,6 @@ TEST_F(CopyTest, ReadFailureIsReported)
     rec.m_dwEnd = 100;
     CStoredMessage stored;
     EXPECT_FALSE(stored.Read(storage, rec));
+    CStorageReader reader(storage);   // and through a block read ahead
+    EXPECT_FALSE(stored.Read(reader, rec));
 }

@@ -27,6 +27,7 @@ WriteResult ConvertTrays(const MailConversion& conversion, CProgressSink& progre
                 return fileError;
             continue;
         }
+        CStorageReader reader(storage);
         if (!output.BeginTray(tray))
             return fileError;
         int n = 0;
@@ -34,7 +35,7 @@ WriteResult ConvertTrays(const MailConversion& conversion, CProgressSink& progre
             if (record->IsRemoved())
                 continue;
             progress.SetProgress(++n);
-            if (!stored.Read(storage, *record))
+            if (!stored.Read(reader, *record))
                 return fileError;
             if (stored.Reversed())
                 continue;
