@@ -93,6 +93,15 @@ TEST_F(CopyTest, SeparatorMarkerUnfoldingTerminatorAndQuoting)
         {"From ???@??? x\r\nA: 1\r\n\r\nFrom here\r\n>From x\r\n", "From ???@??? x\r\nA: 1\r\n\r\nFrom here\r\n>From x\r\n"},
         {"A: 1\r\n\r\nx\nFrom y\n", kSep + "A: 1\r\n\r\nx\n>From y\n", true},
         {"From x@y Mon\r\nA: 1\r\n\r\nb\r\n", kSep + ">From x@y Mon\r\nA: 1\r\n\r\nb\r\n", true},
+        // Lines found and "From " looked for many bytes at a time: matches
+        // after runs of first bytes, at every offset of a block, at the end.
+        {"A: 1\r\n\r\n" + std::string(37, 'F') + "\nFrom a\n" + std::string(21, 'x') + "\nFrom b",
+         kSep + "A: 1\r\n\r\n" + std::string(37, 'F') + "\n>From a\n" + std::string(21, 'x') + "\n>From b", true},
+        {"A: " + std::string(40, 'y') + "\r\n\r\n" + std::string(15, 'z') + "\nFrom \nFrom\nFro",
+         kSep + "A: " + std::string(40, 'y') + "\r\n\r\n" + std::string(15, 'z') + "\n>From \nFrom\nFro", true},
+        // A zero byte ends the text the header is read from: no header end,
+        // the message is written whole (zero byte and all).
+        {std::string("A: 1\0B\r\n\r\nFrom x\r\n", 16), kSep + std::string("A: 1\0B\r\n\r\n>From x\r\n", 17), true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Copy(c.stored, c.mailbox), c.written) << c.stored;
