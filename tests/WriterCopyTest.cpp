@@ -93,6 +93,15 @@ TEST_F(CopyTest, SeparatorMarkerUnfoldingTerminatorAndQuoting)
         {"From ???@??? x\r\nA: 1\r\n\r\nFrom here\r\n>From x\r\n", "From ???@??? x\r\nA: 1\r\n\r\nFrom here\r\n>From x\r\n"},
         {"A: 1\r\n\r\nx\nFrom y\n", kSep + "A: 1\r\n\r\nx\n>From y\n", true},
         {"From x@y Mon\r\nA: 1\r\n\r\nb\r\n", kSep + ">From x@y Mon\r\nA: 1\r\n\r\nb\r\n", true},
+        // Lines found and "From " looked for many bytes at a time: matches
+        // after runs of first bytes, at every offset of a block, at the end.
+        {"A: 1\r\n\r\n" + std::string(37, 'F') + "\nFrom a\n" + std::string(21, 'x') + "\nFrom b",
+         kSep + "A: 1\r\n\r\n" + std::string(37, 'F') + "\n>From a\n" + std::string(21, 'x') + "\n>From b", true},
+        {"A: " + std::string(40, 'y') + "\r\n\r\n" + std::string(15, 'z') + "\nFrom \nFrom\nFro",
+         kSep + "A: " + std::string(40, 'y') + "\r\n\r\n" + std::string(15, 'z') + "\n>From \nFrom\nFro", true},
+        // A zero byte ends the text the header is read from: no header end,
+        // the message is written whole (zero byte and all).
+        {std::string("A: 1\0B\r\n\r\nFrom x\r\n", 16), kSep + std::string("A: 1\0B\r\n\r\n>From x\r\n", 17), true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Copy(c.stored, c.mailbox), c.written) << c.stored;
@@ -151,6 +160,45 @@ TEST_F(CopyTest, RangesAndLongHeaders)
     const std::string stored = "Subject: a\r\n b\r\n" + refs + "\r\n\r\nbody\r\n";
     EXPECT_EQ(Copy(stored, false, -1, kMboxSeparatorFormat, &r), kSep + stored);
     EXPECT_TRUE(r);
+}
+
+TEST_F(CopyTest, ReadingAheadGivesWhatTheFileGives)
+{
+    // Ranges read one after the other through a storage reader (small ones
+    // from its block read ahead) come out as each read alone from the file.
+    std::string bytes(2 * kStorageReadAhead + 12345, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    tm.WriteFile("C:\\s.mbx", bytes);
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    const DWORD block = static_cast<DWORD>(kStorageReadAhead);
+    struct Range {
+        DWORD start, end;
+    } ranges[] = {
+        {0, 100}, {100, 5000}, {5000, 5000}, {5002, 9000},   // in the first block
+        {block - 100, block + 100},                          // past its end: read anew
+        {block + 100, block + 200}, {10, 20}, {20, 40},      // back: from the file, then a block
+        {40, 40 + block}, {block + 50, block + 60},          // too large for a block
+        {size - 10, size + 30}, {size + 5, size + 10},       // past the end of the file
+        {60, 10}, {size - 100, size},                        // reversed; the last bytes
+    };
+    CFile file, alone;
+    ASSERT_TRUE(file.Open("C:\\s.mbx", CFile::modeRead));
+    ASSERT_TRUE(alone.Open("C:\\s.mbx", CFile::modeRead));
+    CStorageReader reader(file);
+    CStoredMessage ahead, direct;
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(std::to_string(r.start) + "-" + std::to_string(r.end));
+        CMailIndexData rec;
+        rec.m_dwStart = r.start;
+        rec.m_dwEnd = r.end;
+        ASSERT_TRUE(ahead.Read(reader, rec));
+        ASSERT_TRUE(direct.Read(alone, rec));
+        EXPECT_EQ(ahead.Reversed(), direct.Reversed());
+        EXPECT_EQ(ahead.MissingLength(), direct.MissingLength());
+        ASSERT_EQ(ahead.Length(), direct.Length());
+        EXPECT_EQ(std::string(ahead.Data(), ahead.Length() + 1), std::string(direct.Data(), direct.Length() + 1));
+    }
 }
 
 TEST_F(CopyTest, TheHeadersFirstDateFieldIsReported)
@@ -225,4 +273,6 @@ TEST_F(CopyTest, ReadFailureIsReported)
     rec.m_dwEnd = 100;
     CStoredMessage stored;
     EXPECT_FALSE(stored.Read(storage, rec));
+    CStorageReader reader(storage);   // and through a block read ahead
+    EXPECT_FALSE(stored.Read(reader, rec));
 }

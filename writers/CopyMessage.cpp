@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 
 #include "framework/Ascii.h"
+#include "framework/ByteSearch.h"
 #include "framework/DateTime.h"
 #include "writers/StoredMessage.h"
 #include "writers/UnfoldedLine.h"
@@ -19,14 +19,6 @@ constexpr std::size_t kMarkerLength = sizeof(kMarker) - 1;   // 13
 constexpr std::size_t kOutputBufferSize = 256 * 1024;
 constexpr std::size_t kDirectWrite = 64 * 1024;       // larger pieces are not copied
 constexpr std::size_t kReadChunk = 16u << 20;
-
-// The first occurrence of needle in text[0, length), or null (memmem is not
-// available on every platform).
-const char* FindBytes(const char* text, std::size_t length, const char* needle, std::size_t needleLength)
-{
-    const std::size_t at = std::string_view(text, length).find(std::string_view(needle, needleLength));
-    return at == std::string_view::npos ? nullptr : text + at;
-}
 
 }  // namespace
 
@@ -141,8 +133,8 @@ void WriteQuoted(CMessageOutput& out, const char* p, const char* end)
 // End of the first line of text (after its LF), or end.
 const char* AfterFirstLine(const char* p, const char* end)
 {
-    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-    return lf ? static_cast<const char*>(lf) + 1 : end;
+    const char* lf = FindByte(p, static_cast<std::size_t>(end - p), '\n');
+    return lf ? lf + 1 : end;
 }
 
 // True when the logical line is a "Date" field ("Date", white space, ":",

@@ -1,6 +1,7 @@
 #include "writers/StoredMessage.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "framework/CString.h"
 
@@ -27,11 +28,10 @@ std::size_t LengthWithoutTerminator(const char* text, std::size_t length)
 
 }  // namespace
 
-bool CStoredMessage::Read(CFile& storage, const CMailIndexData& record)
+void CStoredMessage::Prepare(const CMailIndexData& record, std::uint64_t fileLength)
 {
     m_reversed = record.m_dwEnd < record.m_dwStart;
     const std::size_t range = m_reversed ? 0 : record.m_dwEnd - record.m_dwStart;
-    const std::uint64_t fileLength = storage.GetLength();
     m_length = record.m_dwStart >= fileLength
         ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(range, fileLength - record.m_dwStart));
     m_missing = range - m_length;
@@ -49,19 +49,78 @@ bool CStoredMessage::Read(CFile& storage, const CMailIndexData& record)
         m_capacity = capacity;
     }
     m_buf[m_length] = '\0';
-    if (m_length == 0)
-        return true;
-    if (storage.Seek(record.m_dwStart, CFile::begin) < 0)
-        return false;
+}
+
+namespace {
+
+// Reads count bytes at offset of file into buffer, as many as there are;
+// answers how many were read (fewer at the end of the file or on an error).
+std::size_t ReadAt(CFile& file, std::uint64_t offset, char* buffer, std::size_t count)
+{
+    if (file.Seek(static_cast<std::int64_t>(offset), CFile::begin) < 0)
+        return 0;
     std::size_t got = 0;
-    while (got < m_length) {
-        const UINT want = static_cast<UINT>(std::min(m_length - got, kReadChunk));
-        const UINT n = storage.Read(m_buf.get() + got, want);
+    while (got < count) {
+        const UINT want = static_cast<UINT>(std::min(count - got, kReadChunk));
+        const UINT n = file.Read(buffer + got, want);
         if (n == 0)
             break;
         got += n;
     }
-    return got == m_length && !storage.HasError();
+    return got;
+}
+
+}  // namespace
+
+bool CStoredMessage::ReadFromFile(CFile& storage, std::uint64_t start)
+{
+    if (m_length == 0)
+        return true;
+    return ReadAt(storage, start, m_buf.get(), m_length) == m_length && !storage.HasError();
+}
+
+bool CStoredMessage::Read(CFile& storage, const CMailIndexData& record)
+{
+    Prepare(record, storage.GetLength());
+    return ReadFromFile(storage, record.m_dwStart);
+}
+
+bool CStoredMessage::Read(CStorageReader& storage, const CMailIndexData& record)
+{
+    const std::uint64_t start = record.m_dwStart;
+    const std::uint64_t range = record.m_dwEnd < record.m_dwStart ? 0 : record.m_dwEnd - record.m_dwStart;
+    if (range == 0) {
+        Prepare(record, storage.m_fileLength);   // nothing to read, whatever the length
+        return true;
+    }
+    const bool ahead = start >= storage.m_lastEnd && range <= kStorageReadAheadRange;
+    storage.m_lastEnd = start + range;
+    if (!ahead) {
+        Prepare(record, storage.m_file.GetLength());
+        return ReadFromFile(storage.m_file, start);
+    }
+    // The block serves the range when it holds all of it; otherwise it is
+    // read anew from the range's start (with the file's length of now).
+    if (start < storage.m_blockStart || start + range > storage.m_blockStart + storage.m_blockLength) {
+        if (!storage.m_block)
+            storage.m_block = std::make_unique_for_overwrite<char[]>(kStorageReadAhead);
+        storage.m_fileLength = storage.m_file.GetLength();
+        storage.m_blockStart = start;
+        const std::size_t want = start >= storage.m_fileLength
+            ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(kStorageReadAhead, storage.m_fileLength - start));
+        storage.m_blockLength = want == 0 ? 0 : ReadAt(storage.m_file, start, storage.m_block.get(), want);
+        Prepare(record, storage.m_fileLength);
+        // Fewer bytes than the range has in the file: a read error.
+        if (storage.m_blockLength < m_length) {
+            storage.m_blockLength = 0;
+            return false;
+        }
+    } else {
+        Prepare(record, storage.m_fileLength);
+    }
+    if (m_length > 0)
+        std::memcpy(m_buf.get(), storage.m_block.get() + (start - storage.m_blockStart), m_length);
+    return !storage.m_file.HasError();
 }
 
 CStoredMessage::Span CStoredMessage::Message() const

@@ -27,6 +27,7 @@ WriteResult ConvertTrays(const MailConversion& conversion, CProgressSink& progre
                 return fileError;
             continue;
         }
+        CStorageReader reader(storage);
         if (!output.BeginTray(tray))
             return fileError;
         int n = 0;
@@ -39,7 +40,7 @@ WriteResult ConvertTrays(const MailConversion& conversion, CProgressSink& progre
                 return WriteResult{kErrorStopped};
             }
             progress.SetProgress(++n);
-            if (!stored.Read(storage, *record))
+            if (!stored.Read(reader, *record))
                 return fileError;
             if (stored.Reversed())
                 continue;

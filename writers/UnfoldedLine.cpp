@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "framework/ByteSearch.h"
 #include "framework/Sjis.h"
 
 CUnfoldedLineReader::CUnfoldedLineReader(const char* text, std::size_t maxLength, bool keepWhiteSpace)
@@ -9,7 +10,12 @@ CUnfoldedLineReader::CUnfoldedLineReader(const char* text, std::size_t maxLength
 {
     if (!text)
         return;
-    m_end = text + strnlen(text, maxLength);
+    if (maxLength == static_cast<std::size_t>(-1)) {
+        m_end = text + std::strlen(text);
+    } else {
+        const char* zero = FindByte(text, maxLength, '\0');
+        m_end = zero ? zero : text + maxLength;
+    }
     // Where the last CR LF starts: before it a CR LF is always ahead, after
     // it never, so no line needs to search the rest of the text in vain.
     for (const char* p = m_end; p - text >= 2; --p) {
@@ -28,7 +34,7 @@ const char* CUnfoldedLineReader::FindLineEnd(const char* from, bool& bareLf)
         bareLf = true;
     const char* p = from;
     while (p < m_end) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(m_end - p)));
+        const char* lf = FindByte(p, static_cast<std::size_t>(m_end - p), '\n');
         if (!lf)
             return nullptr;
         if (bareLf)

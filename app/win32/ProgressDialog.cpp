@@ -35,8 +35,10 @@ void CProgressDialog::BeginTray(const CString& tray, const TrayIndex& index)
 {
     if (!m_hWnd)
         return;
+    SendPosition();   // the last tray's last position, before the range changes
     const WORD upper = static_cast<WORD>(static_cast<unsigned>(index.liveCount) & 0xFFFF);
     ::SendMessageW(m_ctlBar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));   // answers the old range
+    m_range = upper;
     CString caption("処理中のメールトレイ：");
     caption += tray;
     SetDlgItemText(IDC_PROGRESS_TRAY, caption);
@@ -47,14 +49,32 @@ void CProgressDialog::SetProgress(int n)
 {
     if (!m_hWnd)
         return;
-    ::SendMessageW(m_ctlBar, PBM_SETPOS, static_cast<WPARAM>(n), 0);   // answers the old position
+    m_told = n;
+    // The bar repaints itself for each position it is sent (under Wine that
+    // takes about a millisecond): it gets one with each paint of the window,
+    // and at once when it goes back (a new tray) or becomes full.
+    if (PaintDue(::GetTickCount64()) || n < m_sent || n == m_range)
+        SendPosition();
     PaintNow(false);
+}
+
+void CProgressDialog::SendPosition()
+{
+    if (m_told == m_sent)
+        return;
+    ::SendMessageW(m_ctlBar, PBM_SETPOS, static_cast<WPARAM>(m_told), 0);   // answers the old position
+    m_sent = m_told;
+}
+
+bool CProgressDialog::PaintDue(std::uint64_t now) const
+{
+    return now - m_lastPaint >= kPaintIntervalMs;
 }
 
 void CProgressDialog::PaintNow(bool force)
 {
     const std::uint64_t now = ::GetTickCount64();
-    if (!force && now - m_lastPaint < kPaintIntervalMs)
+    if (!force && !PaintDue(now))
         return;
     m_lastPaint = now;
     // Paint messages only: input stays queued and is never dispatched here.

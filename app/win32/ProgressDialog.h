@@ -2,9 +2,11 @@
 // the tray being converted and a bar over its messages. It has no buttons and
 // cannot be closed by the user; it goes when the object is destroyed.
 //
-// The conversion runs on the window's thread and pumps no messages, so every
-// update also paints the window (only paint messages are handled: no input is
-// taken while a conversion runs).
+// The conversion runs on the window's thread and pumps no messages, so the
+// updates also paint the window, every 40 ms at most (only paint messages are
+// handled: no input is taken while a conversion runs). The bar repaints
+// itself on every PBM_SETPOS, so it is sent the position with those paints,
+// not for every message.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +27,11 @@ public:
     BOOL Create();
 
     // Range 0 .. low 16 bits of count; IDC_PROGRESS_TRAY gets
-    // "処理中のメールトレイ：" + tray. The position is left as it is.
+    // "処理中のメールトレイ：" + tray. The position is left as it is: the
+    // last one told.
     void BeginTray(const CString& tray, const TrayIndex& index) override;
-    // Bar position n.
+    // Bar position n: sent to the bar when the window is painted, when it is
+    // below the bar's position (a new tray) or when it is the range's end.
     void SetProgress(int n) override;
 
     HWND m_ctlBar = nullptr;    // IDC_PROGRESS_BAR
@@ -45,5 +49,12 @@ private:
     // Paints what is pending in the window and its controls, then rethrows
     // what a handler threw meanwhile.
     void PaintNow(bool force);
+    bool PaintDue(std::uint64_t now) const;
+    // Sends the position told last when the bar holds another one.
+    void SendPosition();
+
     std::uint64_t m_lastPaint = 0;
+    int m_range = 0;   // the bar's upper bound
+    int m_told = 0;    // the position told last
+    int m_sent = 0;    // the position the bar holds
 };

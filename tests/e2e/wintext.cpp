@@ -1,8 +1,10 @@
 // End-to-end helper: reads the program's windows from outside, so that a
 // keyboard walk polls instead of sleeping. Output is UTF-8, one item a line.
-//   wintext.exe dialog CAPTION CONTROL-ID [TIMEOUT-MS]
+//   wintext.exe dialog CAPTION CONTROL-ID [TIMEOUT-MS [time]]
 //     waits for a top-level dialog with that caption that has the control and
-//     prints the control's text.
+//     prints the control's text; with "time", looks every 10 ms and prints on
+//     a second line when it found the dialog, in nanoseconds since 1970 UTC
+//     (the host's clock under Wine, as `date +%s%N` gives it).
 //   wintext.exe wizard PAGE [TIMEOUT-MS [ID...]]
 //     waits until the wizard ("Velmoraメールコンバータ" with a Next button)
 //     shows page PAGE (-1: until no wizard is open), then prints "buttons=N"
@@ -75,14 +77,22 @@ int DialogText(int argc, wchar_t** argv)
         return 1;
     const int id = static_cast<int>(std::wcstol(argv[3], nullptr, 10));
     const DWORD timeout = argc > 4 ? static_cast<DWORD>(std::wcstoul(argv[4], nullptr, 10)) : 20000;
+    const bool timed = argc > 5 && std::wcscmp(argv[5], L"time") == 0;
     const DWORD start = ::GetTickCount();
     HWND found;
     while (!(found = FindDialog(argv[2], id, false))) {
         if (::GetTickCount() - start > timeout)
             return 2;
-        ::Sleep(100);
+        ::Sleep(timed ? 10 : 100);
     }
+    FILETIME now;
+    ::GetSystemTimePreciseAsFileTime(&now);
     Print(ControlText(::GetDlgItem(found, id), 4096));
+    if (timed) {
+        // FILETIME: 100 ns ticks since 1601.
+        const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        Print(std::to_wstring((ticks - 116444736000000000ULL) * 100));
+    }
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -41,6 +42,32 @@ Range BarRange(HWND bar)
     ::SendMessageW(bar, PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&r));
     return {r.iLow, r.iHigh};
 }
+
+// Counts the positions a progress bar is sent while it lives.
+class PositionCounter {
+public:
+    explicit PositionCounter(HWND bar) : m_bar(bar)
+    {
+        s_count = 0;
+        m_old = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PositionCounter::Proc)));
+        s_old = m_old;
+    }
+    ~PositionCounter() { ::SetWindowLongPtrW(m_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_old)); }
+    int Count() const { return s_count; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == PBM_SETPOS)
+            ++s_count;
+        return ::CallWindowProcW(s_old, hWnd, message, wParam, lParam);
+    }
+    static inline int s_count = 0;
+    static inline WNDPROC s_old = nullptr;
+    HWND m_bar;
+    WNDPROC m_old;
+};
 
 // A command id no control of the templates has.
 constexpr int kStrayCommand = 1234;
@@ -450,6 +477,7 @@ TEST(Win32Progress, TrayCaptionAndRange)
     }
 
     // The position goes where it is told and a new tray does not reset it.
+    ::Sleep(50);   // a paint is due: the position reaches the bar at once
     progress.SetProgress(5);
     EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
     TrayIndex forty;
@@ -459,6 +487,37 @@ TEST(Win32Progress, TrayCaptionAndRange)
     EXPECT_EQ(progress.GetDlgItemText(IDC_PROGRESS_TRAY), "処理中のメールトレイ：表ソ能");
     progress.SetProgress(1);
     EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 1);
+
+    // Told every message of a tray (up to last), the bar is sent a position
+    // with each paint (every 40 ms), not for every message; it is full at
+    // the tray's end and holds the last position told when the next tray
+    // begins (clamped to its range).
+    struct Run {
+        int count;
+        int last;
+    } runs[] = {{60000, 60000}, {60000, 30001}, {3, 2}, {70000, 70000}, {1, 1}};
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.last);
+        TrayIndex tray;
+        tray.liveCount = run.count;
+        progress.BeginTray("受信トレイ", tray);
+        const int high = BarRange(bar).high;
+        const std::uint64_t start = ::GetTickCount64();
+        int sent;
+        {
+            PositionCounter counter(bar);
+            for (int n = 1; n <= run.last; ++n)
+                progress.SetProgress(n);
+            sent = counter.Count();
+        }
+        const auto paints = static_cast<int>((::GetTickCount64() - start) / 40);
+        EXPECT_LE(sent, paints + 3);   // and the first one, a full bar
+        if (run.last == run.count) {
+            EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), std::min(run.last, high));
+        }
+        progress.BeginTray("送信トレイ", tray);
+        EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), std::min(run.last, high));
+    }
 }
 
 TEST(Win32Progress, IconAndNoWayToClose)

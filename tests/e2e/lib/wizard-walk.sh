@@ -11,8 +11,12 @@
 #       CSV     Windows path typed into the address book page ("" keeps the proposal)
 #       SHOTS   host folder for a screenshot of every page (and the result)
 #     Sets E2E_RESULT (the result message, UTF-8), E2E_FOLDER (the folder page's
-#     text before typing) and E2E_SUMMARY (the summary page's four texts).
-#     E2E_STORE_ARG, when set, is passed to the program as its one argument.
+#     text before typing), E2E_SUMMARY (the summary page's four texts) and
+#     E2E_FINISH_NS / E2E_RESULT_NS (host clock, ns: Finish pressed, the result
+#     message seen). E2E_RESULT_TIMEOUT_MS (default 60000) bounds the wait for it.
+#     E2E_STORE_ARG, when set, is passed to the program as its one argument;
+#     E2E_PROGRAM_LOG, when set, is the file that gets the program's stderr
+#     (Wine's traces).
 #     E2E_REFUSED_OUTDIR, when set, is typed on the folder page first: the page
 #     must refuse it with a message box (its text in E2E_REFUSAL) and stay.
 #   e2e_message ARG SHOT                runs the program with the argument ARG, waits
@@ -103,7 +107,8 @@ e2e_walk() {
   local format=$1 outdir=$2 csv=$3 shots=$4
   E2E_RESULT="" E2E_FOLDER="" E2E_SUMMARY=""
   mkdir -p "$shots"
-  (cd "$E2E_BIN" && exec wine ./VelmoraConv.exe ${E2E_STORE_ARG+"$E2E_STORE_ARG"} </dev/null >/dev/null 2>&1) &
+  (cd "$E2E_BIN" && exec wine ./VelmoraConv.exe ${E2E_STORE_ARG+"$E2E_STORE_ARG"} </dev/null >/dev/null \
+    2>"${E2E_PROGRAM_LOG:-/dev/null}") &
   E2E_PID=$!
   if ! _e2e_walk_steps "$format" "$outdir" "$csv" "$shots"; then
     e2e_shot "$shots/failed.png"
@@ -187,10 +192,15 @@ _e2e_walk_steps() {
   e2e_expect_buttons "$state" 5 "summary" || return 1
   E2E_SUMMARY=$(echo "$state" | grep -v '^buttons=')
   e2e_shot "$shots/06-summary.png"
+  E2E_FINISH_NS=$(date +%s%N)
   e2e_key Return
 
-  E2E_RESULT=$(wine "$E2E_BIN/wintext.exe" dialog "$E2E_CAPTION" 1011 60000 </dev/null 2>/dev/null | tr -d '\r') ||
+  local seen
+  seen=$(wine "$E2E_BIN/wintext.exe" dialog "$E2E_CAPTION" 1011 "${E2E_RESULT_TIMEOUT_MS:-60000}" time </dev/null 2>/dev/null | tr -d '\r') ||
     { e2e_fail "no result message"; return 1; }
+  # The last line: when wintext found the message (host clock, ns).
+  E2E_RESULT=$(echo "$seen" | sed '$d')
+  E2E_RESULT_NS=$(echo "$seen" | tail -n 1)
   e2e_shot "$shots/07-result.png"
   window=$(xdotool search --name "^$E2E_CAPTION\$" | head -1)
   [ -n "$window" ] && xdotool windowfocus --sync "$window" 2>/dev/null || true
