@@ -114,7 +114,7 @@ TEST_F(EmlWriterTest, TrayFailures)
 
 TEST_F(EmlWriterTest, AMessageFileThatCannotBeMadeIsRetriedThenAFileError)
 {
-    // A dangling link where a name is free makes creating that name fail.
+    // Names the file system refuses.
     struct Case {
         std::vector<const char8_t*> blocked;
         const char8_t* written;   // null: the run stops with a file error
@@ -130,8 +130,10 @@ TEST_F(EmlWriterTest, AMessageFileThatCannotBeMadeIsRetriedThenAFileError)
     for (const Case& c : cases) {
         const CString out = CString("C:\\out") + CString(std::to_string(run++));
         tm.MakeDirs(out + "\\t");
+        tm.machine().createFaults.clear();
         for (const char8_t* name : c.blocked)
-            std::filesystem::create_symlink("/nonexistent/dir/x", tm.Host(out + "\\t") + "/" + Utf8(name));
+            tm.machine().createFaults.insert((out + "\\t\\" + CString(Utf8ToSjis(Utf8(name)))).Str());
+        tm.Apply();
         job.outputDir = out;
         errorCode = 0;
         EXPECT_EQ(Write(), c.written ? 1 : 0);

@@ -4,10 +4,8 @@
 #include "writers/Naming.h"
 
 namespace {
-// Numbered names tried for a part file, and renames retried when another
-// process takes the chosen final name first.
+// Numbered names tried for a part file.
 constexpr int kMaxPartNumber = 99;
-constexpr int kMaxRenameTries = 100;
 const char* const kPartSuffix = ".part";
 }  // namespace
 
@@ -48,20 +46,28 @@ bool CPartFile::Rename(const CString& path, bool replace, CUniqueNameCache* name
 {
     if (!IsPending() || m_file.IsOpen())
         return false;
-    for (int tries = 0; tries < kMaxRenameTries; ++tries) {
-        const CString target = replace ? path : MakeUniqueFileName(path, names);
-        const DWORD error = platform::MoveFileTo(m_partPath, target, replace);
+    // The rename itself tells whether a name is free (it never replaces
+    // here), so no lookup comes before it: the first free number is the one
+    // MakeUniqueFileName would answer, found with one file system call.
+    const int start = replace || !names ? 0 : names->StartFor(path);
+    // Ends: each name found taken exists, and a folder holds finitely many.
+    for (int n = start;; ++n) {
+        const CString target = replace ? path : NumberedFileName(path, n);
+        DWORD error = platform::MoveFileTo(m_partPath, target, replace);
+        platform::FileStatus status;
+        if (error != 0 && error != kErrorAlreadyExists && !replace && platform::GetFileStatus(target, &status))
+            error = kErrorAlreadyExists;   // a folder there may answer "access denied"
         if (error == 0) {
             m_partPath.Empty();
+            if (names)
+                names->Remember(path, n);
             if (given)
                 *given = target;
             return true;
         }
-        // Taken between the test and the rename: the next free name.
         if (replace || error != kErrorAlreadyExists)
             return false;
     }
-    return false;
 }
 
 void CPartFile::Abandon()

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "framework/CString.h"
@@ -47,6 +48,10 @@ struct PosixMachine {
     // Windows path (Shift_JIS bytes) -> byte offset from which reads of the
     // file fail; the path is matched through the drive map when a file opens.
     std::map<std::string, std::uint64_t> readFaults;
+    // Windows paths (Shift_JIS) where no file can be made, as a name the file
+    // system refuses: creating one or renaming one there is denied (set by
+    // tests, matched like readFaults).
+    std::set<std::string> createFaults;
 
     // Adds a registry value (key in "HKLM\..." form, Shift_JIS).
     void SetRegistryValue(const CString& key, const CString& name, const CString& value);

@@ -303,6 +303,20 @@ std::string HostPathFor(const char* windowsPath)
 
 // ---- Platform services -----------------------------------------------------
 
+namespace {
+
+// True when the machine refuses to make a file at the host path.
+bool CreateRefused(const std::string& host)
+{
+    for (const std::string& path : Machine().createFaults) {
+        if (HostPathFor(path.c_str()) == host)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 namespace platform {
 
 FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error)
@@ -311,6 +325,11 @@ FileHandle OpenFileHandle(const char* path, unsigned flags, DWORD* error)
     if (host.empty()) {
         if (error)
             *error = kErrorPathNotFound;
+        return kInvalidFile;
+    }
+    if ((flags & kOpenCreate) && CreateRefused(host)) {
+        if (error)
+            *error = kErrorAccessDenied;
         return kInvalidFile;
     }
     int oflags = O_CLOEXEC;
@@ -503,6 +522,8 @@ DWORD MoveFileTo(const char* from, const char* to, bool replace)
     const std::string hostFrom = HostPathFor(from), hostTo = HostPathFor(to);
     if (hostFrom.empty() || hostTo.empty())
         return kErrorPathNotFound;
+    if (CreateRefused(hostTo))
+        return kErrorAccessDenied;
     if (replace)
         return ::rename(hostFrom.c_str(), hostTo.c_str()) == 0 ? 0 : ErrnoToWindows(errno, hostTo);
 #if defined(__linux__)
