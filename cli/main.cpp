@@ -20,6 +20,7 @@
 #include "cli/HostConversion.h"
 #include "cli/HostPath.h"
 #include "cli/ProgressMeter.h"
+#include "cli/ThunderbirdProfile.h"
 #include "framework/Platform.h"
 #include "writers/Writers.h"
 #include "store/StoreFolder.h"
@@ -32,6 +33,8 @@ namespace {
 const char kUsage[] =
     "usage: velmora-convert STORE_FOLDER --list\n"
     "       velmora-convert STORE_FOLDER OUTPUT_FOLDER --format mbox|eml|eudora|netscape\n"
+    "                       [--trays NAME,...] [--csv PATH] [--quiet]\n"
+    "       velmora-convert STORE_FOLDER --format thunderbird [--profile DIR]\n"
     "                       [--trays NAME,...] [--csv PATH] [--quiet]\n"
     "       velmora-convert --version\n";
 
@@ -49,6 +52,12 @@ const char kHelp[] =
     "                    eml       one folder per tray, one .eml file per message\n"
     "                    eudora    Eudora mailboxes, one TRAY.mbx per tray\n"
     "                    netscape  Netscape Mail mailboxes, one file TRAY per tray\n"
+    "                    thunderbird  the netscape mailboxes, put into a Thunderbird\n"
+    "                              profile's Local Folders as the folder \"Velmora\"\n"
+    "                              (no OUTPUT_FOLDER then)\n"
+    "  --profile DIR     with thunderbird: the profile folder; default: the default\n"
+    "                    profile of ~/.thunderbird/profiles.ini (macOS:\n"
+    "                    ~/Library/Thunderbird/profiles.ini)\n"
     "  --trays NAME,...  the trays to convert (UTF-8, comma-separated), converted in the\n"
     "                    store's order; default: every tray --list shows\n"
     "  --csv PATH        also write the address book as CSV to PATH\n"
@@ -69,6 +78,11 @@ const char kHelp[] =
     "file under its final name is always whole. SIGINT (Ctrl-C) or SIGTERM stops the run\n"
     "after the message being written: the unfinished file is removed, and stderr names the\n"
     "tray that was interrupted and the files that are complete.\n"
+    "With --format thunderbird the mailboxes go into PROFILE/Mail/Local Folders/Velmora.sbd/\n"
+    "beside the empty mailbox file Velmora (Velmora[01] and so on when the name is taken;\n"
+    "Local Folders is made when missing). Thunderbird must be closed: a profile with its\n"
+    "lock file (lock or .parentlock) is refused. Nothing else in the profile is touched;\n"
+    "Thunderbird shows the folder and builds its indexes when it next starts.\n"
     "\n"
     "Exit status: 0 converted; 1 the conversion failed (the program's message and an English\n"
     "line on stderr; the complete files stay), or --list found an unreadable tray; 2 bad\n"
@@ -83,7 +97,7 @@ struct Arguments {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::optional<std::string> format, trays, csv;
+    std::optional<std::string> format, trays, csv, profile;
 };
 
 int UsageError(const std::string& message)
@@ -136,6 +150,8 @@ std::string Parse(int argc, char** argv, Arguments& args)
             error = value(args.trays);
         else if (a == "--csv")
             error = value(args.csv);
+        else if (a == "--profile")
+            error = value(args.profile);
         else if (inlineValue)
             error = a + " takes no value";
         else if (a == "--list")
@@ -473,16 +489,25 @@ int Main(int argc, char** argv)
     }
     if (args.folders.empty())
         return UsageError("no store folder given");
+    const bool thunderbird = args.format && *args.format == "thunderbird";
     if (args.list) {
-        if (args.folders.size() > 1 || args.format || args.trays || args.csv)
+        if (args.folders.size() > 1 || args.format || args.trays || args.csv || args.profile)
             return UsageError("--list takes the store folder alone");
+    } else if (thunderbird) {
+        if (args.folders.size() > 1)
+            return UsageError("--format thunderbird takes no output folder: the mail goes into the Thunderbird "
+                              "profile (--profile DIR, or the default one)");
+        if (args.profile && args.profile->empty())
+            return UsageError("--profile needs a folder name");
     } else {
+        if (args.profile)
+            return UsageError("--profile goes with --format thunderbird");
         if (args.folders.size() < 2)
             return UsageError("no output folder given");
         if (!args.format)
-            return UsageError("--format is required: mbox, eml, eudora or netscape");
+            return UsageError("--format is required: mbox, eml, eudora, netscape or thunderbird");
         if (FormatCode(*args.format) == kFormatNone)
-            return UsageError("unknown format \"" + *args.format + "\": mbox, eml, eudora or netscape");
+            return UsageError("unknown format \"" + *args.format + "\": mbox, eml, eudora, netscape or thunderbird");
     }
     if (args.folders.size() > 2)
         return UsageError("too many folders: " + args.folders[2]);
@@ -499,18 +524,44 @@ int Main(int argc, char** argv)
     if (args.list)
         return List(job.store);
 
-    job.output = args.folders[1];
-    job.format = FormatCode(*args.format);
     if (args.csv && args.csv->empty())
         return UsageError("--csv needs a file name");
     job.csv = args.csv.value_or("");
+    // Thunderbird: the netscape mailboxes into a folder of the profile's Local Folders.
+    ThunderbirdTarget target;
+    if (thunderbird) {
+        std::string profile = args.profile.value_or("");
+        if (!args.profile) {
+            if (std::string error = FindHostDefaultProfile(profile); !error.empty())
+                return InputError(error);
+        }
+        if (std::string error = PlanThunderbirdTarget(profile, target); !error.empty())
+            return InputError(error);
+        if (!job.csv.empty() && InsideHostFolder(job.csv, profile))
+            return InputError("--csv " + job.csv + " lies inside the Thunderbird profile " + profile);
+        job.output = target.folder;
+        job.format = kFormatNetscape;
+    } else {
+        job.output = args.folders[1];
+        job.format = FormatCode(*args.format);
+    }
     for (const std::string& error : {SelectTrays(job.store, args.trays, job.trays), CheckOutput(job.output, job.store),
                                      job.csv.empty() ? std::string() : CheckCsv(job.csv, job.output, job.store)}) {
         if (!error.empty())
             return InputError(error);
     }
+    if (thunderbird) {
+        if (std::string error = MakeThunderbirdTarget(target); !error.empty()) {
+            std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+            return 1;
+        }
+    }
     // The output folder is made by the conversion when missing.
-    return Convert(job, args.quiet);
+    const int status = Convert(job, args.quiet);
+    if (thunderbird && status == 0 && !args.quiet)
+        std::printf("Thunderbird shows the folder %s in Local Folders when it next starts.\n",
+                    fs::path(target.mailbox).filename().c_str());
+    return status;
 }
 
 }  // namespace
