@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "cli/ProgressMeter.h"
+#include "cli/ThunderbirdProfile.h"
 #include "tests/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -112,6 +114,109 @@ TEST(ConvertCliProgress, MeterRedrawsAtMostTenTimesASecondAndCountsWhatWasWritte
                 u8"x                  0      0  -\n"
                 u8"y                  1      9  /elsewhere/y\n"
                 u8"total              7   5852\n"));
+}
+
+// ---- Thunderbird's profile list ------------------------------------------------------
+
+TEST(ConvertCliThunderbird, IniTextIsReadAsMozillaWritesIt)
+{
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* what;
+        std::string text;
+        bool ok;
+        std::vector<std::pair<std::string, Entries>> sections;
+    } cases[] = {
+        {"LF, blanks trimmed, comments", "; c\n# c\n[General]\n  StartWithLastProfile = 1 \n\n[Profile0]\nName=a b\n",
+         true, {{"General", {{"StartWithLastProfile", "1"}}}, {"Profile0", {{"Name", "a b"}}}}},
+        {"BOM, CR LF and CR, the last of a key kept", "\xEF\xBB\xBF[A]\r\nk=1\r\nk=2\rj=x=y\r", true,
+         {{"A", {{"k", "2"}, {"j", "x=y"}}}}},
+        {"entries outside a section, without '=' or a key ignored", "k=v\n[A]\nnoequals\n=v\nk=\n", true,
+         {{"A", {{"k", ""}}}}},
+        {"a section line without ']' drops its entries", "[A]\na=1\n[B\nb=2\n[C] trailing\nc=3", true,
+         {{"A", {{"a", "1"}}}, {"C", {{"c", "3"}}}}},
+        {"a NUL byte is a byte", std::string("[A]\nk=a\0b\n", 10), true, {{"A", {{"k", std::string("a\0b", 3)}}}}},
+        {"too large", std::string(kMaxIniBytes + 1, ' '), false, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<IniSection> sections;
+        EXPECT_EQ(ParseIni(c.text, sections), c.ok) << c.what;
+        std::vector<std::pair<std::string, Entries>> got;
+        for (const IniSection& section : sections)
+            got.emplace_back(section.name, section.entries);
+        EXPECT_EQ(got, c.sections) << c.what;
+    }
+    std::string many;
+    for (std::size_t n = 0; n <= kMaxIniSections; ++n)
+        many += "[S]\n";
+    std::vector<IniSection> sections;
+    EXPECT_FALSE(ParseIni(many, sections));
+    EXPECT_EQ(sections.size(), kMaxIniSections);
+}
+
+TEST(ConvertCliThunderbird, TheDefaultProfileIsTheInstallsThenTheMarkedOneThenTheOnlyOne)
+{
+    const std::string two = "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/a.default\n"
+                            "[Profile1]\nName=work\nIsRelative=0\nPath=/data/work\n";
+    const std::string win = "C:\\Users\\hanako\\AppData\\Roaming\\Thunderbird";
+    struct Case {
+        const char* what;
+        PathStyle style;
+        std::optional<std::string> profiles, installs;
+        ProfileChoice::Outcome outcome;
+        std::string path;   // chosen, or the candidates joined by "|"
+    } cases[] = {
+        {"no profiles.ini", PathStyle::kPosix, std::nullopt, std::nullopt, ProfileChoice::kNoList, ""},
+        {"no profile", PathStyle::kPosix, "[General]\nStartWithLastProfile=1\n[Profile0]\nName=x\n", std::nullopt,
+         ProfileChoice::kNoProfile, ""},
+        {"the only one, unmarked", PathStyle::kPosix, "[Profile0]\nIsRelative=1\nPath=p\n", std::nullopt,
+         ProfileChoice::kChosen, "/h/.thunderbird/p"},
+        {"two, none marked", PathStyle::kPosix, two, std::nullopt, ProfileChoice::kAmbiguous,
+         "/h/.thunderbird/Profiles/a.default|/data/work"},
+        {"marked Default=1", PathStyle::kPosix, two + "Default=1\n", std::nullopt, ProfileChoice::kChosen, "/data/work"},
+        {"profiles.ini's install section first", PathStyle::kPosix,
+         "[Install4F96D1932A9F858E]\nDefault=Profiles/a.default\nLocked=1\n" + two + "Default=1\n",
+         "[ABC]\nDefault=/data/work\n", ProfileChoice::kChosen, "/h/.thunderbird/Profiles/a.default"},
+        {"installs.ini when profiles.ini has none, by absolute path", PathStyle::kPosix, two,
+         "[4F96D1932A9F858E]\nDefault=/data/work\n", ProfileChoice::kChosen, "/data/work"},
+        {"installs disagreeing: the marked one", PathStyle::kPosix,
+         "[InstallA]\nDefault=Profiles/a.default\n[InstallB]\nDefault=/data/work\n" + two + "Default=1\n", std::nullopt,
+         ProfileChoice::kChosen, "/data/work"},
+        {"installs naming no listed profile, none marked", PathStyle::kPosix, "[InstallA]\nDefault=Profiles/gone\n" + two,
+         std::nullopt, ProfileChoice::kAmbiguous, "/h/.thunderbird/Profiles/a.default|/data/work"},
+        {"Windows: relative paths under %APPDATA%\\Thunderbird", PathStyle::kWindows,
+         "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/x.default\r\n[Profile1]\r\nName=b\r\n"
+         "IsRelative=0\r\nPath=D:\\mail\\b\r\nDefault=1\r\n",
+         "[308046B0AF4A39CB]\r\nDefault=Profiles/x.default\r\n", ProfileChoice::kChosen,
+         win + "\\Profiles\\x.default"},
+        {"Windows: Default=1 with an absolute path", PathStyle::kWindows,
+         "[Profile0]\nName=b\nIsRelative=0\nPath=D:\\mail\\b\nDefault=1\n[Profile1]\nPath=c\nIsRelative=1\n",
+         std::nullopt, ProfileChoice::kChosen, "D:\\mail\\b"},
+        {"a profiles.ini too large is no list", PathStyle::kPosix, std::string(kMaxIniBytes + 1, '\n'), std::nullopt,
+         ProfileChoice::kNoList, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string folder = c.style == PathStyle::kWindows
+                                       ? ThunderbirdIniFolder(c.style, false, "", "C:\\Users\\hanako\\AppData\\Roaming")
+                                       : ThunderbirdIniFolder(c.style, false, "/h", "");
+        std::vector<std::string> asked;
+        const ProfileChoice choice = ChooseDefaultProfile(folder, c.style, [&](const std::string& name) {
+            asked.push_back(name);
+            return name == "profiles.ini" ? c.profiles : name == "installs.ini" ? c.installs : std::nullopt;
+        });
+        EXPECT_EQ(choice.outcome, c.outcome) << c.what;
+        std::string got = choice.profile.path;
+        for (const ThunderbirdProfile& p : choice.candidates)
+            got += (got.empty() ? "" : "|") + p.path;
+        EXPECT_EQ(got, c.path) << c.what;
+        for (const std::string& name : asked)
+            EXPECT_TRUE(name == "profiles.ini" || name == "installs.ini") << c.what << ": " << name;
+    }
+    EXPECT_EQ(ThunderbirdIniFolder(PathStyle::kPosix, true, "/Users/h/", ""), "/Users/h/Library/Thunderbird");
+    EXPECT_EQ(ThunderbirdIniFolder(PathStyle::kPosix, false, "", ""), "");
+    EXPECT_EQ(ThunderbirdIniFolder(PathStyle::kWindows, false, "/h", ""), "");
+    EXPECT_EQ(ProfileLockNames(PathStyle::kWindows), std::vector<std::string>{"parent.lock"});
+    EXPECT_EQ(ProfileLockNames(PathStyle::kPosix), (std::vector<std::string>{"lock", ".parentlock"}));
 }
 
 // ---- The program -----------------------------------------------------------------
@@ -542,5 +647,120 @@ TEST_F(ConvertCliTest, AStoppedRunLeavesOnlyWholeFilesUnderFinalNames)
             EXPECT_TRUE(it->second == bytes) << what << ": " << name << " is not whole";
         }
         EXPECT_LT(finals, static_cast<int>(expected.size())) << what;
+    }
+}
+
+// --format thunderbird: the netscape mailboxes, the same bytes, under
+// Local Folders/Velmora.sbd of the profile given or of the default one; a
+// second run takes the next free name for the pair.
+TEST_F(ConvertCliTest, ThunderbirdGetsTheNetscapeMailboxesInLocalFolders)
+{
+    const std::string netscape = root + "/netscape";
+    ASSERT_EQ(Convert("'" + store + "' '" + netscape + "' -q -f netscape").status, 0);
+    const auto expected = Tree(netscape);
+    ASSERT_EQ(expected.size(), 5u);
+
+    const std::string home = root + "/home", tb = home + "/.thunderbird";
+    fs::create_directories(tb + "/Profiles/b.default");
+    fs::create_directories(tb + "/Profiles/other");
+    std::ofstream(tb + "/Profiles/b.default/prefs.js") << "\n";
+    std::ofstream(tb + "/profiles.ini") << "[Profile1]\nName=other\nIsRelative=1\nPath=Profiles/other\n\n"
+                                           "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/b.default\nDefault=1\n";
+    const std::string fresh = root + "/fresh";   // Mail/Local Folders made
+    fs::create_directories(fresh);
+    std::ofstream(fresh + "/times.json") << "{}";
+    // A Local Folders with a "Velmora.sbd" of the user's: the pair takes the next number.
+    const std::string used = root + "/used", usedLocal = used + "/Mail/Local Folders";
+    fs::create_directories(usedLocal + "/Velmora.sbd");
+    std::ofstream(usedLocal + "/Inbox") << "From - x\n";
+    struct Case {
+        std::string args;        // after the store
+        std::string profile;     // where the folder goes
+        std::string name;        // the folder's name
+    } cases[] = {
+        {"-f thunderbird --profile '" + fresh + "'", fresh, "Velmora"},
+        {"--format=thunderbird --profile='" + fresh + "/'", fresh, "Velmora[01]"},
+        {"--format thunderbird", tb + "/Profiles/b.default", "Velmora"},
+        {"--profile '" + used + "' -f thunderbird --csv '" + root + "/book.csv'", used, "Velmora[01]"},
+    };
+    for (const Case& c : cases) {
+        const std::string local = c.profile + "/Mail/Local Folders/";
+        const Ran r = Shell("HOME='" + home + "' '" + Bin("velmora-convert") + "' '" + store + "' " + c.args, root);
+        EXPECT_EQ(r.status, 0) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.err, "") << c.args;
+        EXPECT_NE(r.out.find(U(u8"受信トレイ           6   5843  受信トレイ\n")), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Thunderbird shows the folder " + c.name + " in Local Folders when it next starts.\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_TRUE(Tree(local + c.name + ".sbd") == expected) << c.args;
+        EXPECT_TRUE(fs::is_regular_file(local + c.name)) << c.args;
+        EXPECT_EQ(fs::file_size(local + c.name), 0u) << c.args;
+    }
+    // Nothing else in the profiles was touched.
+    EXPECT_EQ(Tree(usedLocal).size(), 1u + 1u + 5u);   // Inbox, Velmora[01] and its mailboxes
+    EXPECT_EQ(ReadHost(usedLocal + "/Inbox"), "From - x\n");
+    EXPECT_TRUE(fs::is_empty(usedLocal + "/Velmora.sbd"));
+    EXPECT_TRUE(fs::is_empty(tb + "/Profiles/other"));
+    EXPECT_TRUE(fs::exists(root + "/book.csv"));
+}
+
+// A profile in use, missing or not chosen is refused with exit 2, and the
+// profile stays byte for byte as it was.
+TEST_F(ConvertCliTest, ThunderbirdProfilesInUseMissingOrUnclearAreRefused)
+{
+    const std::string profile = root + "/profile", home = root + "/home", tb = home + "/.thunderbird";
+    fs::create_directories(profile + "/Mail/Local Folders");
+    std::ofstream(profile + "/prefs.js") << "user_pref(\"x\", 1);\n";
+    fs::create_directories(tb + "/a");
+    fs::create_directories(tb + "/b");
+    fs::create_directories(home + "/plain");
+    const std::string two = "[Profile0]\nName=a\nIsRelative=1\nPath=a\n[Profile1]\nName=b\nIsRelative=0\nPath=" + tb + "/b\n";
+    const std::string p = "--profile '" + profile + "'";
+    struct Case {
+        std::string args;
+        std::string lock;          // made in the profile for the run: a file, or "lock" a dangling link
+        std::string ini;           // profiles.ini of HOME (none when empty)
+        std::string says;
+    } cases[] = {
+        {"-f thunderbird " + p, "lock", "", "is in use (its lock file lock is there): close Thunderbird first"},
+        {"-f thunderbird " + p, ".parentlock", "", "is in use (its lock file .parentlock is there): close Thunderbird"},
+        {"-f thunderbird", ".parentlock", "[Profile0]\nIsRelative=0\nPath=" + profile + "\n", "close Thunderbird first"},
+        {"-f thunderbird --profile '" + root + "/nowhere'", "", "", "Thunderbird profile " + root + "/nowhere: no such folder"},
+        {"-f thunderbird --profile '" + profile + "/prefs.js'", "", "", "is not a folder"},
+        {"-f thunderbird --profile '" + home + "/plain'", "", "", "does not look like a profile"},
+        {"-f thunderbird", "", "", "no Thunderbird profile list " + tb + "/profiles.ini"},
+        {"-f thunderbird", "", "[General]\nStartWithLastProfile=1\n", "lists no Thunderbird profile"},
+        {"-f thunderbird", "", two, "lists 2 Thunderbird profiles and none is the default: give the profile folder "
+                                    "with --profile DIR of one of them:\n  a  " + tb + "/a\n  b  " + tb + "/b"},
+        {"-f thunderbird " + p + " --csv '" + profile + "/book.csv'", "", "", "lies inside the Thunderbird profile"},
+        {"'" + root + "/out' -f thunderbird", "", "", "--format thunderbird takes no output folder"},
+        {"'" + root + "/out' -f mbox " + p, "", "", "--profile goes with --format thunderbird"},
+        {"-f thunderbird --profile ''", "", "", "--profile needs a folder name"},
+        {"--list " + p, "", "", "--list takes the store folder alone"},
+    };
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (const std::string& folder : {profile, home})
+            for (const auto& e : fs::recursive_directory_iterator(folder))
+                files[e.path().string()] = e.is_symlink() ? "<link>" : e.is_regular_file() ? ReadHost(e.path()) : "<folder>";
+        return files;
+    };
+    for (const Case& c : cases) {
+        if (c.lock == "lock")
+            fs::create_symlink("127.0.0.1:+4242", profile + "/lock");
+        else if (!c.lock.empty())
+            std::ofstream(profile + "/" + c.lock);
+        if (!c.ini.empty())
+            std::ofstream(tb + "/profiles.ini") << c.ini;
+        const auto before = snapshot();
+        const Ran r = Shell("HOME='" + home + "' '" + Bin("velmora-convert") + "' '" + store + "' " + c.args, root);
+        EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+        EXPECT_TRUE(snapshot() == before) << c.args;
+        EXPECT_FALSE(fs::exists(root + "/out")) << c.args;
+        if (!c.lock.empty())
+            fs::remove(profile + "/" + c.lock);
+        fs::remove(tb + "/profiles.ini");
     }
 }
