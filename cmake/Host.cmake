@@ -85,6 +85,7 @@ velmora_fuzz_target(index_fuzz velmora_store)
 velmora_fuzz_target(jis_fuzz velmora_coding)
 velmora_fuzz_target(maildate_fuzz velmora_coding)
 velmora_fuzz_target(mime_fuzz velmora_coding)
+velmora_fuzz_target(profiles_fuzz velmora_cli)
 velmora_fuzz_target(rebuild_fuzz velmora_store)
 velmora_fuzz_target(transfer_fuzz velmora_coding)
 
