@@ -256,6 +256,20 @@ bool IsFolder(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// True when the profile's prefs.js gives an account the folder Mail/Local
+// Folders (the pref Thunderbird writes for its Local Folders account).
+bool PrefsNameLocalFolders(const std::string& profile)
+{
+    constexpr std::size_t kMaxPrefsBytes = 64 << 20;
+    std::ifstream in(profile + "/prefs.js", std::ios::binary);
+    if (!in)
+        return false;
+    std::string text(kMaxPrefsBytes, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text.find("\"[ProfD]Mail/Local Folders\"") != std::string::npos;
+}
+
 }  // namespace
 
 std::string FindProfileLock(const std::string& profile)
@@ -287,6 +301,12 @@ std::string PlanThunderbirdTarget(const std::string& profile, ThunderbirdTarget&
     target.makeLocalFolders = !Present(target.localFolders);
     if (!target.makeLocalFolders && !IsFolder(target.localFolders))
         return where + ": " + target.localFolders + " is not a folder";
+    // Thunderbird makes the folder of a new Local Folders account under a
+    // unique name ("Local Folders-1" when "Local Folders" is there): made
+    // before that, the mail would not be shown. Made only for the account
+    // prefs.js already has.
+    if (target.makeLocalFolders && !PrefsNameLocalFolders(profile))
+        return where + " has no Local Folders yet: start Thunderbird with it once, close it, and run again";
     // One name for the pair: the first number free for the file and its folder.
     for (int n = 0; n < 10000; ++n) {
         const std::string name = NumberedFileName(CString("Velmora"), n).Str();

@@ -95,13 +95,15 @@ struct ThunderbirdTarget {
     std::string localFolders;   // host paths, UTF-8
     std::string mailbox;        // the empty mailbox file of the folder
     std::string folder;         // mailbox + ".sbd": the trays' mailboxes go in it
-    bool makeLocalFolders = false;   // Mail/Local Folders is missing
+    bool makeLocalFolders = false;   // Mail/Local Folders is missing (prefs.js names it)
 };
 
 // Checks the host profile folder and chooses the names; nothing is written.
 // Empty on success with *target filled, else the English reason: no such
 // folder, not a profile (none of prefs.js, times.json, Mail), a lock file
-// present ("close Thunderbird first"), Mail or Local Folders not a folder.
+// present ("close Thunderbird first"), Mail or Local Folders not a folder,
+// Local Folders missing and not named by prefs.js (a profile Thunderbird
+// has not started yet: it would make its own Local Folders beside ours).
 std::string PlanThunderbirdTarget(const std::string& profile, ThunderbirdTarget& target);
 
 // Makes Local Folders when missing and the empty mailbox file (refusing to

@@ -661,14 +661,15 @@ TEST_F(ConvertCliTest, ThunderbirdGetsTheNetscapeMailboxesInLocalFolders)
     ASSERT_EQ(expected.size(), 5u);
 
     const std::string home = root + "/home", tb = home + "/.thunderbird";
-    fs::create_directories(tb + "/Profiles/b.default");
+    fs::create_directories(tb + "/Profiles/b.default/Mail/Local Folders");
     fs::create_directories(tb + "/Profiles/other");
     std::ofstream(tb + "/Profiles/b.default/prefs.js") << "\n";
     std::ofstream(tb + "/profiles.ini") << "[Profile1]\nName=other\nIsRelative=1\nPath=Profiles/other\n\n"
                                            "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/b.default\nDefault=1\n";
-    const std::string fresh = root + "/fresh";   // Mail/Local Folders made
+    // Mail/Local Folders missing, its account in prefs.js: it is made.
+    const std::string fresh = root + "/fresh";
     fs::create_directories(fresh);
-    std::ofstream(fresh + "/times.json") << "{}";
+    std::ofstream(fresh + "/prefs.js") << "user_pref(\"mail.server.server1.directory-rel\", \"[ProfD]Mail/Local Folders\");\n";
     // A Local Folders with a "Velmora.sbd" of the user's: the pair takes the next number.
     const std::string used = root + "/used", usedLocal = used + "/Mail/Local Folders";
     fs::create_directories(usedLocal + "/Velmora.sbd");
@@ -714,6 +715,8 @@ TEST_F(ConvertCliTest, ThunderbirdProfilesInUseMissingOrUnclearAreRefused)
     fs::create_directories(tb + "/a");
     fs::create_directories(tb + "/b");
     fs::create_directories(home + "/plain");
+    fs::create_directories(home + "/new");
+    std::ofstream(home + "/new/times.json") << "{}";
     const std::string two = "[Profile0]\nName=a\nIsRelative=1\nPath=a\n[Profile1]\nName=b\nIsRelative=0\nPath=" + tb + "/b\n";
     const std::string p = "--profile '" + profile + "'";
     struct Case {
@@ -728,6 +731,8 @@ TEST_F(ConvertCliTest, ThunderbirdProfilesInUseMissingOrUnclearAreRefused)
         {"-f thunderbird --profile '" + root + "/nowhere'", "", "", "Thunderbird profile " + root + "/nowhere: no such folder"},
         {"-f thunderbird --profile '" + profile + "/prefs.js'", "", "", "is not a folder"},
         {"-f thunderbird --profile '" + home + "/plain'", "", "", "does not look like a profile"},
+        // Never started: Thunderbird would make a Local Folders of its own.
+        {"-f thunderbird --profile '" + home + "/new'", "", "", "has no Local Folders yet: start Thunderbird with it once"},
         {"-f thunderbird", "", "", "no Thunderbird profile list " + tb + "/profiles.ini"},
         {"-f thunderbird", "", "[General]\nStartWithLastProfile=1\n", "lists no Thunderbird profile"},
         {"-f thunderbird", "", two, "lists 2 Thunderbird profiles and none is the default: give the profile folder "
