@@ -272,10 +272,31 @@ bool PrefsNameLocalFolders(const std::string& profile)
 
 }  // namespace
 
+namespace {
+
+// True when a process holds a lock on the file: a running Thunderbird locks
+// its ".parentlock", which stays behind, unlocked, when it quits. A file that
+// cannot be asked counts as locked.
+bool HeldByAnother(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return errno != ENOENT;
+    struct flock query {};
+    query.l_type = F_WRLCK;
+    query.l_whence = SEEK_SET;
+    const bool held = ::fcntl(fd, F_GETLK, &query) != 0 || query.l_type != F_UNLCK;
+    ::close(fd);   // only read
+    return held;
+}
+
+}  // namespace
+
 std::string FindProfileLock(const std::string& profile)
 {
     for (const std::string& name : ProfileLockNames(PathStyle::kPosix)) {
-        if (Present(profile + "/" + name))
+        const std::string path = profile + "/" + name;
+        if (name == ".parentlock" ? Present(path) && HeldByAnother(path) : Present(path))
             return name;
     }
     return std::string();

@@ -85,7 +85,8 @@ std::string ThunderbirdIniFolder(PathStyle style, bool mac, const std::string& h
 std::vector<std::string> ProfileLockNames(PathStyle style);
 
 // The first lock file of ProfileLockNames(kPosix) present in the host folder
-// profile (lstat: a dangling link counts), or empty.
+// profile (lstat: a dangling link counts; ".parentlock" only while a process
+// holds a lock on it, since Thunderbird leaves it when it quits), or empty.
 std::string FindProfileLock(const std::string& profile);
 
 // Where a conversion into a host profile goes: profile/Mail/Local Folders,

@@ -4,6 +4,7 @@
 // failures reported with both messages.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -664,6 +665,7 @@ TEST_F(ConvertCliTest, ThunderbirdGetsTheNetscapeMailboxesInLocalFolders)
     fs::create_directories(tb + "/Profiles/b.default/Mail/Local Folders");
     fs::create_directories(tb + "/Profiles/other");
     std::ofstream(tb + "/Profiles/b.default/prefs.js") << "\n";
+    std::ofstream(tb + "/Profiles/b.default/.parentlock");   // left by a Thunderbird that has quit
     std::ofstream(tb + "/profiles.ini") << "[Profile1]\nName=other\nIsRelative=1\nPath=Profiles/other\n\n"
                                            "[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/b.default\nDefault=1\n";
     // Mail/Local Folders missing, its account in prefs.js: it is made.
@@ -758,12 +760,23 @@ TEST_F(ConvertCliTest, ThunderbirdProfilesInUseMissingOrUnclearAreRefused)
         if (!c.ini.empty())
             std::ofstream(tb + "/profiles.ini") << c.ini;
         const auto before = snapshot();
+        // A running Thunderbird holds a lock on its .parentlock: this process does here
+        // (after the snapshot: closing any descriptor of the file would let go of the lock).
+        const int held = c.lock == ".parentlock" ? ::open((profile + "/.parentlock").c_str(), O_RDWR) : -1;
+        if (held >= 0) {
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            ASSERT_EQ(::fcntl(held, F_SETLK, &lock), 0);
+        }
         const Ran r = Shell("HOME='" + home + "' '" + Bin("velmora-convert") + "' '" + store + "' " + c.args, root);
         EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
         EXPECT_EQ(r.out, "") << c.args;
         EXPECT_TRUE(snapshot() == before) << c.args;
         EXPECT_FALSE(fs::exists(root + "/out")) << c.args;
+        if (held >= 0)
+            ::close(held);
         if (!c.lock.empty())
             fs::remove(profile + "/" + c.lock);
         fs::remove(tb + "/profiles.ini");
