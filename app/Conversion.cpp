@@ -51,6 +51,10 @@ ConversionOutcome RunConversion(const ConversionChoices& choices, const Progress
     }
     if (CheckOutputFolder(mail.storeDir, mail.outputDir) != TargetProblem::kNone ||
         (choices.addressBook && CheckCsvPath(mail.storeDir, choices.csvPath) != TargetProblem::kNone) ||
+        (!choices.vcardPath.IsEmpty() && CheckCsvPath(mail.storeDir, choices.vcardPath) != TargetProblem::kNone) ||
+        // One file cannot be both.
+        (choices.addressBook && !choices.vcardPath.IsEmpty() &&
+         platform::IsSameFile(choices.csvPath, choices.vcardPath)) ||
         !MakeOutputFolder(mail.outputDir)) {
         outcome.errorCode = kErrorFile;
         return outcome;
@@ -64,13 +68,19 @@ ConversionOutcome RunConversion(const ConversionChoices& choices, const Progress
     }
     if (!outcome.mail)
         return outcome;
-    if (!choices.addressBook) {
-        outcome.address = true;
-        return outcome;
+    if (choices.addressBook) {
+        const WriteResult book = ExportAddressBook(mail.storeDir, choices.csvPath, mail.format);
+        outcome.errorCode = book.errorCode;
+        if (!book.Ok())
+            return outcome;
     }
-    const WriteResult book = ExportAddressBook(mail.storeDir, choices.csvPath, mail.format);
-    outcome.address = book.Ok();
-    outcome.errorCode = book.errorCode;
+    if (!choices.vcardPath.IsEmpty()) {
+        const WriteResult cards = ExportVCard(mail.storeDir, choices.vcardPath);
+        outcome.errorCode = cards.errorCode;
+        if (!cards.Ok())
+            return outcome;
+    }
+    outcome.address = true;
     return outcome;
 }
 

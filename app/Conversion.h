@@ -19,13 +19,15 @@ enum class TargetProblem {
 // something is at the path, a folder. A missing folder is no problem (it is
 // made before the mail is written).
 TargetProblem CheckOutputFolder(const CString& storeDir, const CString& outputDir);
-// The CSV file: not inside the store's Data folder, and not a folder.
+// The CSV file (or the vCard file): not inside the store's Data folder, and
+// not a folder.
 TargetProblem CheckCsvPath(const CString& storeDir, const CString& csvPath);
 
 struct ConversionChoices {
     MailConversion mail;
     bool addressBook = false;   // export the address book after the mail
     CString csvPath;
+    CString vcardPath;          // also (or instead) as vCard; empty: none
 };
 
 struct ConversionOutcome {
@@ -35,11 +37,11 @@ struct ConversionOutcome {
     bool Ok() const { return mail && address; }
 };
 
-// Checks both targets (a problem: the file error, nothing written), makes
+// Checks every target (a problem: the file error, nothing written), makes
 // the output folder with its missing parents (cannot: the file error), then
 // converts the mail with a progress window from makeProgress, taken down
-// when the mail is done, and exports the address book when it is asked for
-// and the mail was converted.
+// when the mail is done, and, when the mail was converted, exports the
+// address book as CSV and then as vCard, each when it is asked for.
 ConversionOutcome RunConversion(const ConversionChoices& choices, const ProgressFactory& makeProgress);
 
 // The message shown after a conversion: the success text, or the text of the

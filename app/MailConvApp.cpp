@@ -145,8 +145,11 @@ CString CMailConvApp::Convert()
     choices.mail.trays = m_arrSelectedTrays;
     choices.mail.outputDir = m_strOutputDir;
     choices.mail.format = m_nFormat;
-    choices.addressBook = true;
-    choices.csvPath = m_strAddressCsvPath;
+    choices.addressBook = !m_bAddressVCard;
+    if (m_bAddressVCard)
+        choices.vcardPath = m_strAddressCsvPath;
+    else
+        choices.csvPath = m_strAddressCsvPath;
     const ConversionOutcome outcome = RunConversion(choices, [this]() -> std::unique_ptr<CProgressSink> {
         return m_pUi ? m_pUi->CreateProgress() : nullptr;
     });

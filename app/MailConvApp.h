@@ -42,8 +42,8 @@ public:
     // the wizard and, on Finish, converts.
     BOOL InitInstance() override;
     // Converts the job as Finish does: the mail in m_nFormat, then the
-    // address book to m_strAddressCsvPath; m_nErrorCode gets the failure's
-    // code. Answers the result message.
+    // address book to m_strAddressCsvPath (as vCard with m_bAddressVCard);
+    // m_nErrorCode gets the failure's code. Answers the result message.
     CString Convert();
 
     // The message InitInstance shows after a conversion.
@@ -54,6 +54,7 @@ public:
     CString m_strOutputDir;
     CString m_strStoreDir;
     CString m_strAddressCsvPath;
+    bool m_bAddressVCard = false;     // the address book is written as vCard, not CSV
     CStringArray m_arrSelectedTrays;
     bool m_bResetOutputDir = false;   // the output page replaces its folder
     int m_nFormat = kFormatNone;

@@ -15,6 +15,8 @@ HostConversionResult RunHostConversion(const HostConversion& conversion, const P
     choices.addressBook = !conversion.csv.empty();
     if (choices.addressBook)
         choices.csvPath = WindowsPathForHost(conversion.csv);
+    if (!conversion.vcard.empty())
+        choices.vcardPath = WindowsPathForHost(conversion.vcard);
 
     const ConversionOutcome outcome = RunConversion(choices, makeProgress);
     HostConversionResult result{outcome, ResultMessage(outcome)};

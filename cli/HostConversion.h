@@ -15,6 +15,7 @@ struct HostConversion {
     std::string store;    // host folders and file, UTF-8
     std::string output;
     std::string csv;      // empty: no address book
+    std::string vcard;    // empty: no vCard address book
     int format = 0;       // kFormatMbox .. kFormatNetscape
     CStringArray trays;   // Shift_JIS names, converted in this order
 };

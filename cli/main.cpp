@@ -33,9 +33,9 @@ namespace {
 const char kUsage[] =
     "usage: velmora-convert STORE_FOLDER --list\n"
     "       velmora-convert STORE_FOLDER OUTPUT_FOLDER --format mbox|eml|eudora|netscape\n"
-    "                       [--trays NAME,...] [--csv PATH] [--quiet]\n"
+    "                       [--trays NAME,...] [--csv PATH] [--vcard PATH] [--quiet]\n"
     "       velmora-convert STORE_FOLDER --format thunderbird [--profile DIR]\n"
-    "                       [--trays NAME,...] [--csv PATH] [--quiet]\n"
+    "                       [--trays NAME,...] [--csv PATH] [--vcard PATH] [--quiet]\n"
     "       velmora-convert --version\n";
 
 const char kHelp[] =
@@ -61,6 +61,8 @@ const char kHelp[] =
     "  --trays NAME,...  the trays to convert (UTF-8, comma-separated), converted in the\n"
     "                    store's order; default: every tray --list shows\n"
     "  --csv PATH        also write the address book as CSV to PATH\n"
+    "  --vcard PATH      also write the address book as vCard 4.0 (UTF-8) to PATH, with or\n"
+    "                    without --csv: one card per address, for Thunderbird, Gmail or Outlook\n"
     "  --quiet, -q       nothing on stdout or stderr when the run succeeds (no progress\n"
     "                    lines, table or result line; errors still go to stderr and the\n"
     "                    exit status tells the result)\n"
@@ -98,7 +100,7 @@ struct Arguments {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::optional<std::string> format, trays, csv, profile;
+    std::optional<std::string> format, trays, csv, vcard, profile;
 };
 
 int UsageError(const std::string& message)
@@ -153,6 +155,8 @@ std::string Parse(int argc, char** argv, Arguments& args)
             error = value(args.csv);
         else if (a == "--profile")
             error = value(args.profile);
+        else if (a == "--vcard")
+            error = value(args.vcard);
         else if (inlineValue)
             error = a + " takes no value";
         else if (a == "--list")
@@ -247,31 +251,33 @@ std::string CheckOutput(const std::string& output, const std::string& store)
     return std::string();
 }
 
-// Checks the address book's path; empty when a CSV file can be written there.
-std::string CheckCsv(const std::string& csv, const std::string& output, const std::string& store)
+// Checks the path of the address book given with option (--csv or --vcard);
+// empty when the file can be written there.
+std::string CheckBookPath(const std::string& option, const std::string& csv, const std::string& output,
+                          const std::string& store)
 {
     std::error_code ec;
-    if (std::string error = CheckNameable("--csv", csv); !error.empty())
+    if (std::string error = CheckNameable(option, csv); !error.empty())
         return error;
     switch (CheckCsvPath(WindowsPathForHost(store), WindowsPathForHost(csv))) {
-    case TargetProblem::kInsideStore: return "--csv " + csv + " lies inside the store's Data folder";
-    case TargetProblem::kFolder: return "--csv " + csv + " is a folder, not a file";
+    case TargetProblem::kInsideStore: return option + " " + csv + " lies inside the store's Data folder";
+    case TargetProblem::kFolder: return option + " " + csv + " is a folder, not a file";
     default: break;
     }
     const fs::path file = fs::absolute(csv).lexically_normal();
     if (fs::exists(file, ec)) {
         if (!fs::is_regular_file(file, ec))
-            return "--csv " + csv + " is not a regular file";
+            return option + " " + csv + " is not a regular file";
         if (::access(file.c_str(), W_OK) != 0)
-            return "--csv " + csv + " is not writable";
+            return option + " " + csv + " is not writable";
     }
     const fs::path folder = file.parent_path();
     if (folder == fs::absolute(output).lexically_normal())
         return std::string();   // made with the output folder when missing
     if (!fs::is_directory(folder, ec))
-        return "--csv " + csv + ": no folder " + folder.string();
+        return option + " " + csv + ": no folder " + folder.string();
     if (!Writable(folder))
-        return "--csv " + csv + ": folder " + folder.string() + " is not writable";
+        return option + " " + csv + ": folder " + folder.string() + " is not writable";
     return std::string();
 }
 
@@ -468,7 +474,8 @@ int Convert(const HostConversion& job, bool quiet)
                        std::to_string(row.total) + " messages)";
         }
     } else {
-        english = "the mail was converted, but the address book could not be written to " + job.csv;
+        english = "the mail was converted, but the address book could not be written to " +
+                  (job.csv.empty() ? job.vcard : job.vcard.empty() ? job.csv : job.csv + " and " + job.vcard);
     }
     std::fprintf(stderr, "%s\n%s: %s; files written so far stay in %s\n", message.c_str(), kName, english.c_str(),
                  job.output.c_str());
@@ -492,7 +499,7 @@ int Main(int argc, char** argv)
         return UsageError("no store folder given");
     const bool thunderbird = args.format && *args.format == "thunderbird";
     if (args.list) {
-        if (args.folders.size() > 1 || args.format || args.trays || args.csv || args.profile)
+        if (args.folders.size() > 1 || args.format || args.trays || args.csv || args.vcard || args.profile)
             return UsageError("--list takes the store folder alone");
     } else if (thunderbird) {
         if (args.folders.size() > 1)
@@ -528,6 +535,9 @@ int Main(int argc, char** argv)
     if (args.csv && args.csv->empty())
         return UsageError("--csv needs a file name");
     job.csv = args.csv.value_or("");
+    if (args.vcard && args.vcard->empty())
+        return UsageError("--vcard needs a file name");
+    job.vcard = args.vcard.value_or("");
     // Thunderbird: the netscape mailboxes into a folder of the profile's Local Folders.
     ThunderbirdTarget target;
     if (thunderbird) {
@@ -538,19 +548,27 @@ int Main(int argc, char** argv)
         }
         if (std::string error = PlanThunderbirdTarget(profile, target); !error.empty())
             return InputError(error);
-        if (!job.csv.empty() && InsideHostFolder(job.csv, profile))
-            return InputError("--csv " + job.csv + " lies inside the Thunderbird profile " + profile);
+        for (const std::string& book : {job.csv, job.vcard}) {
+            if (!book.empty() && InsideHostFolder(book, profile))
+                return InputError((book == job.csv ? "--csv " : "--vcard ") + book +
+                                  " lies inside the Thunderbird profile " + profile);
+        }
         job.output = target.folder;
         job.format = kFormatNetscape;
     } else {
         job.output = args.folders[1];
         job.format = FormatCode(*args.format);
     }
-    for (const std::string& error : {SelectTrays(job.store, args.trays, job.trays), CheckOutput(job.output, job.store),
-                                     job.csv.empty() ? std::string() : CheckCsv(job.csv, job.output, job.store)}) {
+    for (const std::string& error :
+         {SelectTrays(job.store, args.trays, job.trays), CheckOutput(job.output, job.store),
+          job.csv.empty() ? std::string() : CheckBookPath("--csv", job.csv, job.output, job.store),
+          job.vcard.empty() ? std::string() : CheckBookPath("--vcard", job.vcard, job.output, job.store)}) {
         if (!error.empty())
             return InputError(error);
     }
+    if (!job.csv.empty() && !job.vcard.empty() &&
+        fs::absolute(job.csv).lexically_normal() == fs::absolute(job.vcard).lexically_normal())
+        return InputError("--csv and --vcard name the same file " + job.csv);
     if (thunderbird) {
         if (std::string error = MakeThunderbirdTarget(target); !error.empty()) {
             std::fprintf(stderr, "%s: %s\n", kName, error.c_str());

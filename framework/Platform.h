@@ -157,6 +157,10 @@ private:
 // bytes missing[0], missing[1].
 void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missing)[3], CString& out);
 
+// Appends n UTF-16 code units converted to UTF-8 to out; a surrogate
+// without its pair becomes U+FFFD.
+void AppendUtf16AsUtf8(const char16_t* text, std::size_t n, std::string& out);
+
 // A string-table resource; empty when the id is unknown.
 CString LoadResString(UINT id);
 

@@ -14,6 +14,8 @@ packages=(
   golang-golang-x-text-dev
   # round trip: an independent mbox reader beside Python's mailbox
   mb2md
+  # the vCard address book read back by a standard reader (Debian's python3)
+  python3-vobject
   # the Windows program, cross-built and run under Wine
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 fonts-wine

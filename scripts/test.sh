@@ -105,8 +105,10 @@ cmake --install build/cli --prefix "$inst" >/dev/null
 "$inst/bin/velmora-convert" --version
 rm -rf "$inst"
 
-step "round trip: a stored corpus converted in every format, read back by Python and mb2md"
+step "round trip: a stored corpus converted in every format, read back by Python and mb2md; the address book as CSV and vCard"
 python3 tests/roundtrip/run.py build/host/vmtool
+# Debian's Python, where setup.sh installed vobject.
+/usr/bin/python3 tests/roundtrip/contacts.py build/host/velmora-convert
 
 if [ -d ../shared/real-mail ]; then
   step "real mail: public MIME test messages converted in every format, read back and decoded by Python"

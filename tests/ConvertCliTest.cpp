@@ -330,6 +330,13 @@ TEST_F(ConvertCliTest, BadInputIsRefusedBeforeAnythingIsWritten)
         {s + out + "--format mbox --csv '" + root + "/out/sub/a.csv'", "no folder"},
         {s + out + "--format mbox --csv '" + store + "/Data/AddressBook.txt'", "lies inside the store's Data folder"},
         {s + out + "--format mbox --csv ''", "--csv needs a file name"},
+        {s + out + "--format mbox --vcard '" + root + "/plain'", "--vcard " + root + "/plain is a folder, not a file"},
+        {s + out + "--format mbox --csv '" + root + "/a.csv' --vcard '" + root + "/none/a.vcf'", "--vcard " + root +
+         "/none/a.vcf: no folder"},
+        {s + out + "--format mbox --vcard '" + store + "/Data/a.vcf'", "lies inside the store's Data folder"},
+        {s + out + "--format mbox --vcard ''", "--vcard needs a file name"},
+        {s + out + "--format mbox --vcard '" + root + "/a' --csv '" + root + "/./a'", "name the same file"},
+        {s + "--list --vcard '" + root + "/a.vcf'", "--list takes the store folder alone"},
         {s + "'" + root + "/out/" + "\xe2\x91\xa0\xf0\x9f\x98\x80" + "' --format mbox",
          "characters that Shift_JIS cannot name"},
         {s + "'" + root + "/a\\b' --format mbox", "its path holds a \"\\\""},
@@ -513,6 +520,9 @@ TEST_F(ConvertCliTest, AFailureSaysWhatStoppedInBothLanguages)
         {"address book unreadable", "/Data/AddressBook.txt", true, "", "--format eml --csv '" + root + "/a.csv'",
          U(u8"ファイルエラーのためメール変換が中断しました。\n"),
          "velmora-convert: the mail was converted, but the address book could not be written to " + root + "/a.csv"},
+        {"address book unreadable, vCard", "/Data/AddressBook.txt", true, "",
+         "--format mbox --vcard '" + root + "/a.vcf'", U(u8"ファイルエラーのためメール変換が中断しました。\n"),
+         "velmora-convert: the mail was converted, but the address book could not be written to " + root + "/a.vcf"},
     };
     int run = 0;
     for (const Case& c : cases) {

@@ -236,4 +236,16 @@ TEST(PlatformTest, WideStringsBecomeShiftJis)
     const std::uint16_t text[] = {0x53D7, 0x4FE1, 0x0041, 0xD83D};   // 受信A + lone surrogate
     EXPECT_EQ(platform::Utf16ToSjis(text, 3), CString("受信A"));
     EXPECT_EQ(platform::Utf16ToSjis(text + 2, 2), "A?");
+    // To UTF-8 (the vCard export's), as the Windows-side test has it too.
+    for (const auto& [utf16, utf8] : std::initializer_list<std::pair<std::u16string, std::string>>{
+             {u"\uff71\uff9f", "\xEF\xBD\xB1\xEF\xBE\x9F"},
+             {u"a\u20ac\u8868", "a\xE2\x82\xAC\xE8\xA1\xA8"},
+             {u"x\xd83d\xde00y", "x\xF0\x9F\x98\x80y"},
+             {u"x\xd800y\xdc00", "x\xEF\xBF\xBDy\xEF\xBF\xBD"},   // lone surrogates
+             {u"\xde00\xd83d", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+             {u"", ""}}) {
+        std::string out = "<";
+        platform::AppendUtf16AsUtf8(utf16.data(), utf16.size(), out);
+        EXPECT_EQ(out, "<" + utf8);
+    }
 }

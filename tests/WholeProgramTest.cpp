@@ -82,6 +82,8 @@ struct WholeProgram : writer_test::WriterFixture {
     }
     ~WholeProgram() override { app.SetUi(nullptr); }
 
+    bool vcard = false;   // the address book page chose vCard
+
     // Runs the program with the wizard's choices; answers the message shown.
     CString Run(int format, const CString& outputDir, const CString& csv)
     {
@@ -92,6 +94,7 @@ struct WholeProgram : writer_test::WriterFixture {
             app.m_nFormat = format;
             app.m_strOutputDir = outputDir;
             app.m_strAddressCsvPath = csv;
+            app.m_bAddressVCard = vcard;
         };
         ui.shown.clear();
         app.m_nErrorCode = 0;
@@ -169,6 +172,15 @@ TEST_F(WholeProgram, EveryFormatThenTheAddressBook)
         }
         }
     }
+    // The address book page's vCard choice: that file instead of the CSV.
+    vcard = true;
+    tm.MakeDirs("C:\\out\\v");
+    EXPECT_EQ(Run(kFormatMbox, "C:\\out\\v", "C:\\out\\v\\book.vcf"), kMessageSuccess);
+    EXPECT_EQ(Files("C:\\out\\v"), (std::vector<std::string>{"book.vcf", inbox + ".mbx", sent + ".mbx"}));
+    const std::string card = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:";
+    EXPECT_EQ(tm.ReadFile("C:\\out\\v\\book.vcf"),
+              card + Utf8(u8"山田 太郎") + "\r\nEMAIL:yamada@example.jp\r\nEND:VCARD\r\n" + card +
+                  "Sato\\, Hanako\r\nEMAIL:sato@example.jp\r\nEND:VCARD\r\n");
 }
 
 TEST_F(WholeProgram, FailuresGiveTheirMessage)

@@ -34,10 +34,11 @@ void CAddressBookPage::OnBrowse()
 {
     CString path;
     // Owned by the sheet so the wizard cannot move on under the open dialog.
-    if (GetWizardShell().OpenFileDialog(GetSheetHwnd(), "csv", m_strFileName,
-                                        "csvファイル|*.csv|全てのファイル|*.*||", "アドレスブック出力CSVファイル",
-                                        path)) {
+    if (GetWizardShell().OpenFileDialog(GetSheetHwnd(), "csv", m_strFileName, kAddressBookFilter,
+                                        "アドレスブック出力CSVファイル", m_nFilterIndex, path)) {
         m_strFileName = path;
+        // The type chosen speaks for the name the dialog gave.
+        m_strVCardPicked = m_nFilterIndex == kVCardFilterIndex ? path : CString();
         WriteWindowText(m_editFileName, m_strFileName);
     }
 }
@@ -61,6 +62,7 @@ LRESULT CAddressBookPage::OnWizardNext()
         AfxMessageBox("同名のファイルが存在します。上書きしますか？", kMbYesNo | kMbDefButton2) != kIdYes)
         return -1;
     GetJob().m_strAddressCsvPath = path;
+    GetJob().m_bAddressVCard = IsVCardChoice(path, m_strVCardPicked);
     return CPropertyPage::OnWizardNext();
 }
 

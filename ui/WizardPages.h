@@ -93,6 +93,8 @@ public:
     HWND m_editFileName = nullptr;   // edit IDC_CSV_PATH
     CString m_strDefaultFolder;      // the documents folder, when found
     CString m_strFileName;           // the proposed path; the file dialog starts here
+    int m_nFilterIndex = 1;          // the file type the dialog chose last (1 CSV)
+    CString m_strVCardPicked;        // the path the dialog gave with the vCard type
 
 private:
     HWND PathEdit() const override { return m_editFileName; }

@@ -64,6 +64,18 @@ CString DefaultCsvPath(bool folderFound, const CString& documentsFolder)
     return folderFound ? documentsFolder + kDefaultCsvName : CString(kDefaultCsvName);
 }
 
+const char* const kAddressBookFilter = "csvファイル|*.csv|vCard (*.vcf)|*.vcf|全てのファイル|*.*||";
+
+bool IsVCardChoice(const CString& path, const CString& vcardPicked)
+{
+    // A "." is never the trail byte of a Shift_JIS character, nor is it a
+    // lead byte: the last four bytes ".vcf" are the name's extension.
+    const int n = path.GetLength();
+    if (n >= 4 && SjisEqualNoCase(path.Mid(n - 4), ".vcf"))
+        return true;
+    return !vcardPicked.IsEmpty() && path == vcardPicked;
+}
+
 bool PathExists(const CString& path)
 {
     CFileStatus status;

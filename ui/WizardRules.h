@@ -47,6 +47,15 @@ CString DefaultOutputFolder(CMailConvApp& job);
 extern const char* const kDefaultCsvName;
 CString DefaultCsvPath(bool folderFound, const CString& documentsFolder);
 
+// The address book page's file dialog: the CSV type first (the default),
+// then vCard; the index (from 1) of the vCard type.
+extern const char* const kAddressBookFilter;
+constexpr int kVCardFilterIndex = 2;
+// Whether the address book goes to path as vCard: its name ends in ".vcf"
+// (any case), or the file dialog gave path with the vCard type chosen
+// (vcardPicked: the path it gave then; a name typed over it has its own say).
+bool IsVCardChoice(const CString& path, const CString& vcardPicked);
+
 // Whether anything, file or folder, is at path.
 bool PathExists(const CString& path);
 

@@ -32,10 +32,14 @@ public:
     }
 
     bool OpenFileDialog(HWND owner, const CString& defExt, const CString& initial, const CString& filter,
-                        const CString& title, CString& path) override
+                        const CString& title, int& filterIndex, CString& path) override
     {
         CString picked;
-        return Accept(shell::OpenFileDialog(owner, defExt, initial, filter, title, &picked), picked, path);
+        int index = filterIndex;
+        if (!Accept(shell::OpenFileDialog(owner, defExt, initial, filter, title, &index, &picked), picked, path))
+            return false;
+        filterIndex = index;
+        return true;
     }
 
     int GetSpecialFolderPath(HWND owner, int csidl, CString& path) override

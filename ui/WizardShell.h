@@ -21,10 +21,12 @@ public:
 
     // Opens the file dialog in its open form: default extension defExt, initial
     // file name initial, filter in "text|pattern|...||" form, title title. A
-    // name that does not exist yet is accepted. True with the full path in path
-    // when the user pressed OK; false (path untouched) otherwise.
+    // name that does not exist yet is accepted. It opens with the file type
+    // filterIndex (from 1) chosen. True with the full path in path and the
+    // type chosen in filterIndex when the user pressed OK; false (both
+    // untouched) otherwise.
     virtual bool OpenFileDialog(HWND owner, const CString& defExt, const CString& initial, const CString& filter,
-                                const CString& title, CString& path) = 0;
+                                const CString& title, int& filterIndex, CString& path) = 0;
 
     // The file-system path of the shell folder csidl, without a trailing "\"
     // (a drive root comes back as "C:"). 1 with path set, or 0 with path untouched.

@@ -1,5 +1,7 @@
 // The address book export: "\Data\AddressBook.txt" of the store (TAB
 // separated display names and addresses) written as a CSV file.
+#include "writers/AddressBook.h"
+
 #include "framework/File.h"
 #include "framework/Platform.h"
 #include "writers/PartFile.h"
@@ -55,17 +57,9 @@ void SplitFields(const CString& line, CStringArray& fields)
     }
 }
 
-bool WriteRows(CStdioFile& target, const CStringArray& fields)
+bool WriteRow(CStdioFile& target, const CString& name, const CString& address)
 {
-    for (int i = 0; i < fields.GetSize(); i += 2) {
-        CString row = CsvField(fields[i]) + ",";
-        if (i + 1 < fields.GetSize())
-            row += CsvField(fields[i + 1]);
-        row += "\n";
-        if (!target.WriteString(row))
-            return false;
-    }
-    return true;
+    return target.WriteString(CsvField(name) + "," + CsvField(address) + "\n");
 }
 
 WriteResult Fail(CPartFile& part)
@@ -76,11 +70,39 @@ WriteResult Fail(CPartFile& part)
 
 }  // namespace
 
+CString AddressBookPath(const CString& storeDir)
+{
+    CString path;
+    path.Format("%s%s", storeDir.GetString(), platform::LoadResString(IDS_PATH_ADDRESSBOOK).GetString());
+    return path;
+}
+
+bool ReadAddressPairs(const CString& bookPath,
+                      const std::function<bool(const CString& name, const CString& address)>& pair)
+{
+    // A store without an address book has an empty one; a book that exists
+    // but cannot be opened is a file error.
+    CStdioFile source;
+    if (!source.Open(bookPath, CFile::modeRead | CFile::typeText)) {
+        CFileStatus status;
+        return !CFile::GetStatus(bookPath, status);
+    }
+    CString line;
+    CStringArray fields;
+    const CString none;
+    while (source.ReadString(line)) {
+        SplitFields(line, fields);
+        for (int i = 0; i < fields.GetSize(); i += 2) {
+            if (!pair(fields[i], i + 1 < fields.GetSize() ? fields[i + 1] : none))
+                return false;
+        }
+    }
+    return !source.HasError();
+}
+
 WriteResult ExportAddressBook(const CString& storeDir, const CString& targetPath, int format)
 {
-    CString sourcePath;
-    sourcePath.Format("%s%s", storeDir.GetString(),
-                      platform::LoadResString(IDS_PATH_ADDRESSBOOK).GetString());
+    const CString sourcePath = AddressBookPath(storeDir);
 
     // Writing the CSV over the store's own address book would destroy it.
     if (platform::IsSameFile(targetPath, sourcePath))
@@ -93,29 +115,13 @@ WriteResult ExportAddressBook(const CString& storeDir, const CString& targetPath
     if (!part.Create(PartFileName(targetPath), CFile::modeWrite | CFile::typeText))
         return WriteResult{kErrorFile};
 
-    // A store without an address book has an empty one; a book that exists
-    // but cannot be opened is a file error.
-    CStdioFile source;
-    bool haveSource = source.Open(sourcePath, CFile::modeRead | CFile::typeText);
-    CFileStatus status;
-    if (!haveSource && CFile::GetStatus(sourcePath, status))
-        return Fail(part);
-
     if (format == kFormatEml && !target.WriteString(kHeaderRow))
         return Fail(part);
 
-    if (haveSource) {
-        CString line;
-        CStringArray fields;
-        while (source.ReadString(line)) {
-            SplitFields(line, fields);
-            if (!WriteRows(target, fields))
-                return Fail(part);
-        }
-        if (source.HasError())
-            return Fail(part);
-        source.Close();
-    }
+    if (!ReadAddressPairs(sourcePath, [&](const CString& name, const CString& address) {
+            return WriteRow(target, name, address);
+        }))
+        return Fail(part);
 
     if (!part.Close(true) || !part.Rename(targetPath, true, nullptr, nullptr))
         return WriteResult{kErrorFile};

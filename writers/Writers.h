@@ -48,3 +48,7 @@ WriteResult ConvertToNetscape(const MailConversion& conversion, CProgressSink& p
 // Writes the address book of the store in storeDir ("\Data\AddressBook.txt")
 // to csvPath as CSV, with a header row for the eml format.
 WriteResult ExportAddressBook(const CString& storeDir, const CString& csvPath, int format);
+// Writes the same address book to vcfPath as vCard 4.0 (UTF-8, CR LF): one
+// card per pair with an address, FN the display name (the address when it
+// has none), EMAIL the address.
+WriteResult ExportVCard(const CString& storeDir, const CString& vcfPath);

@@ -856,6 +856,55 @@ void IconvToCp932(iconv_t cd, const char16_t* text, std::size_t n, const char (&
 
 }  // namespace
 
+void AppendUtf16AsUtf8(const char16_t* text, std::size_t n, std::string& out)
+{
+    if (!text || n == 0)
+        return;
+    iconv_t cd = iconv_open("UTF-8", kUtf16Host);
+    // Runs of units iconv takes go to it; a lone surrogate, which it refuses,
+    // is written as U+FFFD here (so is every unit when iconv has no UTF-8).
+    std::size_t i = 0;
+    while (i < n) {
+        std::size_t j = i;
+        while (j < n) {
+            const char16_t c = text[j];
+            if (c >= 0xD800 && c <= 0xDBFF && j + 1 < n && text[j + 1] >= 0xDC00 && text[j + 1] <= 0xDFFF)
+                j += 2;
+            else if (c >= 0xD800 && c <= 0xDFFF)
+                break;
+            else
+                ++j;
+        }
+        if (j > i && cd != kNoIconv) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
+            char* src = reinterpret_cast<char*>(const_cast<char16_t*>(text + i));
+            std::size_t srcLeft = (j - i) * sizeof(char16_t);
+            const std::size_t before = out.size();
+            std::size_t room = srcLeft * 2 + 4;   // three bytes for two, four for four
+            out.resize(before + room);
+            char* dst = out.data() + before;
+            std::size_t dstLeft = room;
+            const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+            out.resize(before + (room - dstLeft));
+            if (r == static_cast<std::size_t>(-1)) {
+                out.resize(before);
+                for (std::size_t k = i; k < j; ++k)
+                    out += "\xEF\xBF\xBD";
+            }
+        } else if (j > i) {
+            for (std::size_t k = i; k < j; ++k)
+                out += "\xEF\xBF\xBD";
+        }
+        if (j < n) {
+            out += "\xEF\xBF\xBD";
+            ++j;
+        }
+        i = j;
+    }
+    if (cd != kNoIconv)
+        iconv_close(cd);   // nothing is left to lose
+}
+
 void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missing)[3], CString& out)
 {
     if (!text || n == 0)

@@ -491,6 +491,31 @@ bool NarrowExactly(const wchar_t* text, int n, std::string& bytes)
 
 }  // namespace
 
+void AppendUtf16AsUtf8(const char16_t* text, std::size_t n, std::string& out)
+{
+    if (!text || n == 0)
+        return;
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    // Pieces of at most 4096 units, a surrogate pair kept in one; a lone
+    // surrogate becomes U+FFFD (as the UTF-8 code page converts it).
+    constexpr std::size_t kPiece = 4096;
+    for (std::size_t at = 0; at < n;) {
+        std::size_t len = std::min(kPiece, n - at);
+        if (at + len < n && len > 1 && text[at + len - 1] >= 0xD800 && text[at + len - 1] <= 0xDBFF)
+            --len;
+        const wchar_t* piece = reinterpret_cast<const wchar_t*>(text + at);
+        const int units = static_cast<int>(len);
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, piece, units, nullptr, 0, nullptr, nullptr);
+        if (size > 0) {
+            const std::size_t before = out.size();
+            out.resize(before + static_cast<std::size_t>(size));
+            const int done = ::WideCharToMultiByte(CP_UTF8, 0, piece, units, out.data() + before, size, nullptr, nullptr);
+            out.resize(before + static_cast<std::size_t>(done > 0 ? done : 0));
+        }
+        at += len;
+    }
+}
+
 void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missing)[3], CString& out)
 {
     if (!text || n == 0)

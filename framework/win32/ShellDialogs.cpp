@@ -69,7 +69,7 @@ Pick BrowseForFolder(HWND owner, const char* title, const char* start, CString* 
 }
 
 Pick OpenFileDialog(HWND owner, const char* defExt, const CString& initial, const CString& filter, const char* title,
-                    CString* path)
+                    int* filterIndex, CString* path)
 {
     // "text|pattern|...||" becomes the zero-separated list the dialog takes.
     std::string filters = filter.Str();
@@ -89,7 +89,7 @@ Pick OpenFileDialog(HWND owner, const char* defExt, const CString& initial, cons
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = wideFilters.c_str();
-    ofn.nFilterIndex = 1;
+    ofn.nFilterIndex = filterIndex && *filterIndex > 0 ? static_cast<DWORD>(*filterIndex) : 1;
     ofn.lpstrFile = fileName.data();
     ofn.nMaxFile = kFileDialogChars;
     ofn.lpstrTitle = wideTitle.c_str();
@@ -97,6 +97,8 @@ Pick OpenFileDialog(HWND owner, const char* defExt, const CString& initial, cons
     ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER;
     if (!::GetOpenFileNameW(&ofn))
         return Pick::kCancelled;
+    if (filterIndex)
+        *filterIndex = static_cast<int>(ofn.nFilterIndex);
     fileName.back() = L'\0';
     fileName.resize(std::wcslen(fileName.c_str()));
     return Converted(fileName, path);

@@ -22,9 +22,11 @@ Pick BrowseForFolder(HWND owner, const char* title, const char* start, CString* 
 
 // The file dialog in its open form (a name that does not exist yet is
 // accepted): default extension defExt, initial name initial, filter in
-// "text|pattern|...||" form ("|" looked for in Shift_JIS), title title.
+// "text|pattern|...||" form ("|" looked for in Shift_JIS), title title. The
+// dialog opens with the file type *filterIndex (from 1) chosen; the type
+// chosen when a path was picked goes back there.
 Pick OpenFileDialog(HWND owner, const char* defExt, const CString& initial, const CString& filter, const char* title,
-                    CString* path);
+                    int* filterIndex, CString* path);
 
 // The file-system path of the shell folder csidl, every trailing "\" removed
 // (a drive root comes back as "C:"). False, path untouched, when there is none

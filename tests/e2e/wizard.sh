@@ -122,6 +122,34 @@ if walk eml 'C:\out\eml' 'C:\out\eml.csv'; then
   ok "eml"
 fi
 
+# mbox with the address book as vCard: a ".vcf" name typed. The file is the
+# one velmora-convert writes for the same store, and vobject reads it.
+mark
+if walk mbox 'C:\out\vcard' 'C:\out\contacts.vcf' vcard; then
+  f=$(e2e_unix 'C:\out\contacts.vcf')
+  if [ ! -f "$f" ]; then
+    fail "vcard: no C:\out\contacts.vcf"
+  else
+    [ "$(grep -c '^BEGIN:VCARD'$'\r''$' "$f")" = "$ROWS" ] || fail "vcard: $(grep -c '^BEGIN:VCARD' "$f") cards, expected $ROWS"
+    grep -q "^FN:${FIRST_ROW%%,*}"$'\r''$' "$f" || fail "vcard: no card for ${FIRST_ROW%%,*}"
+    convert=$(dirname "$vmtool")/velmora-convert
+    if [ -x "$convert" ]; then
+      host_vcf=$(mktemp -d)
+      "$convert" "$(e2e_appdata)/Orvane/Velmora" "$host_vcf/out" --format mbox --trays 旅行 --quiet \
+        --vcard "$host_vcf/contacts.vcf" || fail "vcard: velmora-convert failed"
+      cmp -s "$f" "$host_vcf/contacts.vcf" || fail "vcard: the program's file differs from velmora-convert's"
+      rm -rf "$host_vcf"
+    fi
+    if /usr/bin/python3 -c 'import vobject' 2>/dev/null; then
+      /usr/bin/python3 -c 'import sys, vobject
+cards = list(vobject.readComponents(open(sys.argv[1], encoding="utf-8", newline="").read()))
+assert len(cards) == int(sys.argv[2]), len(cards)' "$f" "$ROWS" || fail "vcard: vobject cannot read it"
+    fi
+    [ ! -e "$(e2e_unix 'C:\out\contacts.csv')" ] || fail "vcard: a CSV was written too"
+  fi
+  ok "mbox with a vCard address book"
+fi
+
 # Eudora, into the proposed mail folder.
 mark
 if walk eudora '' 'C:\out\eudora.csv'; then

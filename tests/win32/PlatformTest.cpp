@@ -357,20 +357,21 @@ TEST(Win32Text, ShiftJisAndUtf16)
         const char* sjis;     // what ToSjis gives (null: not compared)
         bool lossless;
         bool fromSjis;        // FromSjis(sjis) gives utf16
+        const char* utf8 = nullptr;   // what AppendUtf16AsUtf8 gives (null: not compared)
     } rows[] = {
         {"kanji and kana", L"\u53d7\u4fe1\u30c8\u30ec\u30a4", "受信トレイ", true, true},
         {"trail byte 0x5C", L"\u8868\u793a\u30bd\u30d5\u30c8\u80fd\\", "表示ソフト能\\", true, true},
-        {"half-width katakana", L"\uff71\uff72\uff9f", "\xB1\xB2\xDF", true, true},
+        {"half-width katakana", L"\uff71\uff72\uff9f", "\xB1\xB2\xDF", true, true, "\xEF\xBD\xB1\xEF\xBD\xB2\xEF\xBE\x9F"},
         {"ASCII and path", L"C:\\Mail\\a b.mbx", "C:\\Mail\\a b.mbx", true, true},
         {"NEC row 13", L"\u2460\u3231", "\x87\x40\x87\x8A", true, true},
         {"IBM extension", L"\u7e8a", "\xFA\x5C", true, true},
-        {"euro sign", L"a\u20ac\u8868", "a?表", false, false},
+        {"euro sign", L"a\u20ac\u8868", "a?表", false, false, "a\xE2\x82\xAC\xE8\xA1\xA8"},
         {"no best fit for u-umlaut", L"M\u00fcller", "M?ller", false, false},
         {"wave dash U+301C", L"\u301c", nullptr, false, false},
-        {"emoji (surrogate pair)", L"x\xd83d\xde00y", nullptr, false, false},
-        {"lone surrogate", L"x\xd800y", nullptr, false, false},
+        {"emoji (surrogate pair)", L"x\xd83d\xde00y", nullptr, false, false, "x\xF0\x9F\x98\x80y"},
+        {"lone surrogate", L"x\xd800y", nullptr, false, false, "x\xEF\xBF\xBDy"},
         {"hangul", L"\ud55c", "?", false, false},
-        {"empty", L"", "", true, true},
+        {"empty", L"", "", true, true, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -383,6 +384,11 @@ TEST(Win32Text, ShiftJisAndUtf16)
             EXPECT_TRUE(wide::FromSjis(row.sjis) == row.utf16);
         }
         EXPECT_EQ(wide::ToSjis(row.utf16), out);
+        if (row.utf8) {
+            std::string utf8;
+            platform::AppendUtf16AsUtf8(reinterpret_cast<const char16_t*>(row.utf16.data()), row.utf16.size(), utf8);
+            EXPECT_EQ(utf8, row.utf8);
+        }
     }
     // Two codes of one character: the one Windows writes comes back.
     CString narrowed;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <tuple>
+
 #include "app/MailConvApp.h"
 #include "framework/Platform.h"
 #include "res/resource.h"
@@ -77,6 +80,14 @@ TEST(WizardRules, SummaryTexts)
     EXPECT_EQ(FormatDisplayName(5), nullptr);
     EXPECT_EQ(DefaultCsvPath(true, "C:\\My Documents"), "C:\\My Documents\\VelmoAddr.csv");
     EXPECT_EQ(DefaultCsvPath(false, "ignored"), "\\VelmoAddr.csv");
+    // The address book as vCard: a ".vcf" name, or the path the dialog gave
+    // with the vCard type.
+    for (const auto& [path, picked, vcard] : std::initializer_list<std::tuple<const char*, const char*, bool>>{
+             {"C:\\a.vcf", "", true}, {"C:\\a.VcF", "", true}, {".vcf", "", true}, {"C:\\a.csv", "", false},
+             {"C:\\avcf", "", false}, {"C:\\a.vcf.csv", "", false}, {"C:\\a", "C:\\a", true},
+             {"C:\\b", "C:\\a", false}, {"C:\\表.vcf", "", true}, {"", "", false}}) {
+        EXPECT_EQ(IsVCardChoice(path, picked), vcard) << path << " " << picked;
+    }
 }
 
 // The real shell lookup: the documents folder comes back without the trailing

@@ -43,15 +43,17 @@ public:
         return true;
     }
     bool OpenFileDialog(HWND, const CString& defExt, const CString& initial, const CString& filter,
-                        const CString& title, CString& path) override
+                        const CString& title, int& filterIndex, CString& path) override
     {
         fileDefExt = defExt;
         fileInitial = initial;
         fileFilter = filter;
         fileTitle = title;
+        fileIndexGiven = filterIndex;
         if (fileAnswer.IsEmpty())
             return false;
         path = fileAnswer;
+        filterIndex = fileIndexAnswer;
         return true;
     }
     int GetSpecialFolderPath(HWND, int csidl, CString& path) override
@@ -65,6 +67,7 @@ public:
 
     CString browseTitle, browseStart, browseAnswer;
     CString fileDefExt, fileInitial, fileFilter, fileTitle, fileAnswer;
+    int fileIndexGiven = 0, fileIndexAnswer = 1;   // the file type the dialog opened with, and the one chosen
     CString documents = "C:\\My Documents";
     int specialId = -1;
 };
@@ -562,7 +565,8 @@ TEST_F(WizardTest, CsvBrowseStartsFromTheProposedNameAndTakesTheChoice)
     Click(page, IDC_CSV_BROWSE);
     EXPECT_EQ(shell.fileInitial, "C:\\My Documents\\VelmoAddr.csv");
     EXPECT_EQ(shell.fileDefExt, "csv");
-    EXPECT_EQ(shell.fileFilter, "csvファイル|*.csv|全てのファイル|*.*||");
+    EXPECT_EQ(shell.fileFilter, "csvファイル|*.csv|vCard (*.vcf)|*.vcf|全てのファイル|*.*||");
+    EXPECT_EQ(shell.fileIndexGiven, 1);   // the CSV type first
     EXPECT_EQ(shell.fileTitle, "アドレスブック出力CSVファイル");
     EXPECT_EQ(Text(page, IDC_CSV_PATH), "D:\\アドレス\\book.csv");
     EXPECT_EQ(page.m_strFileName, "D:\\アドレス\\book.csv");
@@ -572,6 +576,41 @@ TEST_F(WizardTest, CsvBrowseStartsFromTheProposedNameAndTakesTheChoice)
     Click(page, IDC_CSV_BROWSE);
     EXPECT_EQ(shell.fileInitial, "D:\\アドレス\\book.csv");
     EXPECT_EQ(Text(page, IDC_CSV_PATH), "D:\\アドレス\\book.csv");
+
+    // The file type chosen, or a ".vcf" name, makes the job write vCard; a
+    // name typed over the dialog's answer has its own say.
+    const CString scratch = ScratchFolder();
+    struct Case {
+        const char* answer;   // the dialog's path (in the scratch folder), "" for none
+        int type;             // the type chosen in the dialog
+        const char* typed;    // typed over it afterwards, "" for nothing
+        bool vcard;
+    } cases[] = {
+        {"\\a.csv", 1, "", false},
+        {"\\a.vcf", 2, "", true},
+        {"\\a", 2, "", true},
+        {"\\a.txt", 2, "", true},
+        {"\\a.csv", 2, "\\b.csv", false},
+        {"", 1, "\\c.VCF", true},
+        {"\\a.txt", 1, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.answer) + " " + c.typed);
+        shell.fileAnswer = *c.answer ? scratch + c.answer : CString();
+        shell.fileIndexAnswer = c.type;
+        Click(page, IDC_CSV_BROWSE);
+        if (*c.typed)
+            SetText(page, IDC_CSV_PATH, scratch + c.typed);
+        Next();
+        ASSERT_EQ(PageIndex(), kSummary);
+        EXPECT_EQ(app.m_bAddressVCard, c.vcard);
+        EXPECT_EQ(app.m_strAddressCsvPath, scratch + (*c.typed ? c.typed : c.answer));
+        Back();
+        // The dialog opens next with the type chosen last.
+        shell.fileAnswer.Empty();
+        Click(page, IDC_CSV_BROWSE);
+        EXPECT_EQ(shell.fileIndexGiven, *c.answer ? c.type : shell.fileIndexGiven);
+    }
 }
 
 TEST_F(WizardTest, CsvNameWithoutDocumentsFolderIsAtTheRoot)
