@@ -489,6 +489,17 @@ bool NarrowExactly(const wchar_t* text, int n, std::string& bytes)
     return back == n && std::wmemcmp(check.data(), text, static_cast<std::size_t>(n)) == 0;
 }
 
+// The length of the piece of text that starts at at: at most 4096 units,
+// a surrogate pair kept in one piece.
+std::size_t PieceLength(const char16_t* text, std::size_t at, std::size_t n)
+{
+    constexpr std::size_t kPiece = 4096;
+    std::size_t len = std::min(kPiece, n - at);
+    if (at + len < n && len > 1 && text[at + len - 1] >= 0xD800 && text[at + len - 1] <= 0xDBFF)
+        --len;
+    return len;
+}
+
 }  // namespace
 
 void AppendUtf16AsUtf8(const char16_t* text, std::size_t n, std::string& out)
@@ -496,13 +507,10 @@ void AppendUtf16AsUtf8(const char16_t* text, std::size_t n, std::string& out)
     if (!text || n == 0)
         return;
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
-    // Pieces of at most 4096 units, a surrogate pair kept in one; a lone
-    // surrogate becomes U+FFFD (as the UTF-8 code page converts it).
-    constexpr std::size_t kPiece = 4096;
+    // In pieces; a lone surrogate becomes U+FFFD (as the UTF-8 code page
+    // converts it).
     for (std::size_t at = 0; at < n;) {
-        std::size_t len = std::min(kPiece, n - at);
-        if (at + len < n && len > 1 && text[at + len - 1] >= 0xD800 && text[at + len - 1] <= 0xDBFF)
-            --len;
+        const std::size_t len = PieceLength(text, at, n);
         const wchar_t* piece = reinterpret_cast<const wchar_t*>(text + at);
         const int units = static_cast<int>(len);
         const int size = ::WideCharToMultiByte(CP_UTF8, 0, piece, units, nullptr, 0, nullptr, nullptr);
@@ -522,14 +530,10 @@ void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missin
         return;
     std::string& s = out.Str();
     std::string bytes;
-    // Pieces of at most 4096 units; a piece with a unit that has no code is
-    // done again one unit at a time.
-    constexpr std::size_t kPiece = 4096;
+    // In pieces; a piece with a unit that has no code is done again one unit
+    // at a time.
     for (std::size_t at = 0; at < n;) {
-        std::size_t len = std::min(kPiece, n - at);
-        // Keep a surrogate pair in one piece.
-        if (at + len < n && len > 1 && text[at + len - 1] >= 0xD800 && text[at + len - 1] <= 0xDBFF)
-            --len;
+        const std::size_t len = PieceLength(text, at, n);
         const wchar_t* piece = reinterpret_cast<const wchar_t*>(text + at);
         if (NarrowExactly(piece, static_cast<int>(len), bytes)) {
             s += bytes;
