@@ -858,51 +858,32 @@ void IconvToCp932(iconv_t cd, const char16_t* text, std::size_t n, const char (&
 
 void AppendUtf16AsUtf8(const char16_t* text, std::size_t n, std::string& out)
 {
-    if (!text || n == 0)
+    if (!text)
         return;
-    iconv_t cd = iconv_open("UTF-8", kUtf16Host);
-    // Runs of units iconv takes go to it; a lone surrogate, which it refuses,
-    // is written as U+FFFD here (so is every unit when iconv has no UTF-8).
-    std::size_t i = 0;
-    while (i < n) {
-        std::size_t j = i;
-        while (j < n) {
-            const char16_t c = text[j];
-            if (c >= 0xD800 && c <= 0xDBFF && j + 1 < n && text[j + 1] >= 0xDC00 && text[j + 1] <= 0xDFFF)
-                j += 2;
-            else if (c >= 0xD800 && c <= 0xDFFF)
-                break;
-            else
-                ++j;
+    // Encoded here: UTF-8 needs no converter. A lone surrogate becomes U+FFFD,
+    // as Windows' UTF-8 code page makes it.
+    for (std::size_t i = 0; i < n; ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
         }
-        if (j > i && cd != kNoIconv) {
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);   // a reset of the state cannot fail
-            char* src = reinterpret_cast<char*>(const_cast<char16_t*>(text + i));
-            std::size_t srcLeft = (j - i) * sizeof(char16_t);
-            const std::size_t before = out.size();
-            std::size_t room = srcLeft * 2 + 4;   // three bytes for two, four for four
-            out.resize(before + room);
-            char* dst = out.data() + before;
-            std::size_t dstLeft = room;
-            const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-            out.resize(before + (room - dstLeft));
-            if (r == static_cast<std::size_t>(-1)) {
-                out.resize(before);
-                for (std::size_t k = i; k < j; ++k)
-                    out += "\xEF\xBF\xBD";
-            }
-        } else if (j > i) {
-            for (std::size_t k = i; k < j; ++k)
-                out += "\xEF\xBF\xBD";
-        }
-        if (j < n) {
-            out += "\xEF\xBF\xBD";
-            ++j;
-        }
-        i = j;
     }
-    if (cd != kNoIconv)
-        iconv_close(cd);   // nothing is left to lose
 }
 
 void AppendUtf16AsCp932(const char16_t* text, std::size_t n, const char (&missing)[3], CString& out)
